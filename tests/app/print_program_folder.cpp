@@ -1,0 +1,11 @@
+// Prints both forms of the program folder, one per line.
+#include <cstdio>
+
+#include "ProgramFolder.h"
+
+int main() {
+    char buffer[kProgramFolderBufferSize];
+    GetProgramFolder(buffer);
+    std::printf("%s\n%s\n", buffer, GetProgramFolder().c_str());
+    return 0;
+}

@@ -1,0 +1,60 @@
+#include "platform/atomic_file.h"
+
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/last_error.h"
+#include "support/scoped_environment.h"
+
+using platform::EditResult;
+using platform::UpdateFileAtomically;
+
+TEST(AtomicFile, EditsSeeTheCurrentContentAndRejectedEditsWriteNothing) {
+    testing_support::TempFolder folder;
+    const std::string path = (folder.Path() / "f.txt").string();
+    ASSERT_EQ(UpdateFileAtomically(path,
+                                   [](std::optional<std::string>& content) {
+                                       EXPECT_FALSE(content.has_value());
+                                       content = "one";
+                                       return EditResult::kChanged;
+                                   }),
+              ERROR_SUCCESS);
+    EXPECT_EQ(UpdateFileAtomically(path,
+                                   [](std::optional<std::string>& content) {
+                                       EXPECT_EQ(content, "one");
+                                       content = "garbage";
+                                       return EditResult::kRejected;
+                                   }),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(testing_support::ReadFile(path), "one");
+
+    const std::string fresh = (folder.Path() / "never.txt").string();
+    EXPECT_EQ(UpdateFileAtomically(
+                  fresh, [](std::optional<std::string>&) { return EditResult::kUnchanged; }),
+              ERROR_SUCCESS);
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+}
+
+TEST(AtomicFile, ThreadsAppendingToOneFileLoseNoUpdate) {
+    testing_support::TempFolder folder;
+    const std::string path = (folder.Path() / "counter.txt").string();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&path] {
+            for (int i = 0; i < 200; ++i) {
+                UpdateFileAtomically(path, [](std::optional<std::string>& content) {
+                    content = content.value_or("") + "x";
+                    return EditResult::kChanged;
+                });
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(testing_support::ReadFile(path), std::string(800, 'x'));
+    EXPECT_EQ(testing_support::ListFilesRecursively(folder.Path()),
+              std::vector<std::string>{"counter.txt"});
+}
