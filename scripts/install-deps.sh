@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain and test frameworks
   cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets
+  clang libclang-rt-14-dev
   # GUI
   qt6-base-dev
   # PDF engine and toolkit stand-ins
@@ -18,6 +20,8 @@ packages=(
   fonts-liberation fonts-noto-cjk
   # tools the tests use to check PDFs, and an X server for GUI tests
   qpdf poppler-utils xvfb xauth
+  # locale data (a test reads numbers under a decimal-comma locale)
+  locales
 )
 
 missing=()
