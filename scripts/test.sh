@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds, runs the whole suite, then builds the core
-# libraries and their tests with AddressSanitizer and UndefinedBehaviorSanitizer and runs those.
+# Runs every test: installs what is missing; runs the fuzz targets for a bounded time (clang,
+# AddressSanitizer); builds the core libraries and their tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs those; then builds everything and runs the whole suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-echo "== Build and run all tests"
-bash scripts/build.sh build
-ctest --test-dir build --output-on-failure --parallel "$(nproc)"
+echo "== Fuzz targets (libFuzzer, clang, AddressSanitizer), each for a bounded time"
+CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DTESSALINE_FUZZ=ON
+ctest --test-dir build-fuzz --output-on-failure -L fuzz
 
 echo "== Core libraries and tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_CORE_ONLY=ON \
   -DTESSALINE_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure --parallel "$(nproc)" -L core
+
+echo "== Build and run all tests"
+bash scripts/build.sh build
+ctest --test-dir build --output-on-failure --parallel "$(nproc)"

@@ -1,0 +1,270 @@
+#include "SpoolExtractor.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Ini.h"
+#include "platform/files.h"
+#include "platform/named_pipe.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+#include "platform/root.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr char kRegistryKey[] = "Software\\Tessaline\\";
+constexpr char kPipeName[] = "\\\\.\\pipe\\tessalinepipe";
+constexpr char kHandOffName[] = "config.ini";
+
+// Spool stream layout: a header (version, header size, document name offset, output name
+// offset), then records of an 8-byte head (type, data size) and their data.
+constexpr size_t kHeaderReadLimit = 2048;
+constexpr size_t kMinimalHeader = 16;
+constexpr size_t kRecordHead = 8;
+constexpr DWORD kMetafileData = 12;    // SRT_METAFILE_DATA: the data is one page's EMF
+constexpr size_t kEmfSizeOffset = 48;  // nBytes in the EMF header
+constexpr size_t kMaxDocumentName = 255;
+
+DWORD ReadLittleEndian32(const unsigned char* bytes) {
+    return static_cast<DWORD>(bytes[0]) | static_cast<DWORD>(bytes[1]) << 8 |
+           static_cast<DWORD>(bytes[2]) << 16 | static_cast<DWORD>(bytes[3]) << 24;
+}
+
+// Closes a C stream on every way out.
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+long long FileSize(FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    long size = std::ftell(file);
+    return size < 0 ? -1 : size;
+}
+
+// The document name: UTF-16LE at its offset, up to its NUL, the end of the bytes read, or 255
+// characters, whichever comes first. An offset outside the bytes read gives no name.
+bool DocumentName(const unsigned char* header, size_t length, std::string* name) {
+    DWORD offset = ReadLittleEndian32(header + 8);
+    if (offset >= length) {
+        return false;
+    }
+    std::u16string wide;
+    for (size_t at = offset; at + 1 < length && wide.size() < kMaxDocumentName; at += 2) {
+        char16_t unit = static_cast<char16_t>(header[at] | header[at + 1] << 8);
+        if (unit == 0) {
+            break;
+        }
+        wide.push_back(unit);
+    }
+    *name = platform::Utf16ToUtf8(wide);
+    return true;
+}
+
+std::string PageFilePath(const std::string& tempDir, int spoolNumber, int pageIndex) {
+    std::vector<char> path(tempDir.size() + 64);
+    std::snprintf(path.data(), path.size(), "%s%d_%06d.emf", tempDir.c_str(), spoolNumber,
+                  pageIndex);
+    return path.data();
+}
+
+// Writes one page file: the record's first nBytes bytes, or nothing when the record cannot
+// hold the EMF its header announces (or is too short to announce any). False when the file
+// cannot be created.
+bool WritePageFile(const std::string& path, const std::vector<unsigned char>& data) {
+    FilePtr page(std::fopen(path.c_str(), "wb"));
+    if (!page) {
+        return false;
+    }
+    if (data.size() >= kEmfSizeOffset + 4) {
+        DWORD emfBytes = ReadLittleEndian32(data.data() + kEmfSizeOffset);
+        if (emfBytes <= data.size() && emfBytes > 0) {
+            std::fwrite(data.data(), 1, emfBytes, page.get());
+        }
+    }
+    return true;
+}
+
+// The non-directory entries of the spool folder matching "*.SPL", in listing order; false
+// when the pattern matches nothing at all.
+bool ListSpoolFiles(const std::string& folder, std::vector<std::string>* files) {
+    files->clear();
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "*.SPL").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            files->push_back(folder + found.cFileName);
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return true;
+}
+
+void PublishHandOffPath(const std::string& handOffPath) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    RegSetValueExA(key, "Inifile", 0, REG_SZ, reinterpret_cast<const BYTE*>(handOffPath.c_str()),
+                   static_cast<DWORD>(handOffPath.size() + 1));
+    RegCloseKey(key);
+}
+
+// Opening the pipe is the whole message; nothing is sent.
+void SignalProgram() {
+    WaitNamedPipeA(kPipeName, NMPWAIT_WAIT_FOREVER);
+    HANDLE pipe = CreateFileA(kPipeName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+        CloseHandle(pipe);
+    }
+}
+
+}  // namespace
+
+std::string ReadTempDir() {
+    char value[80] = {};
+    DWORD size = sizeof value;
+    HKEY key = nullptr;
+    bool read = false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        read = RegQueryValueExA(key, "TempDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                                &size) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    value[sizeof value - 1] = '\0';
+    std::string folder = read ? value : "";
+    if (folder.empty()) {
+        // The installer's choice, so that a damaged installation still hands its pages over.
+        std::string temp = platform::TempPath();
+        if (temp.empty()) {
+            return {};
+        }
+        folder = temp + "DravelleOutput/";
+    }
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+std::string SpoolFolder() {
+    const char* windir = std::getenv("windir");
+    std::string folder = windir != nullptr && *windir != '\0'
+                             ? std::string(windir)
+                             : (platform::PlatformRoot() / "windows").string();
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    return folder + "system32/spool/PRINTERS/";
+}
+
+void WalkSpoolFile(const std::string& spoolPath, int spoolNumber, const std::string& tempDir,
+                   const CIni& handOff, int& pageCounter) {
+    FilePtr spool(std::fopen(spoolPath.c_str(), "rb"));
+    if (!spool) {
+        return;
+    }
+    const long long fileSize = FileSize(spool.get());
+    if (fileSize < 0 || std::fseek(spool.get(), 0, SEEK_SET) != 0) {
+        return;
+    }
+
+    unsigned char header[kHeaderReadLimit];
+    size_t headerLength = std::fread(header, 1, sizeof header, spool.get());
+    if (headerLength >= kMinimalHeader) {
+        std::string name;
+        if (DocumentName(header, headerLength, &name)) {
+            handOff.WriteString("Setting", "CurrentDoc", name.c_str());
+        }
+    }
+    if (headerLength < 8) {
+        return;
+    }
+
+    DWORD position = ReadLittleEndian32(header + 4);
+    int pageIndex = 0;
+    std::vector<unsigned char> data;
+    for (;;) {
+        if (position > static_cast<unsigned long long>(fileSize) ||
+            std::fseek(spool.get(), static_cast<long>(position), SEEK_SET) != 0) {
+            return;
+        }
+        unsigned char head[kRecordHead];
+        if (std::fread(head, 1, sizeof head, spool.get()) < sizeof head) {
+            return;  // the normal end: no further record
+        }
+        const DWORD type = ReadLittleEndian32(head);
+        const DWORD size = ReadLittleEndian32(head + 4);
+        const unsigned long long remaining =
+            static_cast<unsigned long long>(fileSize) - position - kRecordHead;
+
+        // A record claiming more than the file still holds is cut short: it yields no page,
+        // and its size is never allocated.
+        if (type == kMetafileData && size != 0 && size <= remaining) {
+            data.resize(size);
+            if (std::fread(data.data(), 1, size, spool.get()) == size) {
+                std::string pagePath = PageFilePath(tempDir, spoolNumber, pageIndex++);
+                // A page file that cannot be created is left out; the listed pages stay
+                // numbered without gaps.
+                if (WritePageFile(pagePath, data)) {
+                    ++pageCounter;
+                    std::string key = "EMF" + std::to_string(pageCounter);
+                    handOff.WriteString("EMFFiles", key.c_str(), pagePath.c_str());
+                }
+            }
+        }
+
+        // The position is 32 bits wide, as in the stream; an advance that wraps around would
+        // walk the file forever, so the walk ends there.
+        const DWORD next = position + static_cast<DWORD>(kRecordHead) + size;
+        if (next <= position) {
+            return;
+        }
+        position = next;
+    }
+}
+
+int ExtractSpoolPages() {
+    const std::string tempDir = ReadTempDir();
+    CreateDirectoryA(tempDir.c_str(), nullptr);
+    const std::string handOffPath = tempDir + kHandOffName;
+    DeleteFileA(handOffPath.c_str());
+
+    const std::string folder = SpoolFolder();
+    std::vector<std::string> spoolFiles;
+    // The first listing clears out spool files of earlier jobs; the spooler holds the current
+    // job's file open, so its deletion fails and the second listing finds it.
+    if (!ListSpoolFiles(folder, &spoolFiles)) {
+        return -1;
+    }
+    for (const std::string& path : spoolFiles) {
+        DeleteFileA(path.c_str());
+    }
+    if (!ListSpoolFiles(folder, &spoolFiles)) {
+        return -1;
+    }
+
+    CIni handOff(handOffPath.c_str());
+    int pageCounter = 0;
+    int spoolNumber = 0;
+    for (const std::string& path : spoolFiles) {
+        WalkSpoolFile(path, ++spoolNumber, tempDir, handOff, pageCounter);
+    }
+    handOff.WriteInt("Setting", "EMFCount", pageCounter);
+
+    PublishHandOffPath(handOffPath);
+    SignalProgram();
+    return 0;
+}
