@@ -1,9 +1,9 @@
-# tessaline_add_test(NAME SOURCES... [LIBS ...] [LABELS ...])
+# tessaline_add_test(NAME SOURCES... [LIBS ...] [LABELS LABEL])
 # Builds a GoogleTest executable into build/tests and registers its cases with CTest.
 include(GoogleTest)
 
 function(tessaline_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABELS" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tessaline_test_support GTest::gtest GTest::gtest_main ${ARG_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

@@ -1,0 +1,33 @@
+// What the conversion controller needs from the window it runs in. The GUI's main dialog, the
+// headless command-line host and the tests each provide it, so one controller serves all three.
+// Calls come from the UI thread and from the worker threads; a host must accept both.
+#pragma once
+
+#include <string>
+
+#include "platform/user32.h"
+
+class IControllerHost {
+  public:
+    virtual ~IControllerHost() = default;
+
+    // A modal message box owned by the main window; returns the answer (IDOK, IDYES, IDNO...).
+    virtual int ShowMessageBox(const std::string& text, const std::string& caption, UINT type) = 0;
+    // The caption of message boxes that name none: the program's own title.
+    virtual std::string DefaultCaption() const = 0;
+    // Enables or disables Add, Remove and Convert together.
+    virtual void EnableBatchButtons(bool enable) = 0;
+    virtual void Repaint() = 0;
+    // Has the batch list draw one job's row again.
+    virtual void RedrawJob(unsigned index) = 0;
+    // Queues a message for the UI thread, which hands it to CConversionController::OnMessage.
+    virtual void PostMessageToUi(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // Closes the main window as its Cancel command does; the program then ends.
+    virtual void CloseMainWindow() = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+    // Moves the controls' values into the window's data (true) or back (false); the output
+    // folder is read from the Output box this way.
+    virtual void UpdateData(bool saveAndValidate) = 0;
+    // The folder in the Output box, as last taken over by UpdateData(true).
+    virtual std::string DestinationDir() const = 0;
+};

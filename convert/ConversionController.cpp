@@ -1,0 +1,317 @@
+#include "ConversionController.h"
+
+#include <sys/stat.h>
+
+#include <utility>
+
+#include "LanguageProvider.h"
+#include "WordAutomation.h"
+#include "platform/com.h"
+
+namespace {
+
+constexpr char kMsgBox[] = "MsgBox";
+constexpr char kCanceledTitle[] = "Conversion Canceled!";
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// The PDF a document would get: the output folder, the document's file name without its last
+// extension, ".pdf".
+std::string CandidatePdfPath(const std::string& outputFolder, const std::string& documentPath) {
+    size_t slash = documentPath.rfind('/');
+    std::string name = slash == std::string::npos ? std::string() : documentPath.substr(slash + 1);
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos) {
+        name.resize(dot);
+    }
+    return outputFolder + name + ".pdf";
+}
+
+// Quits the word processor without saving; a failure here changes nothing for the caller.
+void QuitQuietly(IDispatch* application) {
+    try {
+        word::QuitWord(application);
+    } catch (const _com_error&) {
+    }
+}
+
+}  // namespace
+
+CConversionController::CConversionController(IControllerHost& host, const ConversionLegs& legs)
+    : host_(host), legs_(legs) {}
+
+CConversionController::~CConversionController() {
+    JoinPreparationThread();
+    if (m_hPdfThread.joinable()) {
+        m_hPdfThread.join();
+    }
+}
+
+bool CConversionController::IsIdle() const {
+    return !m_bRunning && !preparing_;
+}
+
+int CConversionController::ShowMessage(const char* key, UINT type) {
+    return host_.ShowMessageBox(LangText(kMsgBox, key), LangText(kMsgBox, "MsgBoxTitle"), type);
+}
+
+void CConversionController::OnConvert() {
+    host_.UpdateData(true);
+    if (m_jobs.empty()) {
+        ShowMessage("CHECKONE", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+
+    m_strOutputFolder = host_.DestinationDir();
+    if (m_strOutputFolder.empty() || m_strOutputFolder.back() != '/') {
+        m_strOutputFolder += '/';
+    }
+    // A file of that name is no output folder either: every job would fail to save its PDF.
+    if (!IsFolder(m_strOutputFolder)) {
+        ShowMessage("Folder", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+
+    for (auto& job : m_jobs) {
+        if (job->m_bChecked) {
+            job->m_strOutputName.clear();
+            job->m_strOutputPath.clear();
+        }
+    }
+
+    // One question per Convert, at the first existing PDF of any job, checked or not.
+    for (const auto& job : m_jobs) {
+        if (Exists(CandidatePdfPath(m_strOutputFolder, job->m_strFilePath))) {
+            if (ShowMessage("Rename", MB_YESNO) == IDNO) {
+                m_bRenameExisting = 1;
+            }
+            break;
+        }
+    }
+
+    m_nCurrentJob = 0;
+    while (m_nCurrentJob < m_jobs.size() && !m_jobs[m_nCurrentJob]->m_bChecked) {
+        ++m_nCurrentJob;
+    }
+    if (m_nCurrentJob >= m_jobs.size()) {
+        ShowMessage("CHECKONE", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+
+    m_strCurrentFile = m_jobs[m_nCurrentJob]->m_strFilePath;
+    host_.UpdateData(false);
+    // Marked running before Convert returns, so a second Convert cannot start a second
+    // preparation of the same job.
+    m_bRunning = 1;
+    host_.EnableBatchButtons(false);
+    StartPreparation();
+}
+
+void CConversionController::StartPreparation() {
+    JoinPreparationThread();
+    preparing_ = true;
+    preparation_ = std::thread([this] {
+        PrepareJobThread();
+        preparing_ = false;
+    });
+}
+
+void CConversionController::JoinPreparationThread() {
+    if (preparation_.joinable()) {
+        preparation_.join();
+    }
+}
+
+void CConversionController::StopBatch() {
+    m_bRunning = 0;
+    m_bRenameExisting = 0;
+    host_.EnableBatchButtons(true);
+    host_.Repaint();
+}
+
+bool CConversionController::MakeVirtualPrinterDefault() {
+    if (legs_.printer->GetDefaultPrinter() == kVirtualPrinterName) {
+        return true;
+    }
+    return legs_.printer->SetDefaultPrinter(kVirtualPrinterName);
+}
+
+void CConversionController::PrepareJobThread() {
+    m_bRunning = 1;
+    host_.EnableBatchButtons(false);
+    host_.Repaint();
+
+    if (!MakeVirtualPrinterDefault()) {
+        ShowMessage("SetPrinter", MB_OK | MB_ICONSTOP);
+        StopBatch();
+        return;
+    }
+    HRESULT apartment = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (apartment != S_OK) {
+        // Only a fresh apartment of our own will do; a mere S_FALSE still needs balancing.
+        if (SUCCEEDED(apartment)) {
+            CoUninitialize();
+        }
+        StopBatch();
+        return;
+    }
+
+    ComPtr<IDispatch> application = word::CreateWordApplication();
+    if (!application) {
+        host_.ShowMessageBox(LangText(kMsgBox, "PInstall"), host_.DefaultCaption(), MB_OK);
+        CoUninitialize();
+        StopBatch();
+        return;
+    }
+
+    WPARAM outcome = JOB_FAILED;
+    UINT message = WM_JOB_FINISHED;
+    {
+        ComPtr<IDispatch> documents;
+        ComPtr<IDispatch> document;
+        try {
+            // A failure reading the version or the collection counts as a failure to open.
+            int major = word::GetMajorVersion(application.Get());
+            documents = word::GetDocuments(application.Get());
+            document = word::OpenDocument(documents.Get(), m_strCurrentFile, major);
+            const CWordRecord& job = *m_jobs[m_nCurrentJob];
+            bool harvested = true;
+            if ((job.m_bKeepLinks || job.m_bKeepBookmarks) && legs_.harvester != nullptr) {
+                harvested =
+                    legs_.harvester->HarvestDocument(*this, m_strCurrentFile, document.Get()) != 0;
+            }
+            document.Reset();
+            documents.Reset();
+            word::QuitWord(application.Get());
+            if (harvested) {
+                message = WM_JOB_PREPARED;
+                outcome = 0;
+            } else {
+                outcome = JOB_CANCELED;
+            }
+        } catch (const _com_error&) {
+            document.Reset();
+            documents.Reset();
+            QuitQuietly(application.Get());
+            outcome = JOB_FAILED;
+            message = WM_JOB_FINISHED;
+        }
+    }
+    application.Reset();
+    CoUninitialize();
+    host_.PostMessageToUi(message, outcome, 0);
+}
+
+LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
+    JoinPreparationThread();
+    ComPtr<IDispatch> application = word::CreateWordApplication();
+    if (!application) {
+        host_.ShowMessageBox(LangText(kMsgBox, "PInstall"), host_.DefaultCaption(), MB_OK);
+        host_.CloseMainWindow();
+        return 0;
+    }
+
+    bool pagesReady = false;
+    {
+        ComPtr<IDispatch> documents;
+        ComPtr<IDispatch> document;
+        try {
+            int major = word::GetMajorVersion(application.Get());
+            documents = word::GetDocuments(application.Get());
+            document = word::OpenDocument(documents.Get(), m_strCurrentFile, major);
+            word::PrintOutDocument(document.Get(), major);
+        } catch (const _com_error&) {
+            document.Reset();
+            documents.Reset();
+            QuitQuietly(application.Get());
+            host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
+            return 0;
+        }
+        // The pipe is created only once the print request returned; the extractor's
+        // connection means the pages and the hand-off file are complete.
+        pagesReady = legs_.handOff->WaitForPages();
+        document.Reset();
+        documents.Reset();
+        QuitQuietly(application.Get());
+    }
+    application.Reset();
+    if (!pagesReady) {
+        host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
+        return 0;
+    }
+
+    m_strIniFile = legs_.handOff->ReadHandOffPath();
+    m_hPdfThread = std::thread([this] { legs_.pdfBuilder->RunPdfThread(*this); });
+    m_dwPdfThreadId = static_cast<DWORD>(std::hash<std::thread::id>{}(m_hPdfThread.get_id()));
+    return 0;
+}
+
+LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
+    JoinPreparationThread();
+    if (m_hPdfThread.joinable()) {
+        // The PDF thread's last act was to post this result.
+        m_hPdfThread.join();
+        m_dwPdfThreadId = 0;
+    }
+
+    if (wParam == JOB_CANCELED) {
+        host_.SetTitle(kCanceledTitle);
+        m_bRunning = 0;
+        m_bRenameExisting = 0;
+        host_.EnableBatchButtons(true);
+        host_.UpdateData(false);
+        host_.Repaint();
+        host_.CloseMainWindow();
+        return 0;
+    }
+
+    if (m_nCurrentJob < m_jobs.size()) {
+        CWordRecord& job = *m_jobs[m_nCurrentJob];
+        job.m_bShowProgress = false;
+        job.m_nProgress = 0;
+        job.m_bDone = true;
+        job.m_bChecked = false;
+        host_.RedrawJob(m_nCurrentJob);
+    }
+
+    ++m_nCurrentJob;
+    while (m_nCurrentJob < m_jobs.size() && !m_jobs[m_nCurrentJob]->m_bChecked) {
+        ++m_nCurrentJob;
+    }
+    if (m_nCurrentJob < m_jobs.size()) {
+        m_strCurrentFile = m_jobs[m_nCurrentJob]->m_strFilePath;
+        host_.UpdateData(false);
+        StartPreparation();
+        return 0;
+    }
+
+    m_bRenameExisting = 0;
+    m_bRunning = 0;
+    host_.EnableBatchButtons(true);
+    host_.Repaint();
+    ShowMessage("CF", MB_OK);
+    return 0;
+}
+
+bool CConversionController::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    LRESULT value = 0;
+    if (message == WM_JOB_PREPARED) {
+        value = OnJobPrepared(wParam, lParam);
+    } else if (message == WM_JOB_FINISHED) {
+        value = OnJobFinished(wParam, lParam);
+    } else {
+        return false;
+    }
+    if (result != nullptr) {
+        *result = value;
+    }
+    return true;
+}

@@ -1,0 +1,77 @@
+// The conversion controller: carries a batch through its jobs, one at a time, in three legs.
+// Leg 1 (the preparation thread) makes the virtual printer the default, opens the document in
+// the word processor and harvests it; leg 2 (the UI thread) prints it and waits for the pages;
+// leg 3 (the PDF thread) builds the PDF. Legs hand over by starting a thread or posting a
+// message to the UI thread; a result message closes each job and starts the next checked one.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ControllerHost.h"
+#include "ConversionLegs.h"
+#include "WordRecord.h"
+#include "platform/user32.h"
+
+constexpr UINT WM_JOB_FINISHED = WM_USER + 101;  // 1125, wParam: the job's result code
+constexpr UINT WM_JOB_PREPARED = WM_USER + 102;  // 1126
+
+constexpr WPARAM JOB_FAILED = 0;
+constexpr WPARAM JOB_SUCCEEDED = 1;
+constexpr WPARAM JOB_CANCELED = 2;
+
+// The name of the product's virtual printer queue.
+constexpr char kVirtualPrinterName[] = "Tessaline";
+
+class CConversionController {
+  public:
+    CConversionController(IControllerHost& host, const ConversionLegs& legs);
+    CConversionController(const CConversionController&) = delete;
+    CConversionController& operator=(const CConversionController&) = delete;
+    // Waits for the worker threads still running.
+    ~CConversionController();
+
+    // The Convert command (UI thread).
+    void OnConvert();
+    // Handlers of WM_JOB_PREPARED and WM_JOB_FINISHED (UI thread); return 0.
+    LRESULT OnJobPrepared(WPARAM wParam, LPARAM lParam);
+    LRESULT OnJobFinished(WPARAM wParam, LPARAM lParam);
+    // Dispatches a message posted through the host; false for a message that is not ours.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr);
+
+    // True while no batch runs and no worker of the controller is active.
+    bool IsIdle() const;
+
+    // Batch state. The job sequence and the fields below change hands between the UI thread
+    // and one worker at a time, at the legs' hand-overs.
+    std::vector<std::unique_ptr<CWordRecord>> m_jobs;
+    unsigned m_nCurrentJob = 0;
+    std::string m_strCurrentFile;
+    std::string m_strOutputFolder;  // ends in a separator
+    std::string m_strIniFile;
+    std::thread m_hPdfThread;
+    DWORD m_dwPdfThreadId = 0;
+    std::atomic<INT> m_bRunning{0};
+    INT m_bRenameExisting = 0;
+    std::atomic<INT> m_bExitRequested{0};  // set by the close command while a batch runs
+
+    IControllerHost& Host() { return host_; }
+
+  private:
+    // Leg 1, on the preparation thread.
+    void PrepareJobThread();
+    void StartPreparation();
+    void StopBatch();
+    bool MakeVirtualPrinterDefault();
+    // A message box with the MsgBox section's caption.
+    int ShowMessage(const char* key, UINT type);
+    void JoinPreparationThread();
+
+    IControllerHost& host_;
+    ConversionLegs legs_;
+    std::thread preparation_;
+    std::atomic<bool> preparing_{false};
+};

@@ -1,0 +1,104 @@
+#include "WordAutomation.h"
+
+#include <cctype>
+#include <climits>
+#include <vector>
+
+#include "Dispatch.h"
+
+namespace word {
+
+namespace {
+
+using dispatch::Variant;
+
+// Every optional argument omitted.
+std::vector<Variant> Omitted(size_t count) {
+    return std::vector<Variant>(count, Variant::Missing());
+}
+
+// The members below must return an object; a null one would only fail later, further away.
+ComPtr<IDispatch> RequireObject(const Variant& result) {
+    ComPtr<IDispatch> object = result.AsDispatch();
+    if (!object) {
+        throw _com_error(E_POINTER);
+    }
+    return object;
+}
+
+// The leading integer of a text, as atoi reads it; saturates instead of overflowing.
+int LeadingInteger(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        if (value <= INT_MAX) {
+            value = value * 10 + (text[i] - '0');
+        }
+    }
+    if (value > INT_MAX) {
+        value = INT_MAX;
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+}  // namespace
+
+ComPtr<IDispatch> CreateWordApplication() {
+    CLSID clsid;
+    if (FAILED(CLSIDFromProgID(u"Word.Application", &clsid))) {
+        return {};
+    }
+    ComPtr<IDispatch> application;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch,
+                                reinterpret_cast<void**>(application.Put())))) {
+        return {};
+    }
+    return application;
+}
+
+int GetMajorVersion(IDispatch* application) {
+    return LeadingInteger(dispatch::Get(application, kDispVersion).AsString());
+}
+
+ComPtr<IDispatch> GetDocuments(IDispatch* application) {
+    return RequireObject(dispatch::Get(application, kDispDocuments));
+}
+
+ComPtr<IDispatch> OpenDocument(IDispatch* documents, const std::string& path, int majorVersion) {
+    DISPID member = kDispOpenMajor11;
+    size_t count = 16;
+    if (majorVersion <= 9) {
+        member = kDispOpenMajor9;
+        count = 12;
+    } else if (majorVersion == 10) {
+        member = kDispOpenMajor10;
+        count = 15;
+    }
+    std::vector<Variant> args = Omitted(count);
+    args[0] = Variant::String(path);  // FileName
+    return RequireObject(dispatch::Call(documents, member, std::move(args)));
+}
+
+void PrintOutDocument(IDispatch* document, int majorVersion) {
+    std::vector<Variant> args = Omitted(18);
+    args[0] = Variant::Int16(1);  // Background
+    args[1] = Variant::Int16(1);  // Append
+    args[7] = Variant::Int32(1);  // Copies
+    dispatch::Call(document, majorVersion <= 9 ? kDispPrintOutMajor9 : kDispPrintOutMajor10,
+                   std::move(args));
+}
+
+void QuitWord(IDispatch* application) {
+    // SaveChanges false; OriginalFormat and RouteDocument left empty.
+    dispatch::Call(application, kDispQuit, {Variant::Bool(false), Variant(), Variant()});
+}
+
+}  // namespace word

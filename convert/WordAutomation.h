@@ -1,0 +1,37 @@
+// The word processor's automation contract: the late-bound calls the conversion makes on
+// "Word.Application", by dispatch id, with the argument shapes each major version expects.
+// Every argument travels by reference as a VARIANT; omitted ones are VT_ERROR with
+// DISP_E_PARAMNOTFOUND. A failed call raises _com_error.
+#pragma once
+
+#include <string>
+
+#include "platform/com.h"
+#include "platform/com_ptr.h"
+
+namespace word {
+
+constexpr DISPID kDispVersion = 24;
+constexpr DISPID kDispDocuments = 6;
+constexpr DISPID kDispOpenMajor9 = 15;        // 12 arguments
+constexpr DISPID kDispOpenMajor10 = 18;       // 15 arguments
+constexpr DISPID kDispOpenMajor11 = 19;       // 16 arguments
+constexpr DISPID kDispPrintOutMajor9 = 444;   // 18 arguments
+constexpr DISPID kDispPrintOutMajor10 = 446;  // 18 arguments
+constexpr DISPID kDispQuit = 1105;            // 3 arguments
+
+// Creates an instance from ProgID "Word.Application"; empty when it cannot be created (the
+// word processor is missing). The thread must be in an apartment.
+ComPtr<IDispatch> CreateWordApplication();
+
+// The leading integer of Application.Version, 0 when it has none.
+int GetMajorVersion(IDispatch* application);
+ComPtr<IDispatch> GetDocuments(IDispatch* application);
+// Documents.Open with the document's full path, in the form the major version takes.
+ComPtr<IDispatch> OpenDocument(IDispatch* documents, const std::string& path, int majorVersion);
+// Document.PrintOut to the default printer: Background 1, Append 1, Copies 1.
+void PrintOutDocument(IDispatch* document, int majorVersion);
+// Application.Quit without saving.
+void QuitWord(IDispatch* application);
+
+}  // namespace word
