@@ -35,6 +35,27 @@ std::string CandidatePdfPath(const std::string& outputFolder, const std::string&
     return outputFolder + name + ".pdf";
 }
 
+// The word processor's document collection and the job's document opened in it, released in
+// that order before the application quits.
+struct OpenedDocument {
+    int majorVersion = 0;
+    ComPtr<IDispatch> documents;
+    ComPtr<IDispatch> document;
+
+    void Release() {
+        document.Reset();
+        documents.Reset();
+    }
+};
+
+// Reads the version and the collection and opens the document in the form that version takes;
+// a failure at any of these steps raises _com_error.
+void OpenInWord(IDispatch* application, const std::string& path, OpenedDocument* opened) {
+    opened->majorVersion = word::GetMajorVersion(application);
+    opened->documents = word::GetDocuments(application);
+    opened->document = word::OpenDocument(opened->documents.Get(), path, opened->majorVersion);
+}
+
 // Quits the word processor without saving; a failure here changes nothing for the caller.
 void QuitQuietly(IDispatch* application) {
     try {
@@ -174,36 +195,25 @@ void CConversionController::PrepareJobThread() {
 
     WPARAM outcome = JOB_FAILED;
     UINT message = WM_JOB_FINISHED;
-    {
-        ComPtr<IDispatch> documents;
-        ComPtr<IDispatch> document;
-        try {
-            // A failure reading the version or the collection counts as a failure to open.
-            int major = word::GetMajorVersion(application.Get());
-            documents = word::GetDocuments(application.Get());
-            document = word::OpenDocument(documents.Get(), m_strCurrentFile, major);
-            const CWordRecord& job = *m_jobs[m_nCurrentJob];
-            bool harvested = true;
-            if ((job.m_bKeepLinks || job.m_bKeepBookmarks) && legs_.harvester != nullptr) {
-                harvested =
-                    legs_.harvester->HarvestDocument(*this, m_strCurrentFile, document.Get()) != 0;
-            }
-            document.Reset();
-            documents.Reset();
-            word::QuitWord(application.Get());
-            if (harvested) {
-                message = WM_JOB_PREPARED;
-                outcome = 0;
-            } else {
-                outcome = JOB_CANCELED;
-            }
-        } catch (const _com_error&) {
-            document.Reset();
-            documents.Reset();
-            QuitQuietly(application.Get());
-            outcome = JOB_FAILED;
-            message = WM_JOB_FINISHED;
+    OpenedDocument opened;
+    try {
+        // A failure reading the version or the collection counts as a failure to open.
+        OpenInWord(application.Get(), m_strCurrentFile, &opened);
+        const CWordRecord& job = *m_jobs[m_nCurrentJob];
+        bool harvested = true;
+        if ((job.m_bKeepLinks || job.m_bKeepBookmarks) && legs_.harvester != nullptr) {
+            harvested = legs_.harvester->HarvestDocument(*this, m_strCurrentFile,
+                                                         opened.document.Get()) != 0;
         }
+        opened.Release();
+        word::QuitWord(application.Get());
+        message = harvested ? WM_JOB_PREPARED : WM_JOB_FINISHED;
+        outcome = harvested ? 0 : JOB_CANCELED;
+    } catch (const _com_error&) {
+        opened.Release();
+        QuitQuietly(application.Get());
+        message = WM_JOB_FINISHED;
+        outcome = JOB_FAILED;
     }
     application.Reset();
     CoUninitialize();
@@ -219,29 +229,21 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
         return 0;
     }
 
-    bool pagesReady = false;
-    {
-        ComPtr<IDispatch> documents;
-        ComPtr<IDispatch> document;
-        try {
-            int major = word::GetMajorVersion(application.Get());
-            documents = word::GetDocuments(application.Get());
-            document = word::OpenDocument(documents.Get(), m_strCurrentFile, major);
-            word::PrintOutDocument(document.Get(), major);
-        } catch (const _com_error&) {
-            document.Reset();
-            documents.Reset();
-            QuitQuietly(application.Get());
-            host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
-            return 0;
-        }
-        // The pipe is created only once the print request returned; the extractor's
-        // connection means the pages and the hand-off file are complete.
-        pagesReady = legs_.handOff->WaitForPages();
-        document.Reset();
-        documents.Reset();
+    OpenedDocument opened;
+    try {
+        OpenInWord(application.Get(), m_strCurrentFile, &opened);
+        word::PrintOutDocument(opened.document.Get(), opened.majorVersion);
+    } catch (const _com_error&) {
+        opened.Release();
         QuitQuietly(application.Get());
+        host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
+        return 0;
     }
+    // The pipe is created only once the print request returned; the extractor's connection
+    // means the pages and the hand-off file are complete.
+    const bool pagesReady = legs_.handOff->WaitForPages();
+    opened.Release();
+    QuitQuietly(application.Get());
     application.Reset();
     if (!pagesReady) {
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);

@@ -40,9 +40,6 @@ struct Key {
     const Key* FindSubkey(std::string_view keyName) const;
 };
 
-// A key path's names, split at '\' with empty names dropped ("Software\\Tessaline\\" has two).
-std::vector<std::string> SplitKeyPath(std::string_view path);
-
 // The names joined with '\'.
 std::string JoinKeyPath(const std::vector<std::string>& names);
 

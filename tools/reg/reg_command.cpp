@@ -51,23 +51,9 @@ bool IsOption(const std::string& arg, std::string_view name) {
            platform::EqualsNoCase(std::string_view(arg).substr(1), name);
 }
 
-std::vector<std::string> SplitKey(std::string_view path) {
-    std::vector<std::string> names;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t slash = path.find('\\', start);
-        size_t end = slash == std::string_view::npos ? path.size() : slash;
-        if (end > start) {
-            names.emplace_back(path.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return names;
-}
-
 // Splits "HKCU\Software\Tessaline" into its root and the rest; false for an unknown root.
 bool ParseKey(const std::string& key, Command* command) {
-    std::vector<std::string> names = SplitKey(key);
+    std::vector<std::string> names = platform::registry::SplitKeyPath(key);
     if (names.empty()) {
         return false;
     }

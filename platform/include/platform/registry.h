@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/win_types.h"
 
@@ -73,4 +75,9 @@ LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameS
 namespace platform {
 // The file that holds the registry: "registry" under the platform root.
 std::string RegistryFilePath();
+
+namespace registry {
+// A key path's names, split at '\' with empty names dropped ("Software\\Tessaline\\" has two).
+std::vector<std::string> SplitKeyPath(std::string_view path);
+}  // namespace registry
 }  // namespace platform
