@@ -8,6 +8,9 @@ bash scripts/build.sh build
 
 program_dir="$(pwd)/build/bin"
 echo
+echo "Installing into the platform root (printers, TempDir, component classes):"
+"$program_dir/tessaline-install"
+echo
 echo "Built the program folder: $program_dir"
 ls -1 "$program_dir"
 echo

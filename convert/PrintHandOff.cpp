@@ -1,0 +1,62 @@
+#include "PrintHandOff.h"
+
+#include <cstring>
+
+#include "platform/handle.h"
+#include "platform/named_pipe.h"
+#include "platform/registry.h"
+#include "platform/spooler.h"
+
+namespace {
+constexpr char kRegistryKey[] = "Software\\Tessaline\\";
+constexpr DWORD kIniFileBufferSize = 80;
+}  // namespace
+
+std::string CSpoolerPrinterControl::GetDefaultPrinter() {
+    return platform::DefaultPrinterName();
+}
+
+bool CSpoolerPrinterControl::SetDefaultPrinter(const std::string& name) {
+    return platform::MakeDefaultPrinter(name);
+}
+
+void CDefaultPrinterKeeper::SaveOriginal() {
+    m_strOriginalPrinter = printer_.GetDefaultPrinter();
+}
+
+void CDefaultPrinterKeeper::RestoreOriginal() {
+    if (printer_.GetDefaultPrinter() != m_strOriginalPrinter) {
+        printer_.SetDefaultPrinter(m_strOriginalPrinter);
+    }
+}
+
+bool CPipeHandOff::WaitForPages() {
+    HANDLE pipe = CreateNamedPipeA(kHandOffPipeName, PIPE_ACCESS_DUPLEX, 0, 1, 0, 0, 1000, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const BOOL connected = ConnectNamedPipeWithTimeout(pipe, waitLimitMs_);
+    CloseHandle(pipe);
+    return connected != FALSE;
+}
+
+std::string CPipeHandOff::ReadHandOffPath() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        host_.ShowMessageBox("Error: Can't read registry!", host_.DefaultCaption(), MB_OK);
+        return {};
+    }
+    char value[kIniFileBufferSize] = {};
+    DWORD size = kIniFileBufferSize;
+    LSTATUS status =
+        RegQueryValueExA(key, "Inifile", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    // A value that fills the whole buffer leaves no room to be sure of its end: 80 bytes or
+    // more, counting the terminator, is a failure like one that does not fit.
+    if (status != ERROR_SUCCESS || size >= kIniFileBufferSize ||
+        std::memchr(value, '\0', sizeof value) == nullptr) {
+        host_.ShowMessageBox("Error: Read registry failed!", host_.DefaultCaption(), MB_OK);
+        return {};
+    }
+    return value;
+}
