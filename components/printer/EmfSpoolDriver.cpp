@@ -1,0 +1,385 @@
+#include "EmfSpoolDriver.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "PagePayload.h"
+#include "PrintJob.h"
+#include "platform/text.h"
+
+namespace printer {
+namespace {
+
+// Spool stream.
+constexpr std::uint32_t kSpoolVersion = 0x00010000;
+constexpr std::uint32_t kSpoolFixedHeader = 16;  // version, header size, two name offsets
+constexpr std::uint32_t kSrtDevmode = 3;
+constexpr std::uint32_t kSrtMetafileData = 12;
+
+// EMF.
+constexpr std::uint32_t kEmrHeader = 1;
+constexpr std::uint32_t kEmrEof = 14;
+constexpr std::uint32_t kEmrComment = 70;
+constexpr std::uint32_t kEmfHeaderSize = 108;
+constexpr std::uint32_t kCommentHeadSize = 16;  // type, size, cbData, payload identifier
+constexpr std::uint32_t kEofSize = 20;
+constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
+constexpr std::uint32_t kEmfVersion = 0x10000;
+constexpr std::int64_t kHundredthsMmPerInch = 2540;
+
+// DEVMODEW without driver-private data.
+constexpr std::size_t kDevmodeSize = 220;
+
+class ByteWriter {
+  public:
+    void U16(std::uint16_t v) {
+        out_.push_back(static_cast<char>(v & 0xFF));
+        out_.push_back(static_cast<char>(v >> 8));
+    }
+    void U32(std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            out_.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        }
+    }
+    void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
+    void I16(std::int16_t v) { U16(static_cast<std::uint16_t>(v)); }
+    // A fixed field of `units` UTF-16 units, cut to leave room for the NUL, zero-filled.
+    void FixedUtf16(std::u16string_view text, std::size_t units) {
+        text = text.substr(0, std::min(text.size(), units - 1));
+        for (char16_t c : text) {
+            U16(c);
+        }
+        for (std::size_t i = text.size(); i < units; ++i) {
+            U16(0);
+        }
+    }
+    void PadTo(std::size_t size) { out_.resize(std::max(out_.size(), size), '\0'); }
+    std::string& Str() { return out_; }
+
+  private:
+    std::string out_;
+};
+
+std::uint32_t PadTo4(std::uint64_t n) {
+    return static_cast<std::uint32_t>((n + 3) & ~std::uint64_t{3});
+}
+
+bool ValidPage(double widthPoints, double heightPoints, std::size_t payloadSize) {
+    const auto valid = [](double points) {
+        return std::isfinite(points) && points > 0 && points <= kMaxPageSizePoints;
+    };
+    return valid(widthPoints) && valid(heightPoints) && payloadSize <= kMaxPagePayloadBytes;
+}
+
+std::int32_t Pixels(double points) {
+    return std::max<std::int32_t>(
+        1, static_cast<std::int32_t>(std::llround(points / 72.0 * kDeviceDpi)));
+}
+
+std::int32_t FrameFor(std::int64_t pixels) {
+    return static_cast<std::int32_t>((pixels * kHundredthsMmPerInch + kDeviceDpi - 1) / kDeviceDpi);
+}
+
+// The PDF engine takes its scale from the vertical resolution ceil(height px * 2540 / frame
+// bottom). A frame in whole 0.01 mm that gives exactly the device's 600 exists for every height
+// from 134 px up, but not for some shorter ones; those pages grow to the next height that has
+// one (at most 16 px, 2 points), so every page comes out at the device's true scale.
+std::int32_t HeightWithExactFrame(std::int64_t pixels) {
+    for (;; ++pixels) {
+        const std::int64_t frame = FrameFor(pixels);
+        if ((pixels * kHundredthsMmPerInch + frame - 1) / frame == kDeviceDpi) {
+            return static_cast<std::int32_t>(pixels);
+        }
+    }
+}
+
+struct PageGeometry {
+    std::int32_t widthPx, heightPx;
+    std::int32_t frameRight, frameBottom;  // 0.01 mm
+    std::int32_t widthMm, heightMm;
+    std::int32_t widthUm, heightUm;
+};
+
+PageGeometry Geometry(double widthPoints, double heightPoints) {
+    PageGeometry g{};
+    g.widthPx = Pixels(widthPoints);
+    g.heightPx = HeightWithExactFrame(Pixels(heightPoints));
+    g.frameRight = FrameFor(g.widthPx);
+    g.frameBottom = FrameFor(g.heightPx);
+    g.widthMm = static_cast<std::int32_t>(std::llround(widthPoints * 25.4 / 72.0));
+    g.heightMm = static_cast<std::int32_t>(std::llround(heightPoints * 25.4 / 72.0));
+    g.widthUm = static_cast<std::int32_t>(std::llround(widthPoints * 25400.0 / 72.0));
+    g.heightUm = static_cast<std::int32_t>(std::llround(heightPoints * 25400.0 / 72.0));
+    return g;
+}
+
+std::uint32_t CommentSize(std::size_t payloadSize) {
+    return PadTo4(std::uint64_t{kCommentHeadSize} + payloadSize);
+}
+
+std::uint32_t EmfSize(std::size_t payloadSize) {
+    return kEmfHeaderSize + CommentSize(payloadSize) + kEofSize;
+}
+
+// Everything of a page's EMF before the payload bytes: EMR_HEADER and the comment's head.
+std::string EmfHead(double widthPoints, double heightPoints, std::size_t payloadSize) {
+    const PageGeometry g = Geometry(widthPoints, heightPoints);
+    ByteWriter w;
+    w.U32(kEmrHeader);
+    w.U32(kEmfHeaderSize);
+    w.I32(0);  // rclBounds: the whole device surface, inclusive
+    w.I32(0);
+    w.I32(g.widthPx - 1);
+    w.I32(g.heightPx - 1);
+    w.I32(0);  // rclFrame
+    w.I32(0);
+    w.I32(g.frameRight);
+    w.I32(g.frameBottom);
+    w.U32(kEmfSignature);
+    w.U32(kEmfVersion);
+    w.U32(EmfSize(payloadSize));
+    w.U32(3);  // nRecords: header, payload comment, EOF
+    w.U16(1);  // nHandles: the metafile itself
+    w.U16(0);
+    w.U32(0);  // nDescription, offDescription
+    w.U32(0);
+    w.U32(0);  // nPalEntries
+    w.I32(g.widthPx);
+    w.I32(g.heightPx);
+    w.I32(g.widthMm);
+    w.I32(g.heightMm);
+    w.U32(0);  // cbPixelFormat, offPixelFormat, bOpenGL
+    w.U32(0);
+    w.U32(0);
+    w.I32(g.widthUm);
+    w.I32(g.heightUm);
+
+    w.U32(kEmrComment);
+    w.U32(CommentSize(payloadSize));
+    w.U32(static_cast<std::uint32_t>(4 + payloadSize));  // cbData: identifier and payload
+    w.U32(kPagePayloadId);
+    return std::move(w.Str());
+}
+
+// Everything after the payload bytes: the comment's padding and EMR_EOF.
+std::string EmfTail(std::size_t payloadSize) {
+    ByteWriter w;
+    w.PadTo(CommentSize(payloadSize) - kCommentHeadSize - payloadSize);
+    w.U32(kEmrEof);
+    w.U32(kEofSize);
+    w.U32(0);   // nPalEntries
+    w.U32(16);  // offPalEntries
+    w.U32(kEofSize);
+    return std::move(w.Str());
+}
+
+struct Paper {
+    std::int16_t id;
+    double shortSide, longSide;  // points
+    const char16_t* form;
+};
+
+constexpr Paper kPapers[] = {
+    {9, 595.28, 841.89, u"A4"},  {1, 612, 792, u"Letter"},    {5, 612, 1008, u"Legal"},
+    {8, 841.89, 1190.55, u"A3"}, {11, 419.53, 595.28, u"A5"}, {7, 522, 756, u"Executive"},
+};
+constexpr std::int16_t kDmpaperUser = 256;
+
+std::int16_t TenthsMm(double points) {
+    // dmPaperWidth/Length are 16-bit; the largest pages do not fit and are capped.
+    return static_cast<std::int16_t>(
+        std::min<long long>(32767, std::llround(points * 254.0 / 72.0)));
+}
+
+// The driver's DEVMODEW for the job: the paper and orientation of its first page.
+std::string MakeDevmode(double widthPoints, double heightPoints) {
+    const double shortSide = std::min(widthPoints, heightPoints);
+    const double longSide = std::max(widthPoints, heightPoints);
+    const Paper* paper = nullptr;
+    for (const Paper& p : kPapers) {
+        if (std::abs(p.shortSide - shortSide) < 1.0 && std::abs(p.longSide - longSide) < 1.0) {
+            paper = &p;
+        }
+    }
+    // DM_ORIENTATION, DM_PAPERSIZE/LENGTH/WIDTH, DM_SCALE, DM_COPIES, DM_DEFAULTSOURCE,
+    // DM_PRINTQUALITY, DM_COLOR, DM_DUPLEX, DM_YRESOLUTION, DM_TTOPTION, DM_COLLATE, and
+    // DM_FORMNAME for a standard paper.
+    std::uint32_t fields = 0x1 | 0x2 | 0x4 | 0x8 | 0x10 | 0x100 | 0x200 | 0x400 | 0x800 | 0x1000 |
+                           0x2000 | 0x4000 | 0x8000;
+    if (paper != nullptr) {
+        fields |= 0x10000;
+    }
+    ByteWriter w;
+    w.FixedUtf16(u"Tessaline", 32);
+    w.U16(0x0401);  // dmSpecVersion
+    w.U16(0x0001);  // dmDriverVersion
+    w.U16(kDevmodeSize);
+    w.U16(0);  // dmDriverExtra
+    w.U32(fields);
+    w.I16(widthPoints > heightPoints ? 2 : 1);  // DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT
+    w.I16(paper != nullptr ? paper->id : kDmpaperUser);
+    w.I16(TenthsMm(longSide));   // dmPaperLength: the sheet as fed, portrait
+    w.I16(TenthsMm(shortSide));  // dmPaperWidth
+    w.I16(100);                  // dmScale, percent
+    w.I16(1);                    // dmCopies
+    w.I16(7);                    // dmDefaultSource: DMBIN_AUTO
+    w.I16(kDeviceDpi);           // dmPrintQuality
+    w.I16(2);                    // dmColor: DMCOLOR_COLOR
+    w.I16(1);                    // dmDuplex: DMDUP_SIMPLEX
+    w.I16(kDeviceDpi);           // dmYResolution
+    w.I16(2);                    // dmTTOption: DMTT_DOWNLOAD
+    w.I16(0);                    // dmCollate: DMCOLLATE_FALSE
+    w.FixedUtf16(paper != nullptr ? paper->form : u"", 32);
+    w.PadTo(kDevmodeSize);  // dmLogPixels to dmPanningHeight: display fields
+    return std::move(w.Str());
+}
+
+std::string SpoolHeader(const std::string& documentName) {
+    const std::u16string name = platform::Utf8ToUtf16(documentName);
+    const std::uint32_t headerSize = PadTo4(kSpoolFixedHeader + 2 * (name.size() + 1));
+    ByteWriter w;
+    w.U32(kSpoolVersion);
+    w.U32(headerSize);
+    w.U32(kSpoolFixedHeader);  // document name offset
+    w.U32(0);                  // no output name
+    for (char16_t c : name) {
+        w.U16(c);
+    }
+    w.PadTo(headerSize);  // the name's NUL and the padding
+    return std::move(w.Str());
+}
+
+std::string RecordHead(std::uint32_t type, std::uint32_t size) {
+    ByteWriter w;
+    w.U32(type);
+    w.U32(size);
+    return std::move(w.Str());
+}
+
+// The spool file under its temporary name; removed unless committed.
+class SpoolOutput {
+  public:
+    SpoolOutput(const std::string& path, std::string* error) : path_(path), error_(error) {}
+    ~SpoolOutput() {
+        if (file_ != nullptr) {
+            std::fclose(file_);
+        }
+        if (!tempPath_.empty()) {
+            ::unlink(tempPath_.c_str());
+        }
+    }
+
+    bool Create() {
+        // Same folder, so the rename is atomic; mkstemp's mode 0600 keeps the content private.
+        // The suffix keeps the name from matching the extractor's "*.SPL" while it is written.
+        std::string temp = path_ + ".XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0) {
+            return Fail("cannot create");
+        }
+        tempPath_ = std::move(temp);
+        file_ = ::fdopen(fd, "wb");
+        if (file_ == nullptr) {
+            ::close(fd);
+            return Fail("cannot create");
+        }
+        return true;
+    }
+
+    bool Write(std::string_view bytes) {
+        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+            return Fail("cannot write");
+        }
+        return true;
+    }
+
+    bool Commit() {
+        const bool flushed = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (!flushed || !closed) {
+            return Fail("cannot write");
+        }
+        if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+            return Fail("cannot move into place");
+        }
+        tempPath_.clear();
+        return true;
+    }
+
+  private:
+    bool Fail(const char* what) {
+        const int code = errno;
+        if (error_ != nullptr) {
+            *error_ = std::string("spool file ") + path_ + ": " + what + ": " + std::strerror(code);
+        }
+        return false;
+    }
+
+    std::string path_;
+    std::string tempPath_;
+    std::string* error_;
+    std::FILE* file_ = nullptr;
+};
+
+bool WritePage(SpoolOutput& out, const PrintedPage& page) {
+    const std::size_t size = page.payload.size();
+    return out.Write(RecordHead(kSrtMetafileData, EmfSize(size))) &&
+           out.Write(EmfHead(page.widthPoints, page.heightPoints, size)) &&
+           out.Write(page.payload) && out.Write(EmfTail(size));
+}
+
+}  // namespace
+
+std::string MakePageEmf(double widthPoints, double heightPoints, std::string_view payload) {
+    if (!ValidPage(widthPoints, heightPoints, payload.size())) {
+        return {};
+    }
+    std::string emf = EmfHead(widthPoints, heightPoints, payload.size());
+    emf.reserve(EmfSize(payload.size()));
+    emf.append(payload);
+    emf.append(EmfTail(payload.size()));
+    return emf;
+}
+
+bool WriteSpoolFile(const std::string& jobPath, const std::string& spoolPath, std::string* error) {
+    std::string ignored;
+    std::string* why = error != nullptr ? error : &ignored;
+    PrintJobReader job;
+    if (!job.Open(jobPath, why)) {
+        return false;
+    }
+    // The devmode describes the first page's paper, so that page is read before it is written.
+    PrintedPage page;
+    const bool hasPage = job.NextPage(&page, why);
+    if (!hasPage && !why->empty()) {
+        return false;
+    }
+    SpoolOutput out(spoolPath, why);
+    if (!out.Create() || !out.Write(SpoolHeader(job.DocumentName())) ||
+        !out.Write(RecordHead(kSrtDevmode, kDevmodeSize))) {
+        return false;
+    }
+    // A job without pages still gets the driver's default paper, A4 portrait.
+    if (!out.Write(hasPage ? MakeDevmode(page.widthPoints, page.heightPoints)
+                           : MakeDevmode(595.28, 841.89))) {
+        return false;
+    }
+    for (bool more = hasPage; more; more = job.NextPage(&page, why)) {
+        if (!WritePage(out, page)) {
+            return false;
+        }
+    }
+    if (!why->empty()) {
+        return false;
+    }
+    return out.Commit();
+}
+
+}  // namespace printer
