@@ -12,7 +12,7 @@
 #include "platform/named_pipe.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
-#include "platform/root.h"
+#include "platform/spooler.h"
 #include "platform/text.h"
 
 namespace {
@@ -160,14 +160,7 @@ std::string ReadTempDir() {
 }
 
 std::string SpoolFolder() {
-    const char* windir = std::getenv("windir");
-    std::string folder = windir != nullptr && *windir != '\0'
-                             ? std::string(windir)
-                             : (platform::PlatformRoot() / "windows").string();
-    if (folder.back() != '/') {
-        folder += '/';
-    }
-    return folder + "system32/spool/PRINTERS/";
+    return platform::SpoolFolder();
 }
 
 void WalkSpoolFile(const std::string& spoolPath, int spoolNumber, const std::string& tempDir,

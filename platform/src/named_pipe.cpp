@@ -126,14 +126,20 @@ sockaddr_un AddressOf(const std::string& socketPath) {
 
 class PipeServer : public KernelObject {
   public:
-    PipeServer(int lockFd, int listenFd, std::string socketPath)
-        : lockFd_(lockFd), listenFd_(listenFd), socketPath_(std::move(socketPath)) {}
+    PipeServer(int lockFd, std::string lockPath, int listenFd, std::string socketPath)
+        : lockFd_(lockFd),
+          lockPath_(std::move(lockPath)),
+          listenFd_(listenFd),
+          socketPath_(std::move(socketPath)) {}
 
     ~PipeServer() override {
         StopListening();
         if (clientFd_ >= 0) {
             ::close(clientFd_);
         }
+        // The lock file goes while its lock is still held, so no pipe files are left behind;
+        // a server that opened it meanwhile notices the replaced path and starts over.
+        ::unlink(lockPath_.c_str());
         ::close(lockFd_);  // releases the pipe
     }
 
@@ -193,6 +199,7 @@ class PipeServer : public KernelObject {
     }
 
     int lockFd_;
+    std::string lockPath_;
     int listenFd_;
     int clientFd_ = -1;
     std::string socketPath_;
@@ -246,15 +253,27 @@ HANDLE CreateNamedPipeA(LPCSTR name, DWORD /*openMode*/, DWORD /*pipeMode*/, DWO
     if (!platform::ResolvePipe(pipeName, &paths)) {
         return INVALID_HANDLE_VALUE;
     }
-    int lockFd = ::open(paths.lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd < 0) {
-        SetLastError(platform::ErrorFromErrno(errno));
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!platform::SetWholeFileLock(lockFd, F_WRLCK)) {
+    int lockFd = -1;
+    for (;;) {
+        lockFd = ::open(paths.lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (lockFd < 0) {
+            SetLastError(platform::ErrorFromErrno(errno));
+            return INVALID_HANDLE_VALUE;
+        }
+        if (!platform::SetWholeFileLock(lockFd, F_WRLCK)) {
+            ::close(lockFd);
+            SetLastError(ERROR_PIPE_BUSY);
+            return INVALID_HANDLE_VALUE;
+        }
+        // The lock counts only on the file the path still names: a closing server removes its
+        // lock file before it lets the lock go.
+        struct stat locked {};
+        struct stat named {};
+        if (::fstat(lockFd, &locked) == 0 && ::stat(paths.lock.c_str(), &named) == 0 &&
+            locked.st_ino == named.st_ino && locked.st_dev == named.st_dev) {
+            break;
+        }
         ::close(lockFd);
-        SetLastError(ERROR_PIPE_BUSY);
-        return INVALID_HANDLE_VALUE;
     }
     // Holding the lock, any socket file left here belongs to a server that is gone.
     ::unlink(paths.socket.c_str());
@@ -278,7 +297,7 @@ HANDLE CreateNamedPipeA(LPCSTR name, DWORD /*openMode*/, DWORD /*pipeMode*/, DWO
     }
     ::chmod(paths.socket.c_str(), 0600);
     SetLastError(ERROR_SUCCESS);
-    return platform::ToHandle(new platform::PipeServer(lockFd, listenFd, paths.socket));
+    return platform::ToHandle(new platform::PipeServer(lockFd, paths.lock, listenFd, paths.socket));
 }
 
 BOOL ConnectNamedPipe(HANDLE pipe, void* /*overlapped*/) {

@@ -1,8 +1,17 @@
 #include "platform/spooler.h"
 
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "ini_document.h"
 #include "platform/atomic_file.h"
@@ -15,6 +24,11 @@ namespace {
 constexpr std::string_view kPrintersSection = "Printers";
 constexpr std::string_view kDefaultSection = "Default";
 constexpr std::string_view kDefaultKey = "Printer";
+constexpr std::string_view kDriversSection = "Drivers";
+constexpr std::string_view kJobsSection = "Jobs";
+constexpr std::string_view kNextJobKey = "Next";
+// Spool files carry the job number in five digits, as the Windows spooler names them.
+constexpr DWORD kLastJobNumber = 99999;
 
 // Characters that would end a line of the file, or the C string a name is passed as.
 constexpr std::string_view kLineBreaksAndNul{"\r\n\0", 3};
@@ -175,6 +189,148 @@ std::optional<PrinterInfo> FindPrinter(const std::string& name) {
     IniDocument doc;
     Load(&doc);
     return FindIn(doc, name);
+}
+
+std::string WindowsFolder() {
+    const char* windir = std::getenv("windir");
+    if (windir != nullptr && *windir != '\0') {
+        return windir;
+    }
+    return (PlatformRoot() / "windows").string();
+}
+
+std::string SpoolFolder() {
+    std::string folder = WindowsFolder();
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    return folder + "system32/spool/PRINTERS/";
+}
+
+bool SetDriverService(const std::string& driver, const std::string& servicePath) {
+    if (driver.empty() || !ValidPrinterName(driver) || !ValidDriverName(servicePath)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return Succeeded(Update([&](IniDocument& doc, bool* changed) {
+        *changed = doc.SetValue(kDriversSection, driver, servicePath);
+        return ERROR_SUCCESS;
+    }));
+}
+
+bool RemoveDriverService(const std::string& driver) {
+    return Succeeded(Update([&](IniDocument& doc, bool* changed) {
+        *changed = doc.DeleteKey(kDriversSection, driver);
+        return ERROR_SUCCESS;
+    }));
+}
+
+std::optional<std::string> DriverService(const std::string& driver) {
+    IniDocument doc;
+    Load(&doc);
+    std::optional<std::string> path = doc.Value(kDriversSection, driver);
+    if (!path || path->empty()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+namespace {
+
+// The next job number, counted in the printers file so processes never share one.
+DWORD NextJobNumber(DWORD* number) {
+    return Update([&](IniDocument& doc, bool* changed) {
+        std::optional<std::string> text = doc.Value(kJobsSection, kNextJobKey);
+        unsigned long next = text ? std::strtoul(text->c_str(), nullptr, 10) : 1;
+        if (next == 0 || next > kLastJobNumber) {
+            next = 1;
+        }
+        *number = static_cast<DWORD>(next);
+        doc.SetValue(kJobsSection, kNextJobKey,
+                     std::to_string(next == kLastJobNumber ? 1 : next + 1));
+        *changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+// Moves the job file into the spooler's own folder of jobs.
+DWORD TakeOverJobFile(const std::string& jobFile, DWORD number, std::string* taken) {
+    std::filesystem::path folder = PlatformRoot() / "spool" / "jobs";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    ::chmod(folder.parent_path().c_str(), 0700);
+    ::chmod(folder.c_str(), 0700);
+    *taken = (folder / (std::to_string(number) + ".job")).string();
+    std::filesystem::rename(jobFile, *taken, error);
+    if (error) {
+        // Another file system: copy, then remove the original.
+        std::filesystem::copy_file(jobFile, *taken,
+                                   std::filesystem::copy_options::overwrite_existing, error);
+        if (error) {
+            return ErrorFromErrno(error.value());
+        }
+        std::filesystem::remove(jobFile, error);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Starts the service and waits only for its first process, which detaches the worker that
+// prints the job and then ends: the caller keeps no child behind.
+DWORD StartService(const std::string& service, const std::string& printer, DWORD number,
+                   const std::string& jobPath) {
+    const std::string numberText = std::to_string(number);
+    std::vector<char*> argv = {const_cast<char*>(service.c_str()),
+                               const_cast<char*>("--printer"),
+                               const_cast<char*>(printer.c_str()),
+                               const_cast<char*>("--job"),
+                               const_cast<char*>(numberText.c_str()),
+                               const_cast<char*>(jobPath.c_str()),
+                               nullptr};
+    pid_t pid = 0;
+    int spawned = ::posix_spawn(&pid, service.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (spawned != 0) {
+        return ErrorFromErrno(spawned);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return ErrorFromErrno(errno);
+        }
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+}  // namespace
+
+DWORD SubmitPrintJob(const std::string& printerName, const std::string& jobFile, DWORD* jobId) {
+    std::optional<PrinterInfo> printer = FindPrinter(printerName);
+    if (!printer) {
+        return ERROR_INVALID_PRINTER_NAME;
+    }
+    DWORD number = 0;
+    if (DWORD error = NextJobNumber(&number); error != ERROR_SUCCESS) {
+        return error;
+    }
+    if (jobId != nullptr) {
+        *jobId = number;
+    }
+    std::string jobPath;
+    if (DWORD error = TakeOverJobFile(jobFile, number, &jobPath); error != ERROR_SUCCESS) {
+        return error;
+    }
+    std::optional<std::string> service = DriverService(printer->driver);
+    if (!service) {
+        // A printer without a service of ours prints nowhere: the job is done with.
+        std::error_code ignored;
+        std::filesystem::remove(jobPath, ignored);
+        return ERROR_SUCCESS;
+    }
+    DWORD error = StartService(*service, printer->name, number, jobPath);
+    if (error != ERROR_SUCCESS) {
+        std::error_code ignored;
+        std::filesystem::remove(jobPath, ignored);
+    }
+    return error;
 }
 
 std::string DefaultPrinterName() {

@@ -124,6 +124,9 @@ TEST_F(Installer, AFreshRootGetsBothPrintersTheOrdinaryDefaultTempDirAndNoMissin
     EXPECT_EQ(platform::DefaultPrinterName(), "Office Laser");
     EXPECT_EQ(Stored("Software\\Tessaline", "TempDir"),
               std::pair(REG_SZ, ExpectedTempDir() + '\0'));
+    EXPECT_EQ(platform::DriverService("Tessaline EMF Driver"),
+              (programFolder_ / "tessaline-spoold").string())
+        << "the virtual printer's jobs go to the service beside the installer";
 
     // Read back as the hand-off reads it: into an 80-byte buffer.
     HKEY key = nullptr;
@@ -242,6 +245,7 @@ TEST_F(Installer, UninstallAfterAFreshInstallLeavesNoPrinterNoDefaultAndNoSettin
 
     EXPECT_EQ(platform::ListPrinters(), Printers{});
     EXPECT_EQ(platform::DefaultPrinterName(), "");
+    EXPECT_EQ(platform::DriverService("Tessaline EMF Driver"), std::nullopt);
     EXPECT_FALSE(KeyExists("Software\\Tessaline"));
     EXPECT_EQ(ClassOf(u"Word.Application").first, REGDB_E_CLASSNOTREG);
     EXPECT_EQ(ClassOf(u"PDFCreatorPilot.PDFDocument4").first, REGDB_E_CLASSNOTREG);

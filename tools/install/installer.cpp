@@ -294,6 +294,13 @@ int Install(const std::string& programFolder, std::ostream& out, std::ostream& e
     if (!EnsureDefaultPrinter(out, err)) {
         return kExitFailure;
     }
+    const std::string service = programFolder + kVirtualPrinterService;
+    if (!platform::SetDriverService(kVirtualPrinterDriver, service)) {
+        err << "tessaline-install: cannot register the driver service " << service << " ("
+            << ErrorCode(GetLastError()) << ")\n";
+        return kExitFailure;
+    }
+    out << "registered " << service << " for the driver " << kVirtualPrinterDriver << "\n";
 
     const LSTATUS status = WriteString(kSettingsKey, kTempDirValue, tempDir);
     if (status != ERROR_SUCCESS) {
@@ -317,6 +324,10 @@ int Uninstall(std::ostream& out, std::ostream& err) {
         if (!UninstallPrinter(printer, out, err)) {
             return kExitFailure;
         }
+    }
+    if (platform::DriverService(kVirtualPrinterDriver)) {
+        platform::RemoveDriverService(kVirtualPrinterDriver);
+        out << "removed the service of the driver " << kVirtualPrinterDriver << "\n";
     }
     if (!UninstallTempDir(out, err)) {
         return kExitFailure;

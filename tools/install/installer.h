@@ -21,6 +21,8 @@ constexpr int kExitUsage = 2;    // the command line is wrong
 // The virtual printer the conversion prints to.
 inline constexpr char kVirtualPrinter[] = "Tessaline";
 inline constexpr char kVirtualPrinterDriver[] = "Tessaline EMF Driver";
+// The program in the program folder that carries out the virtual printer's jobs.
+inline constexpr char kVirtualPrinterService[] = "tessaline-spoold";
 // A printer like the one a user already has, so there is a default printer to come back to.
 inline constexpr char kOrdinaryPrinter[] = "Office Laser";
 inline constexpr char kOrdinaryPrinterDriver[] = "Generic Text";

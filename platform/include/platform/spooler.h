@@ -9,7 +9,8 @@
 //   Printer=Tessaline
 //
 // "[Printers]" holds name=driver lines in the order the printers were added; "[Default]" names
-// the default printer in the printer's own spelling.
+// the default printer in the printer's own spelling; "[Drivers]" names the service program of
+// a driver; "[Jobs]" holds the number of the next print job.
 // Every change is one atomic read-modify-write of that file under its lock, so processes that
 // add, delete or choose printers at the same time lose no change, and a reader sees the file
 // before or after a change, never half of it. Reading never creates the file or the root.
@@ -66,5 +67,24 @@ std::string DefaultPrinterName();
 
 // The program's change: SetDefaultPrinterA, true when it returns nonzero.
 bool MakeDefaultPrinter(const std::string& name);
+
+// The Windows folder of this installation: $windir when set, else the platform root's
+// "windows" folder. The spooler's files live below it in "system32/spool/PRINTERS/".
+std::string WindowsFolder();
+// WindowsFolder() followed by "/system32/spool/PRINTERS/".
+std::string SpoolFolder();
+
+// The program that carries out a driver's jobs, as the spooler service runs a printer's
+// driver; kept in "[Drivers]" as driver=path. A driver without one discards its jobs.
+bool SetDriverService(const std::string& driver, const std::string& servicePath);
+bool RemoveDriverService(const std::string& driver);
+std::optional<std::string> DriverService(const std::string& driver);
+
+// Hands a print job file to a printer. The spooler takes the file over (it moves it into
+// its own folder), numbers the job, and starts the driver's service on it in a process of its
+// own, detached, so the call returns before the job is printed. *jobId receives the number.
+// ERROR_INVALID_PRINTER_NAME for an unknown printer; the job file is then left where it was.
+DWORD SubmitPrintJob(const std::string& printerName, const std::string& jobFile,
+                     DWORD* jobId = nullptr);
 
 }  // namespace platform
