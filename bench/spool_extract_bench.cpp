@@ -18,26 +18,13 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "support/emf_writer.h"
+#include "support/process_resources.h"
 #include "support/spool_writer.h"
 
 namespace fs = std::filesystem;
 using testing_support::Bytes;
 
 namespace {
-
-long CurrentResidentKb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-long PeakResidentKb() {
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 void AppendU32(std::ofstream& out, std::uint32_t value) {
     char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
@@ -64,12 +51,12 @@ void WriteSpoolFile(const fs::path& path, int pages, size_t pageBytes) {
 
 // The measured part, in a process of its own.
 int Extract() {
-    const long baseline = CurrentResidentKb();
+    const long baseline = testing_support::CurrentResidentKb();
     auto start = std::chrono::steady_clock::now();
     int result = ExtractSpoolPages();
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d %.6f %ld %ld\n", result, seconds, baseline, PeakResidentKb());
+    std::printf("%d %.6f %ld %ld\n", result, seconds, baseline, testing_support::PeakResidentKb());
     return 0;
 }
 

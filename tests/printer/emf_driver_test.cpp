@@ -14,6 +14,7 @@
 #include "PagePayload.h"
 #include "PrintJob.h"
 #include "support/emf_writer.h"
+#include "support/process_resources.h"
 #include "support/scoped_environment.h"
 #include "support/spool_writer.h"
 
@@ -46,34 +47,6 @@ struct Page {
     double width;
     double height;
     std::string payload;
-};
-
-long PeakResidentKb() {
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// Makes writes to regular files fail past `bytes` (EFBIG instead of SIGXFSZ) while it lives.
-class ScopedFileSizeLimit {
-  public:
-    explicit ScopedFileSizeLimit(rlim_t bytes) {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old_);
-        struct rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
-    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
-    ~ScopedFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-  private:
-    struct rlimit old_ {};
-    void (*oldHandler_)(int) = nullptr;
 };
 
 Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t size) {
@@ -452,7 +425,7 @@ TEST_F(EmfDriverTest, AMissingOrCorruptJobFailsWithAReasonAndWritesNoSpoolFile) 
     const std::string big = AsString(PatternBytes(3 << 19, 4));
     WriteJob("Doc", {{595.28, 841.89, big}, {595.28, 841.89, big}});
     {
-        ScopedFileSizeLimit limit(2 << 20);
+        testing_support::ScopedFileSizeLimit limit(2 << 20);
         error.clear();
         EXPECT_FALSE(printer::WriteSpoolFile(jobPath_, spoolPath_, &error));
     }
@@ -468,7 +441,7 @@ TEST_F(EmfDriverTest, ALongJobIsStreamedOnePageAtATime) {
     constexpr int kPages = 120;
     constexpr std::size_t kPageBytes = 1 << 20;
     std::string payload = AsString(PatternBytes(kPageBytes, 11));
-    const long before = PeakResidentKb();
+    const long before = testing_support::PeakResidentKb();
     {
         printer::PrintJobWriter writer;
         ASSERT_TRUE(writer.Create(jobPath_, "Long"));
@@ -480,7 +453,7 @@ TEST_F(EmfDriverTest, ALongJobIsStreamedOnePageAtATime) {
     }
     std::string error;
     ASSERT_TRUE(printer::WriteSpoolFile(jobPath_, spoolPath_, &error)) << error;
-    const long grownKb = PeakResidentKb() - before;
+    const long grownKb = testing_support::PeakResidentKb() - before;
     EXPECT_LT(grownKb, 24 * 1024) << "a " << kPages << " MiB job was held in memory";
 
     // Every page arrived whole and in order.

@@ -26,6 +26,7 @@
 #include "platform/registry.h"
 #include "platform/spooler.h"
 #include "support/fake_word.h"
+#include "support/process_resources.h"
 #include "support/scoped_environment.h"
 
 namespace {
@@ -48,14 +49,6 @@ std::string PayloadOf(const std::string& emfPath) {
     uint32_t cbData = 0;
     std::memcpy(&cbData, emf.data() + at - 4, 4);
     return emf.substr(at + 4, cbData - 4);
-}
-
-long ResidentKb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // Processes whose command line mentions the text (the spooler's workers name the job file,
@@ -100,7 +93,7 @@ class HandOffReader : public IPdfBuilder {
         {
             std::lock_guard<std::mutex> lock(mutex);
             jobs.push_back(payloads);
-            resident.push_back(ResidentKb());
+            resident.push_back(testing_support::CurrentResidentKb());
         }
         controller.Host().PostMessageToUi(WM_JOB_FINISHED, ok ? JOB_SUCCEEDED : JOB_FAILED, 0);
     }

@@ -14,6 +14,7 @@
 
 #include "PrintJob.h"
 #include "support/emf_writer.h"
+#include "support/process_resources.h"
 #include "support/scoped_environment.h"
 
 using printer::PrintedPage;
@@ -92,28 +93,6 @@ class PrintJobTest : public ::testing::Test {
 Job SmallJob() {
     return {"Doc ü", {{595.28, 841.89, "%PDF-"}, {612, 792, ""}, {100, 50.5, "abc"}}};
 }
-
-// Makes writes to regular files fail past `bytes` (EFBIG instead of SIGXFSZ) while it lives.
-class ScopedFileSizeLimit {
-  public:
-    explicit ScopedFileSizeLimit(rlim_t bytes) {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old_);
-        struct rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
-    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
-    ~ScopedFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-  private:
-    struct rlimit old_ {};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 void PatchU32(std::string& bytes, std::size_t offset, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) {
@@ -331,7 +310,7 @@ TEST_F(PrintJobTest, AFailedWriteAbandonsTheJobAndLeavesNothing) {
     PrintJobWriter writer;
     ASSERT_TRUE(writer.Create(path, "Doc"));
     {
-        ScopedFileSizeLimit limit(2 << 20);
+        testing_support::ScopedFileSizeLimit limit(2 << 20);
         EXPECT_FALSE(writer.AddPage(595.28, 841.89, page));
     }
     EXPECT_TRUE(ListFilesRecursively(folder_.Path()).empty());

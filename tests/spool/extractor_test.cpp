@@ -9,6 +9,7 @@
 #include "SpoolExtractor.h"
 #include "spool/spool_fixture.h"
 #include "support/emf_writer.h"
+#include "support/process_resources.h"
 #include "support/spool_writer.h"
 
 using testing_support::Bytes;
@@ -20,12 +21,6 @@ using testing_support::SpoolWriter;
 namespace {
 
 namespace fs = std::filesystem;
-
-long PeakResidentKb() {
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 Bytes Page(const std::string& text) {
     SamplePageOptions options;
@@ -230,10 +225,11 @@ TEST_F(Extractor, RecordSizesBeyondTheFileOrWrappingAroundEndTheWalk) {
     int counter = 0;
     auto huge = AddSpoolFile(
         "a.SPL", SpoolWriter().AddPage(page).AddRecordHead(12, 0xFFFFFF00u, Bytes(64, 1)).Finish());
-    const long peakBefore = PeakResidentKb();
+    const long peakBefore = testing_support::PeakResidentKb();
     WalkSpoolFile(huge.string(), 1, tempDir_, handOff, counter);
     EXPECT_EQ(counter, 1);
-    EXPECT_LT(PeakResidentKb() - peakBefore, 256 * 1024) << "the claimed size was allocated";
+    EXPECT_LT(testing_support::PeakResidentKb() - peakBefore, 256 * 1024)
+        << "the claimed size was allocated";
 
     // A size whose 32-bit advance lands back on the same record (8 + size wraps to 0), and one
     // that lands before it: both would walk forever.
