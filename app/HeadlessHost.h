@@ -49,6 +49,10 @@ class CHeadlessHost : public IControllerHost {
     void EnableBatchButtons(bool enable) override;
     void Repaint() override {}
     void RedrawJob(unsigned index) override;
+    // No screen: the same virtual 96 dpi the word processor measures its window in.
+    int GetDeviceCaps(int index) const override {
+        return index == LOGPIXELSX || index == LOGPIXELSY ? 96 : 0;
+    }
     void PostMessageToUi(UINT message, WPARAM wParam, LPARAM lParam) override;
     void CloseMainWindow() override;
     void SetTitle(const std::string& title) override;

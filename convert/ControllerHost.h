@@ -20,6 +20,9 @@ class IControllerHost {
     virtual void Repaint() = 0;
     // Has the batch list draw one job's row again.
     virtual void RedrawJob(unsigned index) = 0;
+    // A capability of the main window's device context, e.g. LOGPIXELSX: the screen's
+    // horizontal dots per inch, which turn the word processor's on-screen pixels into points.
+    virtual int GetDeviceCaps(int index) const = 0;
     // Queues a message for the UI thread, which hands it to CConversionController::OnMessage.
     virtual void PostMessageToUi(UINT message, WPARAM wParam, LPARAM lParam) = 0;
     // Closes the main window as its Cancel command does; the program then ends.

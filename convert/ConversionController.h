@@ -13,6 +13,7 @@
 
 #include "ControllerHost.h"
 #include "ConversionLegs.h"
+#include "HarvestResults.h"
 #include "WordRecord.h"
 #include "platform/user32.h"
 
@@ -57,6 +58,12 @@ class CConversionController {
     std::atomic<INT> m_bRunning{0};
     INT m_bRenameExisting = 0;
     std::atomic<INT> m_bExitRequested{0};  // set by the close command while a batch runs
+    // The job's harvest results, written in leg 1, read in leg 3; m_nLevel uses indices 1-9.
+    std::vector<CHyperlinkRecord> m_links;
+    int m_nLinkCount = 0;
+    std::vector<CBookmarkEntry> m_bookmarks;
+    int m_nBookmarkCount = 0;
+    int m_nLevel[10] = {};
 
     IControllerHost& Host() { return host_; }
 

@@ -26,3 +26,7 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+
+// Device capabilities a host reports for its main window (GetDeviceCaps indices).
+constexpr int LOGPIXELSX = 88;  // horizontal dots per inch
+constexpr int LOGPIXELSY = 90;  // vertical dots per inch

@@ -1,0 +1,490 @@
+#include "DocumentHarvest.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ConversionController.h"
+#include "Dispatch.h"
+#include "platform/com_ptr.h"
+
+namespace {
+
+using dispatch::Variant;
+
+// The word processor's members, by dispatch id.
+constexpr DISPID kDocumentPath = 3;
+constexpr DISPID kDocumentBookmarks = 4;
+constexpr DISPID kDocumentParagraphs = 16;
+constexpr DISPID kDocumentActiveWindow = 42;
+constexpr DISPID kDocumentHyperlinks = 61;
+constexpr DISPID kItem = 0;  // Item(i) of every collection
+constexpr DISPID kHyperlinksCount = 1;
+constexpr DISPID kBookmarksCount = 2;
+constexpr DISPID kFieldsCount = 1;
+constexpr DISPID kParagraphsCount = 2;
+constexpr DISPID kHyperlinkName = 1003;
+constexpr DISPID kHyperlinkType = 1005;
+constexpr DISPID kHyperlinkRange = 1006;
+constexpr DISPID kHyperlinkShape = 1007;
+constexpr DISPID kHyperlinkAddress = 1100;
+constexpr DISPID kHyperlinkSubAddress = 1101;
+constexpr DISPID kShapeHeight = 109;
+constexpr DISPID kShapeLeft = 111;
+constexpr DISPID kShapeTop = 123;
+constexpr DISPID kShapeWidth = 128;
+constexpr DISPID kShapeAnchor = 501;
+constexpr DISPID kWindowSelection = 4;
+constexpr DISPID kWindowScrollIntoView = 111;
+constexpr DISPID kWindowGetPoint = 112;
+constexpr DISPID kSelectionInformation = 401;
+constexpr DISPID kRangeText = 0;
+constexpr DISPID kRangeFields = 64;
+constexpr DISPID kRangeInformation = 313;
+constexpr DISPID kRangePageSetup = 1101;
+constexpr DISPID kRangeSelect = 65535;
+constexpr DISPID kPageSetupLeftMargin = 102;
+constexpr DISPID kPageSetupPageWidth = 105;
+constexpr DISPID kBookmarkName = 0;
+constexpr DISPID kBookmarkRange = 1;
+constexpr DISPID kFieldCode = 0;
+constexpr DISPID kFieldResult = 4;
+constexpr DISPID kParagraphRange = 0;
+constexpr DISPID kParagraphOutlineLevel = 202;
+
+// Information() items.
+constexpr LONG kInfoEndPage = 3;
+constexpr LONG kInfoHorizontal = 5;  // relative to the page
+constexpr LONG kInfoVertical = 6;
+
+constexpr LONG kTypeShape = 1;  // Hyperlink.Type: 0 text, 1 shape, 2 inline picture
+
+constexpr int kPointsPerInch = 72;
+// A heading's text is 2 to 256 bytes long, paragraph mark included.
+constexpr size_t kShortestHeading = 2;
+constexpr size_t kLongestHeading = 256;
+// The share of the row's progress bar each phase of the harvest fills.
+constexpr double kLinksProgress = 25;
+constexpr double kHeadingsProgress = 20;
+
+// A member that must return an object; a null one would only fail later, further away.
+ComPtr<IDispatch> GetObject(IDispatch* object, DISPID member) {
+    ComPtr<IDispatch> result = dispatch::Get(object, member).AsDispatch();
+    if (!result) {
+        throw _com_error(E_POINTER);
+    }
+    return result;
+}
+
+// Item(i) of a collection; a method in the word processor, so both flags are offered.
+ComPtr<IDispatch> Item(IDispatch* collection, LONG index) {
+    std::vector<Variant> args{Variant::Int32(index)};
+    ComPtr<IDispatch> result =
+        dispatch::Invoke(collection, kItem, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args)
+            .AsDispatch();
+    if (!result) {
+        throw _com_error(E_POINTER);
+    }
+    return result;
+}
+
+std::string GetString(IDispatch* object, DISPID member) {
+    return dispatch::Get(object, member).AsString();
+}
+
+LONG GetInt(IDispatch* object, DISPID member) {
+    return dispatch::Get(object, member).AsInt();
+}
+
+float GetFloat(IDispatch* object, DISPID member) {
+    return static_cast<float>(dispatch::Get(object, member).AsDouble());
+}
+
+// Scrolls the window to an item, selects it and hands out the window's selection.
+ComPtr<IDispatch> SelectOnScreen(IDispatch* window, IDispatch* range) {
+    dispatch::Call(window, kWindowScrollIntoView, {Variant::Object(range), Variant::Bool(true)});
+    dispatch::Call(range, kRangeSelect);
+    return GetObject(window, kWindowSelection);
+}
+
+// A position of the selection on its page, in points.
+float SelectionPosition(IDispatch* selection, LONG item) {
+    return static_cast<float>(
+        dispatch::Get(selection, kSelectionInformation, {Variant::Int32(item)}).AsDouble());
+}
+
+// The page a range ends on.
+LONG PageOf(IDispatch* range) {
+    return dispatch::Get(range, kRangeInformation, {Variant::Int32(kInfoEndPage)}).AsInt();
+}
+
+// Screen pixels to points, in whole points as the integer division leaves them.
+int PixelsToPoints(LONG pixels, int dpi) {
+    if (dpi <= 0) {
+        dpi = 96;  // a device context that reports nothing: the usual screen
+    }
+    return static_cast<int>(static_cast<long long>(pixels) * kPointsPerInch / dpi);
+}
+
+struct Size {
+    int width;
+    int height;
+};
+
+// An item's on-screen size, converted to points with the main window's resolution; nothing
+// when the window cannot tell where the item is.
+std::optional<Size> MeasureOnScreen(IDispatch* window, IDispatch* item,
+                                    const IControllerHost& host) {
+    std::vector<Variant> args{Variant::Int32(0), Variant::Int32(0), Variant::Int32(0),
+                              Variant::Int32(0), Variant::Object(item)};
+    try {
+        dispatch::Invoke(window, kWindowGetPoint, DISPATCH_METHOD, args);
+    } catch (const _com_error&) {
+        return std::nullopt;
+    }
+    const LONG width = args[2].AsInt();
+    const LONG height = args[3].AsInt();
+    return Size{PixelsToPoints(width, host.GetDeviceCaps(LOGPIXELSX)),
+                PixelsToPoints(height, host.GetDeviceCaps(LOGPIXELSY))};
+}
+
+// A link on text: the rectangle from the selection's position and the on-screen size. A link
+// that does not fit on the rest of its line wraps, and then spans the text width from the left
+// margin. False when the link cannot be measured.
+bool MeasureTextLink(IDispatch* window, IDispatch* range, const IControllerHost& host,
+                     CHyperlinkRecord& record) {
+    ComPtr<IDispatch> selection = SelectOnScreen(window, range);
+    const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
+    const float y = SelectionPosition(selection.Get(), kInfoVertical);
+    record.page = PageOf(range);
+    ComPtr<IDispatch> setup = GetObject(range, kRangePageSetup);
+    const float leftMargin = GetFloat(setup.Get(), kPageSetupLeftMargin);
+    const float pageWidth = GetFloat(setup.Get(), kPageSetupPageWidth);
+    std::optional<Size> size = MeasureOnScreen(window, range, host);
+    if (!size) {
+        return false;
+    }
+    if (size->width <= pageWidth - x - leftMargin) {
+        record.left = std::trunc(x);
+        record.right = std::trunc(x) + size->width;
+    } else {
+        record.left = std::trunc(leftMargin);
+        record.right = std::trunc(std::trunc(leftMargin) + pageWidth - 2 * leftMargin);
+    }
+    record.top = std::trunc(y);
+    record.bottom = std::trunc(y + size->height);
+    return true;
+}
+
+// A link on a shape: placed from the shape's offsets against its anchor's position; a negative
+// offset falls back to the anchor's position and the shape's on-screen size.
+bool MeasureShapeLink(IDispatch* window, IDispatch* link, const IControllerHost& host,
+                      CHyperlinkRecord& record) {
+    ComPtr<IDispatch> shape = GetObject(link, kHyperlinkShape);
+    ComPtr<IDispatch> anchor = GetObject(shape.Get(), kShapeAnchor);
+    ComPtr<IDispatch> selection = SelectOnScreen(window, anchor.Get());
+    const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
+    const float y = SelectionPosition(selection.Get(), kInfoVertical);
+    record.page = PageOf(anchor.Get());
+    std::optional<Size> size = MeasureOnScreen(window, shape.Get(), host);
+    if (!size) {
+        return false;
+    }
+    const float left = GetFloat(shape.Get(), kShapeLeft);
+    if (std::trunc(left) >= 0) {
+        record.left = static_cast<float>(std::trunc(left + x + 1.0));
+        record.right = std::trunc(record.left + GetFloat(shape.Get(), kShapeWidth));
+    } else {
+        record.left = std::trunc(x);
+        record.right = record.left + size->width;
+    }
+    const float top = GetFloat(shape.Get(), kShapeTop);
+    if (top >= 0) {
+        record.top = static_cast<float>(std::trunc(top + y + 1.0));
+        record.bottom = std::trunc(record.top + GetFloat(shape.Get(), kShapeHeight));
+    } else {
+        record.top = std::trunc(y);
+        record.bottom = record.top + size->height;
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// A local file link's target: a network or drive path as it is, else the document's folder and
+// the link's name, piece by piece.
+std::string LocalFileTarget(const std::string& name, IDispatch* document) {
+    if (name.starts_with("//") || name.find(':') != std::string::npos) {
+        return name;
+    }
+    std::string target = GetString(document, kDocumentPath);
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = std::min(name.find('/', start), name.size());
+        if (end > start) {
+            target += '/';
+            target.append(name, start, end - start);
+        }
+        start = end + 1;
+    }
+    return target;
+}
+
+// Points a link into the document at the bookmark its SubAddress names, when there is one.
+void FindBookmarkTarget(IDispatch* document, IDispatch* window, const std::string& name,
+                        CHyperlinkRecord& record) {
+    ComPtr<IDispatch> bookmarks = GetObject(document, kDocumentBookmarks);
+    const LONG count = GetInt(bookmarks.Get(), kBookmarksCount);
+    for (LONG b = 1; b <= count; ++b) {
+        ComPtr<IDispatch> bookmark = Item(bookmarks.Get(), b);
+        if (GetString(bookmark.Get(), kBookmarkName) != name) {
+            continue;
+        }
+        ComPtr<IDispatch> range = GetObject(bookmark.Get(), kBookmarkRange);
+        ComPtr<IDispatch> selection = SelectOnScreen(window, range.Get());
+        record.destY = SelectionPosition(selection.Get(), kInfoVertical);
+        record.destPage = PageOf(range.Get());
+        record.hasBookmarkTarget = 1;
+        return;
+    }
+}
+
+std::string AfterFirstUnderscore(const std::string& text) {
+    size_t underscore = text.find('_');
+    return underscore == std::string::npos ? text : text.substr(underscore + 1);
+}
+
+// The text of a field's code or result range.
+std::string FieldText(IDispatch* fields, LONG index, DISPID part) {
+    ComPtr<IDispatch> field = Item(fields, index);
+    ComPtr<IDispatch> range = GetObject(field.Get(), part);
+    return GetString(range.Get(), kRangeText);
+}
+
+// The text a table-of-contents link's heading begins with, from the fields in the link's text:
+// the bookmark named in a lone field's code, or the entry's text without its page number.
+std::string MatchTextFromFields(IDispatch* range, LONG type) {
+    ComPtr<IDispatch> fields = GetObject(range, kRangeFields);
+    const LONG count = GetInt(fields.Get(), kFieldsCount);
+    if (count == 1) {
+        std::string code = AfterFirstUnderscore(FieldText(fields.Get(), 1, kFieldCode));
+        if (!code.empty()) {
+            code.pop_back();
+        }
+        return code;
+    }
+    if (count < 1) {
+        return {};
+    }
+    if (type == 2) {
+        std::string code = AfterFirstUnderscore(FieldText(fields.Get(), 1, kFieldCode));
+        std::erase(code, '"');
+        return code;
+    }
+    std::string entry = FieldText(fields.Get(), 1, kFieldResult);
+    const size_t pageNumber = FieldText(fields.Get(), 2, kFieldResult).size();
+    entry.resize(entry.size() > pageNumber ? entry.size() - pageNumber : 0);
+    return entry;
+}
+
+// Shows the job's progress in its row; false when the user asked to leave.
+bool ReportProgress(CConversionController& dialog, CWordRecord& job, int percent) {
+    job.m_bShowProgress = true;
+    job.m_nProgress = percent;
+    dialog.Host().RedrawJob(dialog.m_nCurrentJob);
+    return !dialog.m_bExitRequested;
+}
+
+// Another job's results must not leak into this one: a failed or canceled job, or one that
+// keeps only bookmarks, leaves results that no consumer discarded.
+void ClearResults(CConversionController& dialog) {
+    dialog.m_links.clear();
+    dialog.m_nLinkCount = 0;
+    dialog.m_bookmarks.clear();
+    dialog.m_nBookmarkCount = 0;
+    std::fill(std::begin(dialog.m_nLevel), std::end(dialog.m_nLevel), 0);
+}
+
+// "1", "1.2", "1.2.3": the counters of levels 1 to `level` joined by dots.
+std::string OutlineNumber(const int (&levels)[10], int level) {
+    std::string number = std::to_string(levels[1]);
+    for (int k = 2; k <= level; ++k) {
+        number += '.';
+        number += std::to_string(levels[k]);
+    }
+    return number;
+}
+
+}  // namespace
+
+bool HeadingMatches(std::string_view text, std::string_view matchText) {
+    const long long length = static_cast<long long>(text.size());
+    const long long difference = length - static_cast<long long>(matchText.size());
+    // The text ends in the paragraph mark, which the match text lacks.
+    const long long n = difference >= 1 ? length - 2 : length - 1;
+    // A byte past the end of the match text differs from any byte of the text.
+    if (n < 1 || n > static_cast<long long>(matchText.size())) {
+        return false;
+    }
+    return text.substr(0, static_cast<size_t>(n)) == matchText.substr(0, static_cast<size_t>(n));
+}
+
+void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatch* window) {
+    const LONG level = GetInt(paragraph, kParagraphOutlineLevel);
+    if (level < 1 || level > 9) {
+        return;
+    }
+    int(&levels)[10] = dialog.m_nLevel;
+    if (level == 1) {
+        ++levels[1];
+        std::fill(levels + 2, levels + 10, 0);
+    } else {
+        ++levels[level];
+        // Every entry's parent number must exist before it.
+        for (int k = 1; k < level; ++k) {
+            if (levels[k] != 0) {
+                continue;
+            }
+            levels[k] = 1;
+            CBookmarkEntry filler;
+            filler.y = 0;
+            filler.page = 1;
+            filler.number = OutlineNumber(levels, k);
+            dialog.m_bookmarks.push_back(std::move(filler));
+            ++dialog.m_nBookmarkCount;
+        }
+    }
+    CBookmarkEntry entry;
+    entry.number = OutlineNumber(levels, level);
+    ComPtr<IDispatch> range = GetObject(paragraph, kParagraphRange);
+    ComPtr<IDispatch> selection = SelectOnScreen(window, range.Get());
+    entry.y = SelectionPosition(selection.Get(), kInfoVertical);
+    entry.page = PageOf(range.Get());
+    entry.title = GetString(range.Get(), kRangeText);
+    dialog.m_bookmarks.push_back(std::move(entry));
+    ++dialog.m_nBookmarkCount;
+}
+
+int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
+                    IDispatch* document) {
+    CWordRecord& job = *dialog.m_jobs.at(dialog.m_nCurrentJob);
+    const IControllerHost& host = dialog.Host();
+    ClearResults(dialog);
+
+    ComPtr<IDispatch> window = GetObject(document, kDocumentActiveWindow);
+    ComPtr<IDispatch> hyperlinks = GetObject(document, kDocumentHyperlinks);
+    const LONG count = GetInt(hyperlinks.Get(), kHyperlinksCount);
+    // Table-of-contents links waiting for their headings; this harvest's own.
+    std::vector<CBookmarkEntry> contents;
+
+    for (LONG i = 1; i <= count; ++i) {
+        ComPtr<IDispatch> link = Item(hyperlinks.Get(), i);
+        CHyperlinkRecord record;
+        const std::string address = GetString(link.Get(), kHyperlinkAddress);
+        const std::string name = GetString(link.Get(), kHyperlinkName);
+        const std::string subAddress = GetString(link.Get(), kHyperlinkSubAddress);
+
+        std::string localTarget;
+        if (address == name && Exists(name)) {
+            record.isLocalFile = 1;
+            localTarget = LocalFileTarget(name, document);
+        }
+
+        const LONG type = GetInt(link.Get(), kHyperlinkType);
+        ComPtr<IDispatch> range;  // a text link's own text
+        if (type == kTypeShape) {
+            if (!MeasureShapeLink(window.Get(), link.Get(), host, record)) {
+                continue;
+            }
+        } else {
+            range = GetObject(link.Get(), kHyperlinkRange);
+            if (!MeasureTextLink(window.Get(), range.Get(), host, record)) {
+                continue;
+            }
+        }
+
+        if (address.empty()) {
+            if (!subAddress.starts_with('_')) {
+                FindBookmarkTarget(document, window.Get(), subAddress, record);
+            } else {
+                // Word names a table of contents' targets "_Toc...": the heading is found by
+                // its text once all links are read.
+                CBookmarkEntry reference;
+                reference.sequence = static_cast<INT>(contents.size()) + 1;
+                reference.linkNumber = static_cast<INT>(dialog.m_links.size()) + 1;
+                if (type == kTypeShape) {
+                    reference.kind = "shape";
+                    reference.matchText = subAddress;
+                    std::erase(reference.matchText, '_');
+                } else {
+                    reference.kind = "range";
+                    reference.title = GetString(range.Get(), kRangeText);
+                    reference.matchText = MatchTextFromFields(range.Get(), type);
+                }
+                contents.push_back(std::move(reference));
+            }
+        }
+
+        record.target = record.isLocalFile ? localTarget : address;
+        dialog.m_links.push_back(std::move(record));
+        if (!ReportProgress(dialog, job,
+                            static_cast<int>(static_cast<double>(i) / count * kLinksProgress))) {
+            return 0;
+        }
+    }
+
+    const bool matchHeadings = job.m_bKeepLinks && !contents.empty();
+    const bool numberHeadings = job.m_bKeepBookmarks != 0;
+    if (matchHeadings || numberHeadings) {
+        ComPtr<IDispatch> paragraphs = GetObject(document, kDocumentParagraphs);
+        const LONG paragraphCount = GetInt(paragraphs.Get(), kParagraphsCount);
+        int matches = 0;
+        for (LONG p = 1; p <= paragraphCount; ++p) {
+            ComPtr<IDispatch> paragraph = Item(paragraphs.Get(), p);
+            if (matchHeadings) {
+                ComPtr<IDispatch> range = GetObject(paragraph.Get(), kParagraphRange);
+                const std::string text = GetString(range.Get(), kRangeText);
+                if (text.size() >= kShortestHeading && text.size() <= kLongestHeading) {
+                    for (const CBookmarkEntry& reference : contents) {
+                        if (!HeadingMatches(text, reference.matchText)) {
+                            continue;
+                        }
+                        ComPtr<IDispatch> selection = SelectOnScreen(window.Get(), range.Get());
+                        // A later match overwrites an earlier one.
+                        CHyperlinkRecord& target = dialog.m_links[reference.linkNumber - 1];
+                        target.destY = SelectionPosition(selection.Get(), kInfoVertical);
+                        target.destPage = PageOf(range.Get());
+                        target.hasHeadingTarget = 1;
+                        ++matches;
+                        const int percent = static_cast<int>(
+                            kLinksProgress + kHeadingsProgress * (matches - 1) /
+                                                 static_cast<double>(contents.size()));
+                        if (!ReportProgress(dialog, job, percent)) {
+                            return 0;
+                        }
+                    }
+                }
+            }
+            if (numberHeadings) {
+                NumberHeading(paragraph.Get(), dialog, window.Get());
+            }
+        }
+    }
+
+    dialog.m_nLinkCount = count;
+    std::fill(std::begin(dialog.m_nLevel), std::end(dialog.m_nLevel), 0);
+    return 1;
+}
+
+int CDocumentHarvester::HarvestDocument(CConversionController& controller, const std::string& path,
+                                        IDispatch* document) {
+    return ::HarvestDocument(controller, path, document);
+}
