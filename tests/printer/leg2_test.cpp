@@ -262,6 +262,9 @@ TEST_F(Leg2, WithoutRavelinTheWaitRunsOutTheJobFailsAndTheBatchGoesOn) {
     EXPECT_EQ(host_.Messages().size(), 1u);
     EXPECT_EQ(word_->LiveObjects(), 0);
     WaitForSpoolerWorkers();
+    // The detached workers tell why in the spooler's log, not on the submitter's output.
+    EXPECT_NE(testing_support::ReadFile(platform_.Root() / "spool/service.log").find("cannot load"),
+              std::string::npos);
 }
 
 TEST_F(Leg2, FiftyJobsLeaveNoProcessesNoPipeFilesAndNoGrowingMemory) {

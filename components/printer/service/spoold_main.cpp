@@ -3,8 +3,11 @@
 // Started by the spooler for each job of a printer whose driver it serves. The first process
 // detaches a worker and ends at once, so whoever submitted the job keeps no child; the worker
 // prints the job. TESSALINE_SPOOLER_WAIT_MS bounds the wait for the program's pipe.
+#include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +15,37 @@
 
 #include "ProgramFolder.h"
 #include "SpoolerService.h"
+#include "platform/root.h"
 
 namespace {
+
+// The worker outlives whoever submitted the job: it must not hold their output open (a caller
+// reading it to the end would wait for the job). Its own messages go to a log under the root.
+void DetachFromTerminalOutput() {
+    int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        close(null);
+    }
+    std::filesystem::path root;
+    if (platform::EnsurePlatformRoot(&root)) {
+        std::error_code ignored;
+        std::filesystem::create_directories(root / "spool", ignored);
+        int log = open((root / "spool" / "service.log").c_str(),
+                       O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (log >= 0) {
+            dup2(log, STDERR_FILENO);
+            close(log);
+            return;
+        }
+    }
+    if (int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC); quiet >= 0) {
+        dup2(quiet, STDERR_FILENO);
+        close(quiet);
+    }
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: tessaline-spoold --printer NAME --job NUMBER JOBFILE\n");
     return 2;
@@ -51,5 +83,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     setsid();
+    DetachFromTerminalOutput();
     return RunSpoolerJob(options);
 }
