@@ -45,28 +45,69 @@ std::string_view TrimIniBlanks(std::string_view text) {
     return text;
 }
 
-IniDocument::Line IniDocument::ParseLine(std::string text) {
-    Line line;
+IniDocument::LineView IniDocument::Classify(std::string_view text) {
+    LineView view;
     std::string_view trimmed = TrimIniBlanks(text);
     if (trimmed.empty() || trimmed.front() == ';') {
-        line.kind = Kind::kOther;
+        view.kind = Kind::kOther;
     } else if (trimmed.front() == '[') {
         size_t close = trimmed.find(']');
-        line.kind = Kind::kSection;
-        line.name = std::string(TrimIniBlanks(trimmed.substr(
-            1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+        view.kind = Kind::kSection;
+        view.name = TrimIniBlanks(trimmed.substr(
+            1, close == std::string_view::npos ? std::string_view::npos : close - 1));
     } else {
-        line.kind = Kind::kEntry;
+        view.kind = Kind::kEntry;
         size_t equals = trimmed.find('=');
         if (equals == std::string_view::npos) {
-            line.name = std::string(trimmed);
+            view.name = trimmed;
         } else {
-            line.name = std::string(TrimIniBlanks(trimmed.substr(0, equals)));
-            line.value = std::string(TrimIniBlanks(trimmed.substr(equals + 1)));
+            view.name = TrimIniBlanks(trimmed.substr(0, equals));
+            view.value = TrimIniBlanks(trimmed.substr(equals + 1));
         }
     }
+    return view;
+}
+
+IniDocument::Line IniDocument::ParseLine(std::string text) {
+    LineView view = Classify(text);
+    Line line;
+    line.kind = view.kind;
+    line.name = std::string(view.name);
+    line.value = std::string(view.value);
     line.text = std::move(text);
     return line;
+}
+
+std::optional<std::string> IniDocument::FindValue(std::string_view content,
+                                                  std::string_view section, std::string_view key) {
+    if (content.starts_with(kUtf16LeBom)) {
+        return Parse(content).Value(section, key);
+    }
+    if (content.starts_with(kUtf8Bom)) {
+        content.remove_prefix(kUtf8Bom.size());
+    }
+    const std::string_view wantedSection = TrimIniBlanks(section);
+    const std::string_view wantedKey = TrimIniBlanks(key);
+    // The first section of that name is the one that counts, as in the parsed document.
+    bool inSection = false;
+    bool sectionSeen = false;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t newline = content.find('\n', start);
+        size_t end = newline == std::string_view::npos ? content.size() : newline;
+        LineView line = Classify(content.substr(start, end - start));
+        if (line.kind == Kind::kSection) {
+            if (inSection) {
+                return std::nullopt;
+            }
+            inSection = !sectionSeen && EqualsNoCase(line.name, wantedSection);
+            sectionSeen = sectionSeen || inSection;
+        } else if (inSection && line.kind == Kind::kEntry && EqualsNoCase(line.name, wantedKey)) {
+            return std::string(line.value);
+        }
+        start = newline == std::string_view::npos ? content.size() : newline + 1;
+    }
+    return std::nullopt;
 }
 
 IniDocument IniDocument::Parse(std::string_view content) {

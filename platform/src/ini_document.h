@@ -14,6 +14,10 @@ class IniDocument {
     // Parses file content: a UTF-8 byte-order mark, a UTF-16LE file with its byte-order mark,
     // LF or CRLF line ends.
     static IniDocument Parse(std::string_view content);
+    // The value of one key straight from file content, without building the document: what
+    // Parse(content).Value(section, key) gives, for the frequent single read.
+    static std::optional<std::string> FindValue(std::string_view content, std::string_view section,
+                                                std::string_view key);
     // The content to write back, in the file's own encoding and line ends.
     std::string Serialize() const;
 
@@ -45,6 +49,12 @@ class IniDocument {
         size_t end;     // one past the section's last line
     };
 
+    struct LineView {
+        Kind kind = Kind::kOther;
+        std::string_view name;
+        std::string_view value;
+    };
+    static LineView Classify(std::string_view text);
     static Line ParseLine(std::string text);
     std::optional<Range> FindSection(std::string_view section) const;
     size_t FindEntry(const Range& range, std::string_view key) const;  // lines_.size() if none

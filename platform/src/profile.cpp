@@ -23,6 +23,18 @@ IniDocument LoadProfile(LPCSTR fileName) {
     return IniDocument::Parse(content ? *content : std::string());
 }
 
+// One value of a profile file; nullopt when the file, section or key is missing.
+std::optional<std::string> ReadProfileValue(LPCSTR fileName, LPCSTR section, LPCSTR key) {
+    if (fileName == nullptr || *fileName == '\0') {
+        return std::nullopt;
+    }
+    auto content = platform::ReadWholeFile(fileName);
+    if (!content) {
+        return std::nullopt;
+    }
+    return IniDocument::FindValue(*content, section, key);
+}
+
 // Copies a string into the caller's buffer: the count copied, or size - 1 when it was cut.
 DWORD CopyString(std::string_view text, LPSTR buffer, DWORD size) {
     if (buffer == nullptr || size == 0) {
@@ -109,14 +121,12 @@ platform::EditResult Changed(bool changed) {
 
 DWORD GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue,
                                LPSTR returnedString, DWORD size, LPCSTR fileName) {
-    IniDocument doc = LoadProfile(fileName);
-    if (appName == nullptr) {
-        return CopyList(doc.SectionNames(), returnedString, size);
+    if (appName == nullptr || keyName == nullptr) {
+        IniDocument doc = LoadProfile(fileName);
+        return CopyList(appName == nullptr ? doc.SectionNames() : doc.KeyNames(appName),
+                        returnedString, size);
     }
-    if (keyName == nullptr) {
-        return CopyList(doc.KeyNames(appName), returnedString, size);
-    }
-    if (auto value = doc.Value(appName, keyName)) {
+    if (auto value = ReadProfileValue(fileName, appName, keyName)) {
         return CopyString(*value, returnedString, size);
     }
     std::string_view fallback = defaultValue != nullptr ? defaultValue : "";

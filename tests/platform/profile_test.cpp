@@ -286,3 +286,16 @@ TEST_F(Profile, TwoProcessesWritingOneFileAtOnceLoseNothing) {
     EXPECT_EQ(std::count(content.begin(), content.end(), '['), 2);
     EXPECT_EQ(testing_support::ListFilesRecursively(platform_.Work()), Items{"shared.ini"});
 }
+
+TEST_F(Profile, AValueIsReadFromTheFirstSectionOfItsNameOnly) {
+    WriteFile(Path(),
+              "orphan=before any section\r\n[S]\r\nk = first\r\n[T]\r\nk=other\r\n"
+              "[s]\r\nk=second\r\nlate=only in the repeat\r\n");
+    EXPECT_EQ(Read("S", "k"), "first");
+    EXPECT_EQ(Read("T", "k"), "other");
+    EXPECT_EQ(Read("S", "late", "missing"), "missing") << "as the section listing sees it";
+    EXPECT_EQ(Read("S", "orphan", "missing"), "missing");
+    char lines[128];
+    DWORD n = GetPrivateProfileSectionA("S", lines, sizeof lines, Path().c_str());
+    EXPECT_EQ(SplitList(lines, n), Items{"k = first"});
+}
