@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "support/counted_object.h"
 
 namespace testing_support {
 
@@ -27,33 +28,14 @@ std::string TextOf(BSTR text) {
                            : platform::Utf16ToUtf8(std::u16string_view(text, SysStringLen(text)));
 }
 
-class Engine final : public IPDFDocument4 {
+class Engine final : public CountedObject<IPDFDocument4> {
   public:
     explicit Engine(std::shared_ptr<FakePdfEngine::State> state) : state_(std::move(state)) {
         std::lock_guard lock(state_->mutex);
         ++state_->liveInstances;
     }
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid == IID_IUnknown || riid == IID_IPDFDocument4) {
-            AddRef();
-            *object = static_cast<IPDFDocument4*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    bool Answers(REFIID riid) const override { return riid == IID_IPDFDocument4; }
 
     HRESULT GetResolution(LONG* unitsPerInch) override {
         return Out(Record("GetResolution", {}), unitsPerInch, Resolution());
@@ -161,37 +143,17 @@ class Engine final : public IPDFDocument4 {
     }
 
     std::shared_ptr<FakePdfEngine::State> state_;
-    std::atomic<ULONG> refs_{1};
     LONG pages_ = 1;
     LONG current_ = 0;
     long nextEntry_ = FakePdfEngine::kFirstEntryId;
     long nextDestination_ = FakePdfEngine::kFirstDestinationId;
 };
 
-class Factory final : public IClassFactory {
+class Factory final : public CountedObject<IClassFactory> {
   public:
     explicit Factory(std::shared_ptr<FakePdfEngine::State> state) : state_(std::move(state)) {}
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            AddRef();
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    bool Answers(REFIID riid) const override { return riid == IID_IClassFactory; }
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (object == nullptr) {
             return E_POINTER;
@@ -217,7 +179,6 @@ class Factory final : public IClassFactory {
   private:
     virtual ~Factory() = default;
     std::shared_ptr<FakePdfEngine::State> state_;
-    std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "support/counted_object.h"
 
 namespace testing_support {
 
@@ -422,7 +423,7 @@ struct Context {
     std::shared_ptr<OpenDocument> document;  // null for the application and its collection
 };
 
-class FakeObject : public IDispatch {
+class FakeObject : public CountedObject<IDispatch> {
   public:
     FakeObject(WordObject kind, Context context) : kind_(kind), ctx_(std::move(context)) {
         ++ctx_.state->live[static_cast<int>(kind_)];
@@ -433,25 +434,8 @@ class FakeObject : public IDispatch {
     // Where the object lies, for objects Window.GetPoint can measure.
     virtual const Place* Measured() const { return nullptr; }
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kIidFakeObject) {
-            AddRef();
-            *object = static_cast<IDispatch*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
+    bool Answers(REFIID riid) const override {
+        return riid == IID_IDispatch || riid == kIidFakeObject;
     }
     HRESULT GetTypeInfoCount(UINT* count) override {
         if (count == nullptr) {
@@ -482,7 +466,6 @@ class FakeObject : public IDispatch {
 
     WordObject kind_;
     Context ctx_;
-    std::atomic<ULONG> refs_{1};
 };
 
 FakeObject* AsFake(IUnknown* object) {
@@ -1223,30 +1206,11 @@ class ApplicationObject : public FakeObject {
     }
 };
 
-class Factory : public IClassFactory {
+class Factory : public CountedObject<IClassFactory> {
   public:
     explicit Factory(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            AddRef();
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    bool Answers(REFIID riid) const override { return riid == IID_IClassFactory; }
 
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (object == nullptr) {
@@ -1276,7 +1240,6 @@ class Factory : public IClassFactory {
     virtual ~Factory() = default;
 
     std::shared_ptr<State> state_;
-    std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace
