@@ -132,7 +132,7 @@ class MergedSize {
     std::size_t bytes_ = 0;
 };
 
-class PayloadPagesTest : public ::testing::Test {
+class WordPrintPayloads : public ::testing::Test {
   protected:
     void SetUp() override {
         if (word_print_test::FindTool("pdftotext").empty() ||
@@ -176,7 +176,7 @@ class PayloadPagesTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(PayloadPagesTest, EachPageIsAValidOnePagePdfSizedByItsVisibleAreaWithTheSameText) {
+TEST_F(WordPrintPayloads, EachPageIsAValidOnePagePdfSizedByItsVisibleAreaWithTheSameText) {
     word_print_test::WriteCairoPdf(
         Source(), {SamplePage{595.28, 841.89, "First page\nturned by its parents", true},
                    SamplePage{792, 612, "Second page\nlandscape turned a quarter", true},
@@ -242,7 +242,7 @@ TEST_F(PayloadPagesTest, EachPageIsAValidOnePagePdfSizedByItsVisibleAreaWithTheS
     }
 }
 
-TEST_F(PayloadPagesTest, TheCropBoxHidesWhatLiesOutsideIt) {
+TEST_F(WordPrintPayloads, TheCropBoxHidesWhatLiesOutsideIt) {
     word_print_test::WriteCairoPdf(
         Source(), {SamplePage{595.28, 841.89, "Kept line\n\n\n\n\nCut line", false}});
     // The text starts at y = 120 from the top; the crop keeps the first line only.
@@ -257,7 +257,7 @@ TEST_F(PayloadPagesTest, TheCropBoxHidesWhatLiesOutsideIt) {
     EXPECT_EQ(text.find("Cut line"), std::string::npos) << text;
 }
 
-TEST_F(PayloadPagesTest, SharedFontsAndPicturesAreCopiedByteForByteIntoEveryPayload) {
+TEST_F(WordPrintPayloads, SharedFontsAndPicturesAreCopiedByteForByteIntoEveryPayload) {
     std::vector<SamplePage> pages;
     for (int i = 1; i <= 12; ++i) {
         pages.push_back(SamplePage{
@@ -327,7 +327,7 @@ TEST_F(PayloadPagesTest, SharedFontsAndPicturesAreCopiedByteForByteIntoEveryPayl
     EXPECT_EQ(testing_support::ReadFile(JobPath()), first);
 }
 
-TEST_F(PayloadPagesTest, LinksOutlineStructureDestinationsAndFormsAreLeftOut) {
+TEST_F(WordPrintPayloads, LinksOutlineStructureDestinationsAndFormsAreLeftOut) {
     word_print_test::WriteCairoPdf(Source(),
                                    {SamplePage{595.28, 841.89, "Linked page one", true},
                                     SamplePage{595.28, 841.89, "Linked page two", false}},

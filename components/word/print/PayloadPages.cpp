@@ -130,6 +130,32 @@ std::optional<std::string> FirstWarning(QPDF& pdf) {
     return warnings.empty() ? std::string("damaged data") : std::string(warnings.front().what());
 }
 
+// Copies an object of the source into `out`. Indirect objects go through copyForeignObject, which
+// copies each source object once however often it is reached. Direct containers are rebuilt
+// around their copied items: copyForeignObject takes indirect objects only, and giving the source
+// a new indirect object would make qpdf resolve every object of the file to number it.
+QPDFObjectHandle CopyFrom(QPDF& out, QPDFObjectHandle object) {
+    if (object.isIndirect()) {
+        return out.copyForeignObject(object);
+    }
+    if (object.isArray()) {
+        std::vector<QPDFObjectHandle> items;
+        for (QPDFObjectHandle item : object.aitems()) {
+            items.push_back(CopyFrom(out, item));
+        }
+        return QPDFObjectHandle::newArray(items);
+    }
+    if (object.isDictionary()) {
+        QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
+        for (const auto& [key, value] : object.ditems()) {
+            copy.replaceKey(key, CopyFrom(out, value));
+        }
+        return copy;
+    }
+    // A scalar: a fresh object with no tie to the source.
+    return QPDFObjectHandle::parse(object.unparse());
+}
+
 std::string PageLabel(std::size_t index) {
     return "page " + std::to_string(index + 1);
 }
@@ -212,23 +238,13 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
             return false;
         }
 
-        // copyForeignObject takes indirect objects only, so what the payload keeps of the page
-        // travels in one indirect array; it is dropped from the source again afterwards.
-        QPDFObjectHandle keep =
-            QPDFObjectHandle::newArray({sourcePage.getAttribute("/Resources", false),
-                                        sourcePage.getObjectHandle().getKey("/Contents"),
-                                        sourcePage.getObjectHandle().getKey("/Group")});
-        QPDFObjectHandle holder = src.makeIndirectObject(keep);
-
         QPDF out;
         out.setSuppressWarnings(true);
         out.emptyPDF();
-        QPDFObjectHandle copied = out.copyForeignObject(holder);
-        src.replaceObject(holder.getObjGen(), QPDFObjectHandle::newNull());
-
-        QPDFObjectHandle resources = copied.getArrayItem(0);
-        QPDFObjectHandle contents = copied.getArrayItem(1);
-        QPDFObjectHandle group = copied.getArrayItem(2);
+        QPDFObjectHandle pageDict = sourcePage.getObjectHandle();
+        QPDFObjectHandle resources = CopyFrom(out, sourcePage.getAttribute("/Resources", false));
+        QPDFObjectHandle contents = CopyFrom(out, pageDict.getKey("/Contents"));
+        QPDFObjectHandle group = CopyFrom(out, pageDict.getKey("/Group"));
 
         std::vector<QPDFObjectHandle> streams;
         if (contents.isStream()) {
