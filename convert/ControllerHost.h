@@ -33,4 +33,7 @@ class IControllerHost {
     virtual void UpdateData(bool saveAndValidate) = 0;
     // The folder in the Output box, as last taken over by UpdateData(true).
     virtual std::string DestinationDir() const = 0;
+    // Why a job failed, in the selected language, just before its result is posted. The window
+    // shows no reason; a host that reports jobs one by one (the command line) does.
+    virtual void NoteJobFailure(unsigned /*job*/, const std::string& /*reason*/) {}
 };

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "JobFailure.h"
 #include "LanguageProvider.h"
 #include "WordAutomation.h"
 #include "platform/com.h"
@@ -209,11 +210,13 @@ void CConversionController::PrepareJobThread() {
         word::QuitWord(application.Get());
         message = harvested ? WM_JOB_PREPARED : WM_JOB_FINISHED;
         outcome = harvested ? 0 : JOB_CANCELED;
-    } catch (const _com_error&) {
+    } catch (const _com_error& error) {
         opened.Release();
         QuitQuietly(application.Get());
         message = WM_JOB_FINISHED;
         outcome = JOB_FAILED;
+        host_.NoteJobFailure(
+            m_nCurrentJob, JobFailureText(LangText(kJobFailure, "Open"), DescribeComError(error)));
     }
     application.Reset();
     CoUninitialize();
@@ -233,9 +236,11 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
     try {
         OpenInWord(application.Get(), m_strCurrentFile, &opened);
         word::PrintOutDocument(opened.document.Get(), opened.majorVersion);
-    } catch (const _com_error&) {
+    } catch (const _com_error& error) {
         opened.Release();
         QuitQuietly(application.Get());
+        host_.NoteJobFailure(
+            m_nCurrentJob, JobFailureText(LangText(kJobFailure, "Print"), DescribeComError(error)));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
         return 0;
     }
@@ -246,6 +251,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
     QuitQuietly(application.Get());
     application.Reset();
     if (!pagesReady) {
+        host_.NoteJobFailure(m_nCurrentJob, LangText(kJobFailure, "Pages"));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
         return 0;
     }

@@ -8,6 +8,8 @@
 
 #include "ConversionController.h"
 #include "Ini.h"
+#include "JobFailure.h"
+#include "LanguageProvider.h"
 #include "PdfEngine.h"
 #include "PdfOutline.h"
 #include "PostProcess.h"
@@ -89,11 +91,14 @@ void AddPageLinks(CConversionController& controller, IPDFDocument4* engine) {
 }
 
 // Everything between creating the engine and releasing it. False for a job that fails without
-// an engine error (no page list, an unreadable page); engine failures raise _com_error.
-bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4* engine) {
+// an engine error (no page list, an unreadable page), with the reason in *failure; engine
+// failures raise _com_error.
+bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4* engine,
+              std::string* failure) {
     CIni ini(controller.m_strIniFile.c_str());
     const UINT pageCount = ini.GetUInt(kSettingSection, "EMFCount", 0);
     if (pageCount == 0) {
+        *failure = LangText(kJobFailure, "NoPages");
         return false;
     }
     CheckEngine(engine->SetEmbedMetafileFonts(VARIANT_FALSE));
@@ -109,6 +114,7 @@ bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4
 
         EmfPageHeader header;
         if (!ReadEmfPageHeader(pagePath, &header)) {
+            *failure = JobFailureText(LangText(kJobFailure, "PageFile"), pagePath);
             return false;
         }
         if (page > 1) {
@@ -119,6 +125,7 @@ bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4
         CheckEngine(engine->GetResolution(&resolution));
         PdfPageGeometry geometry;
         if (!ComputePageGeometry(header, resolution, &geometry)) {
+            *failure = JobFailureText(LangText(kJobFailure, "PageFile"), pagePath);
             return false;
         }
         CheckEngine(engine->SetPageHeight(geometry.pageHeight));
@@ -246,6 +253,7 @@ void PdfThread(CConversionController& controller) {
     CWordRecord& job = *controller.m_jobs[controller.m_nCurrentJob];
     const bool apartment = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     WPARAM result = JOB_FAILED;
+    std::string failure = LangText(kJobFailure, "Engine");
     if (apartment) {
         ComPtr<IPDFDocument4> engine;
         CLSID clsid{};
@@ -254,15 +262,21 @@ void PdfThread(CConversionController& controller) {
                                        reinterpret_cast<void**>(engine.Put()))) &&
             engine) {
             try {
-                result = BuildPdf(controller, job, engine.Get()) ? JOB_SUCCEEDED : JOB_FAILED;
-            } catch (const _com_error&) {
+                result =
+                    BuildPdf(controller, job, engine.Get(), &failure) ? JOB_SUCCEEDED : JOB_FAILED;
+            } catch (const _com_error& error) {
                 result = JOB_FAILED;
-            } catch (const std::exception&) {
+                failure = JobFailureText(LangText(kJobFailure, "Pdf"), DescribeComError(error));
+            } catch (const std::exception& error) {
                 result = JOB_FAILED;
+                failure = JobFailureText(LangText(kJobFailure, "Pdf"), error.what());
             }
         }
         engine.Reset();  // before the apartment goes
         CoUninitialize();
+    }
+    if (result != JOB_SUCCEEDED) {
+        controller.Host().NoteJobFailure(controller.m_nCurrentJob, failure);
     }
     controller.Host().PostMessageToUi(WM_JOB_FINISHED, result, 0);
 }

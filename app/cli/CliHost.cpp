@@ -1,0 +1,121 @@
+#include "CliHost.h"
+
+#include <algorithm>
+
+#include "ConversionController.h"
+#include "LanguageProvider.h"
+
+namespace {
+
+constexpr char kMsgBox[] = "MsgBox";
+constexpr char kCli[] = "Cli";
+constexpr int kBarWidth = 30;
+
+}  // namespace
+
+CCliHost::CCliHost(std::FILE* out, std::FILE* err, bool progressBars, bool keepExisting)
+    : CHeadlessHost(LangText(kMsgBox, "MsgBoxTitle")),
+      out_(out),
+      err_(err),
+      progressBars_(progressBars),
+      keepExisting_(keepExisting) {
+    SetAnswerer([this](const ShownMessage& message) { return Answer(message); });
+}
+
+void CCliHost::Attach(CConversionController* controller) {
+    controller_ = controller;
+    SetController(controller);
+    std::lock_guard<std::mutex> lock(mutex_);
+    outcomes_.assign(controller->m_jobs.size(), Outcome::NotRun);
+    failures_.assign(controller->m_jobs.size(), std::string());
+}
+
+std::vector<CCliHost::Outcome> CCliHost::Outcomes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return outcomes_;
+}
+
+int CCliHost::Answer(const ShownMessage& message) {
+    if (message.text == LangText(kMsgBox, "Rename")) {
+        return keepExisting_ ? IDNO : IDYES;
+    }
+    if (message.text == LangText(kMsgBox, "CF")) {
+        return IDOK;  // the job lines and the summary say it
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    ClearProgressLine();
+    std::fprintf(err_, "%s\n", message.text.c_str());
+    std::fflush(err_);
+    lastMessage_ = message.text;
+    return (message.type & MB_YESNO) == MB_YESNO ? IDYES : IDOK;
+}
+
+void CCliHost::ClearProgressLine() {
+    if (progressShown_) {
+        std::fprintf(out_, "\r\033[K");
+        progressShown_ = false;
+    }
+}
+
+void CCliHost::RedrawJob(unsigned index) {
+    CHeadlessHost::RedrawJob(index);
+    if (!progressBars_ || controller_ == nullptr || index >= controller_->m_jobs.size()) {
+        return;
+    }
+    const CWordRecord& job = *controller_->m_jobs[index];
+    if (!job.m_bShowProgress) {
+        return;
+    }
+    const int percent = std::clamp<int>(job.m_nProgress, 0, 100);
+    const int filled = percent * kBarWidth / 100;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fprintf(out_, "\r[%s%s] %3d%%  %s", std::string(filled, '#').c_str(),
+                 std::string(kBarWidth - filled, ' ').c_str(), percent, job.m_strFileName.c_str());
+    std::fflush(out_);
+    progressShown_ = true;
+}
+
+void CCliHost::NoteJobFailure(unsigned job, const std::string& reason) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (job < failures_.size()) {
+        failures_[job] = reason;
+    }
+}
+
+void CCliHost::PrintResultLine(unsigned job, bool succeeded, const std::string& detail) {
+    ClearProgressLine();
+    const std::string& document = controller_->m_jobs[job]->m_strFilePath;
+    if (succeeded) {
+        std::fprintf(out_, "%s: %s -> %s\n", document.c_str(), LangText(kCli, "Succeeded").c_str(),
+                     detail.c_str());
+    } else {
+        std::fprintf(out_, "%s: %s: %s\n", document.c_str(), LangText(kCli, "Failed").c_str(),
+                     detail.c_str());
+    }
+    std::fflush(out_);
+}
+
+void CCliHost::PostMessageToUi(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_JOB_FINISHED && wParam != JOB_CANCELED && controller_ != nullptr) {
+        // The job in progress stays current until the UI thread handles this message.
+        const unsigned job = controller_->m_nCurrentJob;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (job < outcomes_.size()) {
+            const bool succeeded = wParam == JOB_SUCCEEDED;
+            outcomes_[job] = succeeded ? Outcome::Succeeded : Outcome::Failed;
+            PrintResultLine(job, succeeded,
+                            succeeded ? controller_->m_jobs[job]->m_strOutputPath : failures_[job]);
+        }
+    }
+    CHeadlessHost::PostMessageToUi(message, wParam, lParam);
+}
+
+void CCliHost::ReportJobsNotRun() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (unsigned job = 0; job < outcomes_.size(); ++job) {
+        if (outcomes_[job] == Outcome::NotRun) {
+            outcomes_[job] = Outcome::Failed;
+            PrintResultLine(job, false, lastMessage_);
+        }
+    }
+}

@@ -1,0 +1,151 @@
+// folvane-cli: converts Word documents to PDF without a window, through the same controller and
+// legs as the program. Exit status: 0 when every document was converted, 1 when any was not,
+// 2 for a usage error.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "AddFile.h"
+#include "CliHost.h"
+#include "CliOptions.h"
+#include "ConversionController.h"
+#include "DocumentHarvest.h"
+#include "LanguageProvider.h"
+#include "PdfThread.h"
+#include "PrintHandOff.h"
+#include "ProgramFolder.h"
+#include "StartupSettings.h"
+#include "platform/com.h"
+
+namespace {
+
+constexpr int kExitConverted = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr char kCli[] = "Cli";
+constexpr char kMsgBox[] = "MsgBox";
+
+bool IsKnownLanguage(const std::string& name) {
+    for (const std::string& known : LanguageNames()) {
+        if (known == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Documents are opened by their full path, as the file dialog gives them.
+std::string AbsolutePath(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+int UsageError(const std::string& what, const std::string& argument) {
+    std::fprintf(stderr, "folvane-cli: %s: %s\n\n%s\n", what.c_str(), argument.c_str(),
+                 LangText(kCli, "Usage").c_str());
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    LoadLanguages((GetProgramFolder() + "Languages/*.xml").c_str());
+
+    CliOptions options;
+    CliParseError parseError;
+    const bool parsed =
+        ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &parseError);
+    const bool languageKnown = options.language.empty() || IsKnownLanguage(options.language);
+    SelectLanguage(!options.language.empty() && languageKnown ? options.language.c_str()
+                                                              : StartupLanguageName().c_str());
+    if (!parsed) {
+        return UsageError(LangText(kCli, parseError.key.c_str()), parseError.argument);
+    }
+    if (!languageKnown) {
+        return UsageError(LangText(kCli, "UnknownLanguage"), options.language);
+    }
+    if (options.help) {
+        std::printf("%s\n", LangText(kCli, "Usage").c_str());
+        return kExitConverted;
+    }
+    if (options.version) {
+        std::printf("folvane-cli %s\n", TESSALINE_VERSION);
+        return kExitConverted;
+    }
+    if (options.files.empty()) {
+        return UsageError(LangText(kCli, "NoFiles"), "");
+    }
+
+    std::string outputFolder =
+        options.outputFolder.empty() ? StartupDestinationDir() : AbsolutePath(options.outputFolder);
+    if (outputFolder.back() != '/') {
+        outputFolder += '/';
+    }
+    if (options.outputFolder.empty()) {
+        CreateFolderIfMissing(outputFolder);  // as the window does with its configured folder
+    }
+
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        return kExitFailed;
+    }
+    int status = kExitConverted;
+    {
+        CCliHost host(stdout, stderr, isatty(STDOUT_FILENO) != 0, options.keepExisting);
+        CSpoolerPrinterControl printer;
+        CDocumentHarvester harvester;
+        CPipeHandOff handOff(host);
+        CPdfBuilder pdfBuilder;
+        CConversionController controller(host, {&printer, &harvester, &handOff, &pdfBuilder});
+
+        bool warnDuplicate = true;
+        for (const std::string& file : options.files) {
+            const std::string path = AbsolutePath(file);
+            std::string refusal;
+            const AddFileResult result =
+                AddFile(controller.m_jobs, path, warnDuplicate,
+                        [&refusal](const char* key, bool) { refusal = LangText(kMsgBox, key); });
+            if (result == AddFileResult::NotWordDocument || result == AddFileResult::NotFound) {
+                status = kExitFailed;
+                std::fprintf(stderr, "%s: %s: %s\n", path.c_str(),
+                             LangText(kCli, "NotAdded").c_str(),
+                             result == AddFileResult::NotFound ? LangText(kCli, "Missing").c_str()
+                                                               : refusal.c_str());
+            } else if (result == AddFileResult::Duplicate && !refusal.empty()) {
+                std::fprintf(stderr, "%s: %s\n", path.c_str(), refusal.c_str());
+            }
+        }
+        if (options.pdfOptionsGiven) {
+            for (auto& job : controller.m_jobs) {
+                WritePdfOptions(options.pdf, *job);
+                job->m_bOptionsSet = 1;
+            }
+        }
+
+        host.Attach(&controller);
+        host.SetDestinationDir(outputFolder);
+        controller.OnConvert();
+        host.RunUntilIdle();
+        host.ReportJobsNotRun();
+
+        int converted = 0;
+        for (CCliHost::Outcome outcome : host.Outcomes()) {
+            if (outcome == CCliHost::Outcome::Succeeded) {
+                ++converted;
+            } else {
+                status = kExitFailed;
+            }
+        }
+        if (controller.m_jobs.empty()) {
+            status = kExitFailed;
+        }
+        std::printf("%d/%zu %s\n", converted, controller.m_jobs.size(),
+                    LangText(kCli, "Summary").c_str());
+    }
+    CoUninitialize();
+    return status;
+}
