@@ -1,0 +1,73 @@
+// The library's one export: the class factory of the PDF engine's document class, as the
+// platform's class registry asks a registered component library for it.
+#include <atomic>
+#include <new>
+#include <type_traits>
+
+#include "PdfDocument.h"
+#include "platform/com.h"
+
+namespace {
+
+class DocumentFactory final : public IClassFactory {
+  public:
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        *object = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        *object = nullptr;
+        if (outer != nullptr) {
+            return CLASS_E_NOAGGREGATION;
+        }
+        return pdfengine::CreatePdfDocument(riid, object);
+    }
+    HRESULT LockServer(BOOL) override { return S_OK; }
+
+  private:
+    ~DocumentFactory() = default;
+    std::atomic<ULONG> refs_{1};
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
+                                                                            REFIID riid,
+                                                                            void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    if (clsid != pdfengine::kPdfDocumentClsid) {
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    auto* factory = new (std::nothrow) DocumentFactory;
+    if (factory == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = factory->QueryInterface(riid, object);
+    factory->Release();
+    return hr;
+}
+
+static_assert(std::is_same_v<decltype(&DllGetClassObject), DllGetClassObjectProc>,
+              "the export has the type the class registry calls");

@@ -1,0 +1,318 @@
+#include "PdfDocument.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <exception>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "DocumentWriter.h"
+#include "EngineDocument.h"
+#include "EngineResult.h"
+#include "LinkUri.h"
+#include "MetafileLayout.h"
+#include "PageStore.h"
+#include "PdfEngine.h"
+#include "PlacedPdf.h"
+#include "platform/text.h"
+
+namespace pdfengine {
+
+const IID kPdfDocumentIid = {
+    0xA6AF52AE, 0x5767, 0x49FA, {0x8A, 0x9E, 0x7D, 0x22, 0x64, 0x3D, 0x63, 0x01}};
+const CLSID kPdfDocumentClsid = {
+    0x4F840A22, 0x7927, 0x41DE, {0xB4, 0x5B, 0x10, 0x78, 0x50, 0x70, 0xF1, 0x6F}};
+
+namespace {
+
+constexpr LONG kPointsPerInch = 72;
+constexpr LONG kNewPageWidth = 595;  // A4
+constexpr LONG kNewPageHeight = 842;
+// PDF viewers handle pages up to 200 inches a side.
+constexpr LONG kLargestPageSide = 14400;
+
+std::string Utf8(BSTR text) {
+    return text == nullptr ? std::string()
+                           : platform::Utf16ToUtf8(std::u16string_view(text, SysStringLen(text)));
+}
+
+bool Finite(std::initializer_list<double> values) {
+    for (double value : values) {
+        if (!std::isfinite(value)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+HRESULT ReadFileBytes(const std::string& path, std::string* bytes) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return HresultFromErrno(errno, kStgReadFault);
+    }
+    HRESULT hr = S_OK;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        hr = kStgAccessDenied;
+    } else {
+        bytes->resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (SUCCEEDED(hr) && done < bytes->size()) {
+            const ssize_t n = read(fd, bytes->data() + done, bytes->size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                hr = n < 0 ? HresultFromErrno(errno, kStgReadFault) : kStgReadFault;
+            } else {
+                done += static_cast<std::size_t>(n);
+            }
+        }
+    }
+    close(fd);
+    return hr;
+}
+
+// Runs `body`, turning anything it throws into a result code.
+template <typename Body>
+HRESULT Guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+class PdfDocument final : public IPDFDocument4 {
+  public:
+    PdfDocument() { document_.pages.push_back({kNewPageWidth, kNewPageHeight, {}, {}}); }
+
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (riid != IID_IUnknown && riid != kPdfDocumentIid) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        *object = static_cast<IPDFDocument4*>(this);
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT GetResolution(LONG* unitsPerInch) override {
+        if (unitsPerInch == nullptr) {
+            return E_POINTER;
+        }
+        *unitsPerInch = kPointsPerInch;
+        return S_OK;
+    }
+    HRESULT AddPage() override {
+        return Guarded([&] {
+            document_.pages.push_back({kNewPageWidth, kNewPageHeight, {}, {}});
+            return S_OK;
+        });
+    }
+    HRESULT SelectPage(LONG index) override {
+        if (!IsPage(index)) {
+            return E_INVALIDARG;
+        }
+        current_ = static_cast<std::size_t>(index);
+        return S_OK;
+    }
+    HRESULT GetPageCount(LONG* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = static_cast<LONG>(document_.pages.size());
+        return S_OK;
+    }
+    HRESULT SetPageHeight(LONG height) override { return SetSide(height, &EnginePage::height); }
+    HRESULT SetPageWidth(LONG width) override { return SetSide(width, &EnginePage::width); }
+
+    HRESULT DrawMetafile(BSTR path, FLOAT x, FLOAT y, FLOAT scaleX, FLOAT scaleY) override {
+        if (!Finite({x, y, scaleX, scaleY}) || !(scaleX > 0) || !(scaleY > 0) ||
+            SysStringLen(path) == 0) {
+            return E_INVALIDARG;
+        }
+        return Guarded([&] { return Draw(Utf8(path), x, y, scaleX, scaleY); });
+    }
+
+    HRESULT AddWebLink(FLOAT left, FLOAT top, FLOAT right, FLOAT bottom, BSTR target) override {
+        if (!Finite({left, top, right, bottom}) || SysStringLen(target) == 0) {
+            return E_INVALIDARG;
+        }
+        return Guarded([&] {
+            CurrentPage().links.push_back(
+                {{left, top, right, bottom}, EncodeLinkUri(Utf8(target)), {}});
+            return S_OK;
+        });
+    }
+    HRESULT AddPageLink(FLOAT left, FLOAT top, FLOAT right, FLOAT bottom, LONG page,
+                        FLOAT y) override {
+        if (!Finite({left, top, right, bottom, y}) || !IsPage(page)) {
+            return E_INVALIDARG;
+        }
+        return Guarded([&] {
+            CurrentPage().links.push_back({{left, top, right, bottom}, {}, {page, y}});
+            return S_OK;
+        });
+    }
+
+    // 1 opens the document with the outline shown, 0 leaves that to the reader.
+    HRESULT SetOutlineMode(LONG mode) override {
+        if (mode != 0 && mode != 1) {
+            return E_INVALIDARG;
+        }
+        document_.openWithOutline = mode == 1;
+        return S_OK;
+    }
+    HRESULT GetOutlineRoot(LONG* root) override {
+        if (root == nullptr) {
+            return E_POINTER;
+        }
+        *root = OutlineTree::kRootId;
+        return S_OK;
+    }
+    // Titles arrive as UTF-16 and are written as PDF text strings (UTF-16 when they are not
+    // plain ASCII). The character set names the code page the caller converted the title from;
+    // once the title is Unicode it changes nothing, so any value is accepted.
+    HRESULT AddOutlineChild(LONG parent, BSTR title, LONG /*charset*/, LONG* id) override {
+        return Guarded([&] { return document_.outline.AddChild(parent, Utf8(title), id); });
+    }
+    HRESULT AddOutlineSibling(LONG previous, BSTR title, LONG /*charset*/, LONG* id) override {
+        return Guarded([&] { return document_.outline.AddSibling(previous, Utf8(title), id); });
+    }
+    HRESULT CreateDestination(LONG page, FLOAT y, LONG* id) override {
+        if (id == nullptr) {
+            return E_POINTER;
+        }
+        if (!IsPage(page) || !std::isfinite(y)) {
+            return E_INVALIDARG;
+        }
+        return Guarded([&] {
+            *id = document_.outline.AddDestination({page, y});
+            return S_OK;
+        });
+    }
+    HRESULT SetOutlineDestination(LONG entry, LONG destination) override {
+        return document_.outline.SetDestination(entry, destination);
+    }
+
+    HRESULT SetCreator(BSTR text) override {
+        return Guarded([&] {
+            document_.creator = Utf8(text);
+            return S_OK;
+        });
+    }
+    HRESULT SetProducer(BSTR text) override {
+        return Guarded([&] {
+            document_.producer = Utf8(text);
+            return S_OK;
+        });
+    }
+
+    HRESULT SaveToFile(BSTR path, LONG flags) override {
+        if (SysStringLen(path) == 0 || flags != 0) {
+            return E_INVALIDARG;
+        }
+        return Guarded([&] { return WriteDocument(document_, store_, Utf8(path)); });
+    }
+
+    // Placed pages keep the fonts they were made with, embedded, whatever this says: a payload
+    // PDF carries its fonts and the engine never draws text with fonts of its own choosing. The
+    // setting is kept for callers that read their own choice back.
+    HRESULT SetEmbedMetafileFonts(VARIANT_BOOL embed) override {
+        embedMetafileFonts_ = embed != VARIANT_FALSE;
+        return S_OK;
+    }
+
+  private:
+    ~PdfDocument() = default;
+
+    bool IsPage(LONG index) const {
+        return index >= 0 && static_cast<std::size_t>(index) < document_.pages.size();
+    }
+    EnginePage& CurrentPage() { return document_.pages[current_]; }
+
+    HRESULT SetSide(LONG points, double EnginePage::*side) {
+        if (points <= 0 || points > kLargestPageSide) {
+            return E_INVALIDARG;
+        }
+        CurrentPage().*side = points;
+        return S_OK;
+    }
+
+    // The metafile's payloads go over its frame, at (x, y) and scaled from device pixels to
+    // points; a failure adds nothing to the page.
+    HRESULT Draw(const std::string& path, double x, double y, double scaleX, double scaleY) {
+        std::string bytes;
+        HRESULT hr = ReadFileBytes(path, &bytes);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        MetafileLayout layout;
+        if (!ReadMetafileLayout(bytes, &layout)) {
+            return E_FAIL;
+        }
+        const TopDownRect frame{x + layout.frame.left * scaleX, y + layout.frame.top * scaleY,
+                                x + layout.frame.right * scaleX, y + layout.frame.bottom * scaleY};
+        std::vector<PlacedPdf> layers;
+        for (std::string_view payload : layout.payloads) {
+            if (!IsPlaceablePdf(payload)) {
+                return E_FAIL;
+            }
+            PlacedPdf layer{{}, frame};
+            hr = store_.Append(payload, &layer.pdf);
+            if (FAILED(hr)) {
+                return hr;
+            }
+            layers.push_back(layer);
+        }
+        EnginePage& page = CurrentPage();
+        page.layers.insert(page.layers.end(), layers.begin(), layers.end());
+        return S_OK;
+    }
+
+    std::atomic<ULONG> refs_{1};
+    EngineDocument document_;
+    PageStore store_;
+    std::size_t current_ = 0;
+    bool embedMetafileFonts_ = true;
+};
+
+}  // namespace
+
+HRESULT CreatePdfDocument(REFIID riid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    PdfDocument* document = nullptr;
+    try {
+        document = new PdfDocument;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = document->QueryInterface(riid, object);
+    document->Release();
+    return hr;
+}
+
+}  // namespace pdfengine
