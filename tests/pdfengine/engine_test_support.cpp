@@ -114,11 +114,15 @@ EngineGeometry GeometryOf(const std::string& emfPath) {
     return {geometry.pageWidth, geometry.pageHeight, static_cast<FLOAT>(geometry.scale)};
 }
 
-ComPtr<IPDFDocument4> CreateRegisteredEngine() {
+void RegisterEngineLibrary() {
     const std::string progId = platform::Utf16ToUtf8(kPdfEngineProgId);
     EXPECT_EQ(
         platform::RegisterComClass(progId, pdfengine::kPdfDocumentClsid, PDF_ENGINE_LIBRARY_PATH),
         S_OK);
+}
+
+ComPtr<IPDFDocument4> CreateRegisteredEngine() {
+    RegisterEngineLibrary();
     CLSID clsid{};
     EXPECT_EQ(CLSIDFromProgID(kPdfEngineProgId, &clsid), S_OK);
     ComPtr<IPDFDocument4> engine;

@@ -47,8 +47,10 @@ struct EngineGeometry {
 };
 EngineGeometry GeometryOf(const std::string& emfPath);
 
-// Registers the component library under the engine's ProgID (the platform root of the test's
-// ScopedPlatform) and creates an engine through the class registry.
+// Registers the component library under the engine's ProgID and class id, in the platform
+// root of the test's ScopedPlatform, as the installer does.
+void RegisterEngineLibrary();
+// Registers the library and creates an engine through the class registry.
 ComPtr<IPDFDocument4> CreateRegisteredEngine();
 // An engine from the document class linked into the test.
 ComPtr<IPDFDocument4> CreateDirectEngine();
