@@ -71,6 +71,7 @@ bool FolderIsPrivate(const std::string& folder) {
 struct PipePaths {
     std::string socket;
     std::string lock;
+    std::string binding;  // where the server's socket is made before it takes the socket's name
 };
 
 bool ResolvePipe(const std::string& pipeName, PipePaths* paths) {
@@ -82,6 +83,7 @@ bool ResolvePipe(const std::string& pipeName, PipePaths* paths) {
     std::string base = folder + "/" + FileNameOf(pipeName);
     paths->socket = base + ".sock";
     paths->lock = base + ".lock";
+    paths->binding = base + ".new";
     if (paths->socket.size() > kMaxSocketPath) {
         SetLastError(ERROR_BAD_PATHNAME);
         return false;
@@ -277,25 +279,30 @@ HANDLE CreateNamedPipeA(LPCSTR name, DWORD /*openMode*/, DWORD /*pipeMode*/, DWO
     }
     // Holding the lock, any socket file left here belongs to a server that is gone.
     ::unlink(paths.socket.c_str());
+    ::unlink(paths.binding.c_str());
     // Windows' default of 50 ms stands for a default time-out of 0.
     std::string timeout = std::to_string(defaultTimeOut != 0 ? defaultTimeOut : 50);
     if (::ftruncate(lockFd, 0) != 0 || ::pwrite(lockFd, timeout.data(), timeout.size(), 0) < 0) {
         // The time-out is only a client's default; the pipe works without it.
     }
+    // The socket is bound and listening under another name first and then renamed into place,
+    // so a client that sees the pipe's socket file can connect at once, as on Windows, where a
+    // pipe instance exists fully or not at all.
     int listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address = platform::AddressOf(paths.socket);
+    sockaddr_un address = platform::AddressOf(paths.binding);
     if (listenFd < 0 ||
         ::bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(paths.binding.c_str(), 0600) != 0 ||
         // Backlog 0 queues exactly one client: the pipe's one instance.
-        ::listen(listenFd, 0) != 0) {
+        ::listen(listenFd, 0) != 0 || ::rename(paths.binding.c_str(), paths.socket.c_str()) != 0) {
         SetLastError(platform::ErrorFromErrno(errno));
         if (listenFd >= 0) {
             ::close(listenFd);
         }
+        ::unlink(paths.binding.c_str());
         ::close(lockFd);
         return INVALID_HANDLE_VALUE;
     }
-    ::chmod(paths.socket.c_str(), 0600);
     SetLastError(ERROR_SUCCESS);
     return platform::ToHandle(new platform::PipeServer(lockFd, paths.lock, listenFd, paths.socket));
 }

@@ -386,6 +386,22 @@ TEST_F(NamedPipe, EachCreatedPipeTakesExactlyOneConnection) {
     EXPECT_TRUE(ConnectNamedPipeWithTimeout(next.Get(), 0)) << GetLastError();
 }
 
+// A client that finds the pipe by waiting for it opens it at once: the pipe never shows before
+// it can take its client, however closely the client watches for it.
+TEST_F(NamedPipe, APipeThatAWaitFindsCanBeOpenedAtOnce) {
+    for (int round = 0; round < 1000; ++round) {
+        auto client = std::async(std::launch::async, [] {
+            while (!WaitNamedPipeA(kPipe, 0)) {
+            }
+            return OpenError();
+        });
+        Handle server(CreateServer());
+        ASSERT_TRUE(server.Valid()) << GetLastError();
+        ASSERT_EQ(client.get(), ERROR_SUCCESS) << "round " << round;
+        EXPECT_TRUE(ConnectNamedPipeWithTimeout(server.Get(), kLimitMs)) << GetLastError();
+    }
+}
+
 // A served pipe that stays open has no free instance; a client waiting without limit gets the
 // next pipe of the name.
 TEST_F(NamedPipe, WaitWithoutLimitLastsUntilTheNextPipeIsCreated) {
