@@ -1,36 +1,18 @@
 // The library's one export: the class factory of the PDF engine's document class, as the
 // platform's class registry asks a registered component library for it.
-#include <atomic>
 #include <new>
 #include <type_traits>
 
+#include "ComObject.h"
 #include "PdfDocument.h"
 #include "platform/com.h"
 
 namespace {
 
-class DocumentFactory final : public IClassFactory {
+class DocumentFactory final : public pdfengine::ComObject<IClassFactory> {
   public:
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *object = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    DocumentFactory() : ComObject(IID_IClassFactory) {}
+
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (object == nullptr) {
             return E_POINTER;
@@ -44,8 +26,7 @@ class DocumentFactory final : public IClassFactory {
     HRESULT LockServer(BOOL) override { return S_OK; }
 
   private:
-    ~DocumentFactory() = default;
-    std::atomic<ULONG> refs_{1};
+    ~DocumentFactory() override = default;
 };
 
 }  // namespace

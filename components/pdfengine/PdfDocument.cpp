@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <exception>
@@ -12,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "ComObject.h"
 #include "DocumentWriter.h"
 #include "EngineDocument.h"
 #include "EngineResult.h"
@@ -91,29 +91,10 @@ HRESULT Guarded(Body&& body) noexcept {
     }
 }
 
-class PdfDocument final : public IPDFDocument4 {
+class PdfDocument final : public ComObject<IPDFDocument4> {
   public:
-    PdfDocument() { document_.pages.push_back({kNewPageWidth, kNewPageHeight, {}, {}}); }
-
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid != IID_IUnknown && riid != kPdfDocumentIid) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *object = static_cast<IPDFDocument4*>(this);
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
+    PdfDocument() : ComObject(kPdfDocumentIid) {
+        document_.pages.push_back({kNewPageWidth, kNewPageHeight, {}, {}});
     }
 
     HRESULT GetResolution(LONG* unitsPerInch) override {
@@ -244,7 +225,7 @@ class PdfDocument final : public IPDFDocument4 {
     }
 
   private:
-    ~PdfDocument() = default;
+    ~PdfDocument() override = default;
 
     bool IsPage(LONG index) const {
         return index >= 0 && static_cast<std::size_t>(index) < document_.pages.size();
@@ -290,7 +271,6 @@ class PdfDocument final : public IPDFDocument4 {
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{1};
     EngineDocument document_;
     PageStore store_;
     std::size_t current_ = 0;
