@@ -273,6 +273,58 @@ void EmfWriter::IntersectClipRect(const RectL& clip) {
     BoxRecord(emr::kIntersectClipRect, clip);
 }
 
+void EmfWriter::SetTextAlign(std::uint32_t align) {
+    Begin(emr::kSetTextAlign);
+    AppendU32(body_, align);
+    End();
+}
+
+void EmfWriter::SetBkColor(std::uint32_t color) {
+    Begin(emr::kSetBkColor);
+    AppendU32(body_, color);
+    End();
+}
+
+void EmfWriter::SetPolyFillMode(std::int32_t mode) {
+    Begin(emr::kSetPolyFillMode);
+    AppendI32(body_, mode);
+    End();
+}
+
+void EmfWriter::ModifyWorldTransform(const XForm& t, std::uint32_t mode) {
+    Begin(emr::kModifyWorldTransform);
+    for (float value : {t.m11, t.m12, t.m21, t.m22, t.dx, t.dy}) {
+        AppendF32(body_, value);
+    }
+    AppendU32(body_, mode);
+    End();
+}
+
+void EmfWriter::ExtSelectClipRgn(std::uint32_t mode, const std::vector<RectL>& rects) {
+    constexpr std::uint32_t kRegionHeaderSize = 32;
+    Begin(emr::kExtSelectClipRgn);
+    const auto dataSize =
+        rects.empty() ? 0u : static_cast<std::uint32_t>(kRegionHeaderSize + rects.size() * 16);
+    AppendU32(body_, dataSize);
+    AppendU32(body_, mode);
+    if (!rects.empty()) {
+        RectL bounds = rects[0];
+        for (const RectL& r : rects) {
+            bounds = {std::min(bounds.left, r.left), std::min(bounds.top, r.top),
+                      std::max(bounds.right, r.right), std::max(bounds.bottom, r.bottom)};
+        }
+        AppendU32(body_, kRegionHeaderSize);
+        AppendU32(body_, 1);  // RDH_RECTANGLES
+        AppendU32(body_, static_cast<std::uint32_t>(rects.size()));
+        AppendU32(body_, static_cast<std::uint32_t>(rects.size() * 16));
+        AppendRect(body_, bounds);
+        for (const RectL& r : rects) {
+            AppendRect(body_, r);
+        }
+    }
+    End();
+}
+
 std::uint32_t EmfWriter::AllocateHandle() {
     auto free = std::find(handleInUse_.begin(), handleInUse_.end(), false);
     auto index = static_cast<std::uint32_t>(free - handleInUse_.begin());
@@ -524,6 +576,54 @@ void EmfWriter::StretchDIBits(PointL at, SizeL size, std::int32_t width, std::in
             body_.push_back(static_cast<std::uint8_t>(rgb >> 16));  // red
         }
         body_.resize(rowStart + rowBytes, 0);
+    }
+    End();
+}
+
+void EmfWriter::StretchDIBitsRaw(PointL at, SizeL size, std::int32_t width, std::int32_t height,
+                                 const Bytes& bitmapInfo, const Bytes& bits) {
+    constexpr std::uint32_t kFixedSize = 80;
+    const auto infoSize = static_cast<std::uint32_t>(bitmapInfo.size());
+    const auto bitsOffset = static_cast<std::uint32_t>(RoundUp4(kFixedSize + infoSize));
+    Begin(emr::kStretchDiBits);
+    AppendRect(body_, {at.x, at.y, at.x + size.cx - 1, at.y + size.cy - 1});
+    AppendI32(body_, at.x);
+    AppendI32(body_, at.y);
+    AppendI32(body_, 0);  // xSrc
+    AppendI32(body_, 0);  // ySrc
+    AppendI32(body_, width);
+    AppendI32(body_, height);
+    AppendU32(body_, kFixedSize);
+    AppendU32(body_, infoSize);
+    AppendU32(body_, bitsOffset);
+    AppendU32(body_, static_cast<std::uint32_t>(bits.size()));
+    AppendU32(body_, 0);           // iUsageSrc: DIB_RGB_COLORS
+    AppendU32(body_, 0x00CC0020);  // dwRop: SRCCOPY
+    AppendI32(body_, size.cx);
+    AppendI32(body_, size.cy);
+    body_.insert(body_.end(), bitmapInfo.begin(), bitmapInfo.end());
+    PadTo4(body_);
+    body_.insert(body_.end(), bits.begin(), bits.end());
+    End();
+}
+
+void EmfWriter::PatBlt(const RectL& box, std::uint32_t rop) {
+    Begin(emr::kBitBlt);
+    AppendRect(body_, box);
+    AppendI32(body_, box.left);
+    AppendI32(body_, box.top);
+    AppendI32(body_, box.right - box.left);
+    AppendI32(body_, box.bottom - box.top);
+    AppendU32(body_, rop);
+    AppendI32(body_, 0);                                        // xSrc
+    AppendI32(body_, 0);                                        // ySrc
+    for (float value : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) {  // the source's transform
+        AppendF32(body_, value);
+    }
+    AppendU32(body_, 0);  // crBkColorSrc
+    AppendU32(body_, 0);  // iUsageSrc
+    for (int i = 0; i < 4; ++i) {
+        AppendU32(body_, 0);  // no bitmap: offsets and sizes all zero
     }
     End();
 }

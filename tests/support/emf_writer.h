@@ -75,6 +75,12 @@ inline constexpr std::uint32_t kPolyBezier16 = 85;
 inline constexpr std::uint32_t kPolygon16 = 86;
 inline constexpr std::uint32_t kPolyline16 = 87;
 inline constexpr std::uint32_t kPolyBezierTo16 = 88;
+inline constexpr std::uint32_t kSetPolyFillMode = 19;
+inline constexpr std::uint32_t kSetTextAlign = 22;
+inline constexpr std::uint32_t kSetBkColor = 25;
+inline constexpr std::uint32_t kModifyWorldTransform = 36;
+inline constexpr std::uint32_t kExtSelectClipRgn = 75;
+inline constexpr std::uint32_t kBitBlt = 76;
 }  // namespace emr
 
 // Byte offsets of EMR_HEADER fields from the start of the file.
@@ -220,6 +226,14 @@ class EmfWriter {
     void SetTextColor(std::uint32_t color);
     void SetBkMode(std::int32_t mode);
     void IntersectClipRect(const RectL& clip);
+    void SetTextAlign(std::uint32_t align);
+    void SetBkColor(std::uint32_t color);
+    void SetPolyFillMode(std::int32_t mode);
+    // mode: MWT_IDENTITY 1, MWT_LEFTMULTIPLY 2, MWT_RIGHTMULTIPLY 3, MWT_SET 4.
+    void ModifyWorldTransform(const XForm& transform, std::uint32_t mode);
+    // A region of device-pixel rectangles combined with the clip by `mode` (RGN_AND 1 ..
+    // RGN_COPY 5); RGN_COPY with no rectangles restores the default clip.
+    void ExtSelectClipRgn(std::uint32_t mode, const std::vector<RectL>& rects);
 
     // Objects: each Create returns the handle index to select and delete.
     std::uint32_t CreatePen(std::uint32_t style, std::int32_t width, std::uint32_t color);
@@ -255,6 +269,14 @@ class EmfWriter {
     // `at`. `pixels` are 0x00RRGGBB, row by row from the top.
     void StretchDIBits(PointL at, SizeL size, std::int32_t width, std::int32_t height,
                        const std::vector<std::uint32_t>& pixels);
+
+    // A DIB given as its BITMAPINFO (header and colour table) and pixel rows, stretched from
+    // all its width x height pixels over `size` logical units at `at`.
+    void StretchDIBitsRaw(PointL at, SizeL size, std::int32_t width, std::int32_t height,
+                          const Bytes& bitmapInfo, const Bytes& bits);
+    // EMR_BITBLT without a source bitmap: the raster operation `rop` (PATCOPY 0x00F00021 fills
+    // with the selected brush) over `box` in logical units.
+    void PatBlt(const RectL& box, std::uint32_t rop);
 
     // EMR_COMMENT with arbitrary data.
     void Comment(const Bytes& data);
