@@ -165,7 +165,16 @@ std::string PageLabel(std::size_t index) {
 struct PayloadPages::Source {
     QPDF pdf;
     std::vector<QPDFObjectHandle> pages;
+    std::size_t pagesMade = 0;
 };
+
+namespace {
+
+// qpdf keeps every object it has read until the file is closed; reading the file afresh now and
+// then keeps that to the objects of a few hundred pages however long the document is.
+constexpr std::size_t kPagesPerOpening = 256;
+
+}  // namespace
 
 PayloadPages::PayloadPages() = default;
 PayloadPages::~PayloadPages() = default;
@@ -174,30 +183,39 @@ std::size_t PayloadPages::PageCount() const {
     return source_ ? source_->pages.size() : 0;
 }
 
-bool PayloadPages::Open(const std::string& pdfPath, std::string* error) {
-    source_.reset();
+std::unique_ptr<PayloadPages::Source> PayloadPages::Load(std::string* error) const {
     auto source = std::make_unique<Source>();
     try {
         source->pdf.setSuppressWarnings(true);
         // A damaged file is refused, not pieced together: a guess could print the wrong pages.
         source->pdf.setAttemptRecovery(false);
-        source->pdf.processFile(pdfPath.c_str());
+        source->pdf.processFile(path_.c_str());
         if (source->pdf.isEncrypted()) {
-            *error = pdfPath + ": the PDF is encrypted";
-            return false;
+            *error = path_ + ": the PDF is encrypted";
+            return nullptr;
         }
         source->pages = source->pdf.getAllPages();
         if (auto warning = FirstWarning(source->pdf)) {
-            *error = pdfPath + ": damaged PDF: " + *warning;
-            return false;
+            *error = path_ + ": damaged PDF: " + *warning;
+            return nullptr;
         }
     } catch (const QPDFExc& e) {
         *error = e.getErrorCode() == qpdf_e_password
-                     ? pdfPath + ": the PDF is encrypted"
+                     ? path_ + ": the PDF is encrypted"
                      : std::string("cannot read the PDF: ") + e.what();
-        return false;
+        return nullptr;
     } catch (const std::exception& e) {
-        *error = pdfPath + ": cannot read the PDF: " + e.what();
+        *error = path_ + ": cannot read the PDF: " + e.what();
+        return nullptr;
+    }
+    return source;
+}
+
+bool PayloadPages::Open(const std::string& pdfPath, std::string* error) {
+    source_.reset();
+    path_ = pdfPath;
+    std::unique_ptr<Source> source = Load(error);
+    if (!source) {
         return false;
     }
     if (source->pages.empty()) {
@@ -212,6 +230,18 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
     if (!source_ || index >= source_->pages.size()) {
         *error = PageLabel(index) + ": no such page";
         return false;
+    }
+    if (++source_->pagesMade > kPagesPerOpening) {
+        std::unique_ptr<Source> fresh = Load(error);
+        if (!fresh) {
+            return false;
+        }
+        if (fresh->pages.size() != source_->pages.size()) {
+            *error = path_ + ": the PDF changed while it was being printed";
+            return false;
+        }
+        fresh->pagesMade = 1;
+        source_ = std::move(fresh);
     }
     QPDF& src = source_->pdf;
     try {
@@ -288,8 +318,10 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
         QPDFWriter writer(out);
         writer.setOutputMemory();
         writer.setObjectStreamMode(qpdf_o_disable);
+        // Every stream is written as the source stores it: shared ones stay identical across
+        // payloads and nothing is encoded again for each page.
         writer.setDecodeLevel(qpdf_dl_none);
-        writer.setCompressStreams(true);
+        writer.setCompressStreams(false);
         writer.setDeterministicID(true);
         writer.setMinimumPDFVersion(src.getPDFVersion(), src.getExtensionLevel());
         writer.write();

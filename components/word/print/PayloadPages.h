@@ -48,6 +48,9 @@ class PayloadPages {
 
   private:
     struct Source;
+    std::unique_ptr<Source> Load(std::string* error) const;
+
+    std::string path_;
     std::unique_ptr<Source> source_;
 };
 
