@@ -1,6 +1,5 @@
 // A rendered PDF cut into a print job: one payload per page, sized from the page's visible area,
 // carrying the page's text, sharing fonts and pictures byte for byte, and nothing else.
-#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -15,6 +14,7 @@
 
 #include "PrintJob.h"
 #include "PrintedDocument.h"
+#include "merged_size.h"
 #include "sample_pdfs.h"
 #include "support/scoped_environment.h"
 
@@ -36,11 +36,6 @@ std::unique_ptr<QPDF> OpenPayload(const std::string& bytes) {
 
 QPDFObjectHandle FirstPage(QPDF& pdf) {
     return pdf.getAllPages().at(0);
-}
-
-std::string RawBytes(QPDFObjectHandle stream) {
-    std::shared_ptr<Buffer> data = stream.getRawStreamData();
-    return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
 }
 
 std::vector<double> Numbers(QPDFObjectHandle array) {
@@ -75,62 +70,6 @@ void CollectStreams(QPDFObjectHandle object, const std::string& path, int depth,
         }
     }
 }
-
-// The size of the payloads' objects as an assembler writes them when it keeps one copy of every
-// object that several payloads share: an object's identity is its content with references
-// replaced by the identity of what they point to.
-class MergedSize {
-  public:
-    void AddPage(QPDFObjectHandle page) { Identity(page); }
-    std::size_t Bytes() const { return bytes_; }
-
-  private:
-    // The object's content; an indirect object inside it (not at the top) by its identity.
-    std::string Direct(QPDFObjectHandle object, bool top = false) {
-        if (!top && object.isIndirect()) {
-            return "@" + Identity(object);
-        }
-        if (object.isDictionary()) {
-            std::string text = "<<";
-            for (const auto& [key, value] : object.ditems()) {
-                if (key != "/Parent" && key != "/Length") {
-                    text += key + " " + Direct(value) + " ";
-                }
-            }
-            return text + ">>";
-        }
-        if (object.isArray()) {
-            std::string text = "[";
-            for (QPDFObjectHandle item : object.aitems()) {
-                text += Direct(item) + " ";
-            }
-            return text + "]";
-        }
-        return object.unparse();
-    }
-
-    std::string Identity(QPDFObjectHandle object) {
-        std::string content;
-        std::size_t size = 0;
-        if (object.isStream()) {
-            const std::string raw = RawBytes(object);
-            const std::string dict = Direct(object.getDict());
-            content = dict + "stream" + std::to_string(std::hash<std::string>{}(raw));
-            size = dict.size() + raw.size();
-        } else {
-            content = Direct(object, true);
-            size = content.size();
-        }
-        const std::string identity = std::to_string(std::hash<std::string>{}(content));
-        if (seen_.insert(identity).second) {
-            bytes_ += size + 40;  // "n 0 obj", "endobj", the stream keywords, the xref entry
-        }
-        return identity;
-    }
-
-    std::set<std::string> seen_;
-    std::size_t bytes_ = 0;
-};
 
 class WordPrintPayloads : public ::testing::Test {
   protected:
@@ -294,7 +233,7 @@ TEST_F(WordPrintPayloads, SharedFontsAndPicturesAreCopiedByteForByteIntoEveryPay
 
     const Job job = Print(Source());
     ASSERT_EQ(job.pages.size(), 12u);
-    MergedSize merged;
+    word_print_test::MergedSize merged;
     for (std::size_t i = 0; i < job.pages.size(); ++i) {
         SCOPED_TRACE("page " + std::to_string(i + 1));
         auto pdf = OpenPayload(job.pages[i].payload);
@@ -305,8 +244,8 @@ TEST_F(WordPrintPayloads, SharedFontsAndPicturesAreCopiedByteForByteIntoEveryPay
         for (auto& [path, stream] : streams) {
             ASSERT_EQ(sourceStreams.count(path), 1u) << path;
             // Not decoded and encoded again: the stored bytes and their filter are the source's.
-            const std::string raw = RawBytes(stream);
-            EXPECT_EQ(raw, RawBytes(sourceStreams[path])) << path;
+            const std::string raw = word_print_test::RawBytes(stream);
+            EXPECT_EQ(raw, word_print_test::RawBytes(sourceStreams[path])) << path;
             EXPECT_EQ(stream.getDict().getKey("/Filter").unparse(),
                       sourceStreams[path].getDict().getKey("/Filter").unparse());
             hasFontFile = hasFontFile || path.find("/FontFile") != std::string::npos;
