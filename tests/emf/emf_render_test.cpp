@@ -205,6 +205,13 @@ TEST(EmfRenderPdf, TextAlignmentAndSpacingPlaceTheWords) {
     emf.SetTextAlign(0);  // TA_TOP | TA_LEFT: the reference is the top of the cell
     // The space's advance alone sets where the second word starts.
     emf.ExtTextOutW({g.X(0.1), g.Y(0.6)}, u"Spaced out", {80, 67, 67, 60, 67, 67, 600, 67, 67, 33});
+    // In a mapping mode whose y grows upwards, text still stands upright above its baseline.
+    emf.SaveDC();
+    emf.SetMapMode(2);  // MM_LOMETRIC
+    emf.SetTextAlign(24);
+    emf.SelectObject(emf.ExtCreateFontIndirectW({.height = -50, .faceName = u"Arial"}));
+    emf.ExtTextOutW({100, -800}, u"Upright", {36, 28, 17, 11, 28, 28, 14});
+    emf.RestoreDC(-1);
     testing_support::TempFolder folder("emf-render");
     const auto pdf = folder.Path() / "align.pdf";
     ASSERT_EQ(emf_test::RenderToPdf(emf.Finish(), pdf), "");
@@ -233,6 +240,11 @@ TEST(EmfRenderPdf, TextAlignmentAndSpacingPlaceTheWords) {
     EXPECT_GT(spaced.yMin, 0.6 * kPagePoints - 2);
     EXPECT_LT(right.yMax, 0.2 * kPagePoints + 4);
     EXPECT_LT(right.yMin, 0.2 * kPagePoints - 8);
+    const auto upright = find("Upright");
+    const double millimetre = 72 / 25.4;
+    EXPECT_NEAR(upright.xMin, 10 * millimetre, 2);
+    EXPECT_NEAR(upright.yMax, 80 * millimetre, 4);  // descenders reach a little below
+    EXPECT_LT(upright.yMin, 80 * millimetre - 10);  // the letters rise above the baseline
 }
 
 TEST(EmfRender, WorldTransformAndMappingModesPlaceShapes) {

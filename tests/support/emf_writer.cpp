@@ -273,22 +273,22 @@ void EmfWriter::IntersectClipRect(const RectL& clip) {
     BoxRecord(emr::kIntersectClipRect, clip);
 }
 
-void EmfWriter::SetTextAlign(std::uint32_t align) {
-    Begin(emr::kSetTextAlign);
-    AppendU32(body_, align);
+void EmfWriter::ValueRecord(std::uint32_t type, std::uint32_t value) {
+    Begin(type);
+    AppendU32(body_, value);
     End();
+}
+
+void EmfWriter::SetTextAlign(std::uint32_t align) {
+    ValueRecord(emr::kSetTextAlign, align);
 }
 
 void EmfWriter::SetBkColor(std::uint32_t color) {
-    Begin(emr::kSetBkColor);
-    AppendU32(body_, color);
-    End();
+    ValueRecord(emr::kSetBkColor, color);
 }
 
 void EmfWriter::SetPolyFillMode(std::int32_t mode) {
-    Begin(emr::kSetPolyFillMode);
-    AppendI32(body_, mode);
-    End();
+    ValueRecord(emr::kSetPolyFillMode, static_cast<std::uint32_t>(mode));
 }
 
 void EmfWriter::ModifyWorldTransform(const XForm& t, std::uint32_t mode) {

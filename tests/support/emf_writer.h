@@ -302,6 +302,8 @@ class EmfWriter {
     void Begin(std::uint32_t type);
     void End();
     void PointRecord(std::uint32_t type, std::int32_t x, std::int32_t y);
+    // A record whose only parameter is one 32-bit value.
+    void ValueRecord(std::uint32_t type, std::uint32_t value);
     void BoxRecord(std::uint32_t type, const RectL& box);
     void Poly16(std::uint32_t type, const std::vector<Point16>& points);
     std::size_t HeaderSize() const;

@@ -47,12 +47,23 @@ struct Face {
     std::string file;
 };
 
-struct Cache;
-Cache& TheCache();
+constexpr std::size_t kMaxCachedRequests = 1024;
 
 }  // namespace
 
 struct FontSet::Impl {
+    Impl() = default;
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    ~Impl() {
+        if (fallbackOrder) {
+            FcFontSetDestroy(fallbackOrder);
+        }
+        if (request) {
+            FcPatternDestroy(request);
+        }
+    }
+
     FcPattern* request = nullptr;  // substituted, for the fallback order
     Face primary;
     FcFontSet* fallbackOrder = nullptr;  // sorted lazily, on the first character missing
@@ -71,12 +82,7 @@ struct Cache {
         for (auto& [key, face] : faces) {
             cairo_font_face_destroy(face.face);
         }
-        for (auto& [key, set] : sets) {
-            if (set->fallbackOrder) {
-                FcFontSetDestroy(set->fallbackOrder);
-            }
-            FcPatternDestroy(set->request);
-        }
+        sets.clear();
         for (FcPattern* pattern : patterns) {
             FcPatternDestroy(pattern);
         }
@@ -158,7 +164,11 @@ FontSet ResolveFont(const FontRequest& request) {
     if (FcPattern* match = FcFontMatch(nullptr, set->request, &result)) {
         set->primary = cache.FaceOf(match);
     }
-    cache.sets.emplace(key, set);
+    // Requests are few in real documents; a metafile inventing face names by the thousand
+    // still resolves them, only without keeping each.
+    if (cache.sets.size() < kMaxCachedRequests) {
+        cache.sets.emplace(key, set);
+    }
     return FontSet(set);
 }
 

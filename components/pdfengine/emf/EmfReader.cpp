@@ -10,15 +10,6 @@ namespace {
 constexpr std::uint32_t kRecordHeadSize = 8;
 constexpr std::uint32_t kCommentHeadSize = 12;  // type, size, cbData
 
-RectL ReadRect(ByteReader& in) {
-    RectL r;
-    r.left = in.I32();
-    r.top = in.I32();
-    r.right = in.I32();
-    r.bottom = in.I32();
-    return r;
-}
-
 SizeL ReadSize(ByteReader& in) {
     SizeL s;
     s.cx = in.I32();

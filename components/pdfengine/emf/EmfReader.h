@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "EmfRecords.h"
+
 namespace emf {
 
 // Inclusive-inclusive, as EMF bounds and frames are.
@@ -19,6 +21,15 @@ struct RectL {
     std::int32_t right = 0;
     std::int32_t bottom = 0;
 };
+
+inline RectL ReadRect(ByteReader& in) {
+    RectL r;
+    r.left = in.I32();
+    r.top = in.I32();
+    r.right = in.I32();
+    r.bottom = in.I32();
+    return r;
+}
 
 struct SizeL {
     std::int32_t cx = 0;

@@ -926,10 +926,11 @@ class Player {
     }
 
     bool Box(std::uint32_t type, ByteReader& in) {
-        const double left = in.I32();
-        const double top = in.I32();
-        const double right = in.I32();
-        const double bottom = in.I32();
+        const RectL box = ReadRect(in);
+        const double left = box.left;
+        const double top = box.top;
+        const double right = box.right;
+        const double bottom = box.bottom;
         double cornerW = 0;
         double cornerH = 0;
         if (type == record::kRoundRect) {
@@ -969,10 +970,11 @@ class Player {
     }
 
     bool Arc(std::uint32_t type, ByteReader& in) {
-        const double left = in.I32();
-        const double top = in.I32();
-        const double right = in.I32();
-        const double bottom = in.I32();
+        const RectL box = ReadRect(in);
+        const double left = box.left;
+        const double top = box.top;
+        const double right = box.right;
+        const double bottom = box.bottom;
         const Point start = ReadPointL(in);
         const Point end = ReadPointL(in);
         if (!in.Ok()) {
@@ -1073,10 +1075,11 @@ class Player {
     }
 
     bool ClipRect(bool exclude, ByteReader& in) {
-        const double left = in.I32();
-        const double top = in.I32();
-        const double right = in.I32();
-        const double bottom = in.I32();
+        const RectL box = ReadRect(in);
+        const double left = box.left;
+        const double top = box.top;
+        const double right = box.right;
+        const double bottom = box.bottom;
         if (!in.Ok()) {
             return false;
         }
@@ -1353,10 +1356,11 @@ class Player {
         const std::uint32_t count = in.U32();
         const std::uint32_t stringOffset = in.U32();
         const std::uint32_t options = in.U32();
-        const double clipLeft = in.I32();
-        const double clipTop = in.I32();
-        const double clipRight = in.I32();
-        const double clipBottom = in.I32();
+        const RectL clip = ReadRect(in);
+        const double clipLeft = clip.left;
+        const double clipTop = clip.top;
+        const double clipRight = clip.right;
+        const double clipBottom = clip.bottom;
         const std::uint32_t dxOffset = in.U32();
         if (!in.Ok()) {
             return false;
