@@ -6,17 +6,23 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <new>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "CairoLayer.h"
 #include "ComObject.h"
 #include "DocumentWriter.h"
+#include "EmfReader.h"
+#include "EmfRenderer.h"
 #include "EngineDocument.h"
 #include "EngineResult.h"
 #include "LinkUri.h"
-#include "MetafileLayout.h"
+#include "PagePayload.h"
 #include "PageStore.h"
 #include "PdfEngine.h"
 #include "PlacedPdf.h"
@@ -51,7 +57,7 @@ bool Finite(std::initializer_list<double> values) {
     return true;
 }
 
-HRESULT ReadFileBytes(const std::string& path, std::string* bytes) {
+HRESULT ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return HresultFromErrno(errno, kStgReadFault);
@@ -64,7 +70,8 @@ HRESULT ReadFileBytes(const std::string& path, std::string* bytes) {
         bytes->resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
         while (SUCCEEDED(hr) && done < bytes->size()) {
-            const ssize_t n = read(fd, bytes->data() + done, bytes->size() - done);
+            const ssize_t n =
+                read(fd, reinterpret_cast<char*>(bytes->data()) + done, bytes->size() - done);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -132,7 +139,7 @@ class PdfDocument final : public ComObject<IPDFDocument4> {
             SysStringLen(path) == 0) {
             return E_INVALIDARG;
         }
-        return Guarded([&] { return Draw(Utf8(path), x, y, scaleX, scaleY); });
+        return Guarded([&] { return Draw(Utf8(path), {x, y, scaleX, scaleY}); });
     }
 
     HRESULT AddWebLink(FLOAT left, FLOAT top, FLOAT right, FLOAT bottom, BSTR target) override {
@@ -240,22 +247,53 @@ class PdfDocument final : public ComObject<IPDFDocument4> {
         return S_OK;
     }
 
-    // The metafile's payloads go over its frame, at (x, y) and scaled from device pixels to
-    // points; a failure adds nothing to the page.
-    HRESULT Draw(const std::string& path, double x, double y, double scaleX, double scaleY) {
-        std::string bytes;
+    // The metafile's ordinary drawing records are rendered with cairo into a layer the size of
+    // the page; its payloads go over its frame. Both at (x, y), scaled from device pixels to
+    // points. A failure adds nothing to the page.
+    HRESULT Draw(const std::string& path, const MetafilePlacement& placement) {
+        std::vector<std::uint8_t> bytes;
         HRESULT hr = ReadFileBytes(path, &bytes);
         if (FAILED(hr)) {
             return hr;
         }
-        MetafileLayout layout;
-        if (!ReadMetafileLayout(bytes, &layout)) {
+        emf::EmfMetafile metafile;
+        std::string error;
+        if (!emf::EmfMetafile::Parse(std::move(bytes), &metafile, &error)) {
             return E_FAIL;
         }
-        const TopDownRect frame{x + layout.frame.left * scaleX, y + layout.frame.top * scaleY,
-                                x + layout.frame.right * scaleX, y + layout.frame.bottom * scaleY};
+        // rclFrame is in 0.01 mm.
+        const emf::EmfHeader& header = metafile.Header();
+        const double xPixels = header.PixelsPerMmX() / 100.0;
+        const double yPixels = header.PixelsPerMmY() / 100.0;
+        if (!Finite({xPixels, yPixels}) || !(xPixels > 0) || !(yPixels > 0)) {
+            return E_FAIL;
+        }
+        const auto pointsX = [&](double hundredths) {
+            return placement.x + hundredths * xPixels * placement.scaleX;
+        };
+        const auto pointsY = [&](double hundredths) {
+            return placement.y + hundredths * yPixels * placement.scaleY;
+        };
+        const TopDownRect frame{pointsX(header.frame.left), pointsY(header.frame.top),
+                                pointsX(header.frame.right), pointsY(header.frame.bottom)};
+
+        EnginePage& page = CurrentPage();
         std::vector<PlacedPdf> layers;
-        for (std::string_view payload : layout.payloads) {
+        if (emf::HasDrawingRecords(metafile)) {
+            std::string rendered;
+            hr = RenderMetafileLayer(metafile, page.width, page.height, placement, &rendered);
+            PlacedPdf layer{{}, {0, 0, page.width, page.height}};
+            if (SUCCEEDED(hr)) {
+                hr = store_.Append(rendered, &layer.pdf);
+            }
+            if (FAILED(hr)) {
+                return hr;
+            }
+            layers.push_back(layer);
+        }
+        for (std::span<const std::uint8_t> data :
+             metafile.CommentsWithIdentifier(printer::kPagePayloadId)) {
+            const std::string_view payload(reinterpret_cast<const char*>(data.data()), data.size());
             if (!IsPlaceablePdf(payload)) {
                 return E_FAIL;
             }
@@ -266,7 +304,6 @@ class PdfDocument final : public ComObject<IPDFDocument4> {
             }
             layers.push_back(layer);
         }
-        EnginePage& page = CurrentPage();
         page.layers.insert(page.layers.end(), layers.begin(), layers.end());
         return S_OK;
     }

@@ -22,6 +22,13 @@
 #include "support/run_process.h"
 #include "support/scoped_environment.h"
 
+// fontconfig loses a few small allocations of its own while it matches fonts for cairo (the
+// test's documents and the engine's rendering); the leak checker of the sanitizer builds is told
+// to pass over them, and reports every other leak.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 namespace pdfengine_test {
 
 namespace {

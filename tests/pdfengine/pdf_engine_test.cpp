@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include "EmfSpoolDriver.h"
+#include "PagePayload.h"
 #include "engine_test_support.h"
 #include "support/emf_writer.h"
 #include "support/scoped_environment.h"
@@ -216,6 +218,65 @@ TEST_P(PdfEngineTest, DrawsAMetafileAtItsOffsetAndScale) {
     ASSERT_EQ(sourceWords.size(), 2u);
     EXPECT_NEAR(words[0].x, 100 + sourceWords[0].x / 2, 0.5);
     EXPECT_NEAR(words[0].y, 50 + sourceWords[0].y / 2, 0.5);
+}
+
+// ---- Drawing records ------------------------------------------------------------------------
+
+// The XObjects a page of `path` draws.
+std::size_t PlacedForms(const fs::path& path, std::size_t page) {
+    QPDF pdf;
+    pdf.processFile(path.string().c_str());
+    auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    return pages.at(page)
+        .getObjectHandle()
+        .getKey("/Resources")
+        .getKey("/XObject")
+        .getKeys()
+        .size();
+}
+
+TEST_P(PdfEngineTest, RendersDrawingRecordsAndPlacesThePayloadToo) {
+    const std::string payload =
+        SplitPages(MakeCairoPdf({{595.28, 841.89, "Payload words"}}), Work("s"))[0];
+    testing_support::EmfWriter writer(testing_support::PageSize::A4());
+    testing_support::FontOptions font;
+    font.faceName = u"Liberation Sans";
+    font.height = -200;  // 24 pt at 600 dpi
+    writer.SelectObject(writer.ExtCreateFontIndirectW(font));
+    writer.SetBkMode(testing_support::kTransparent);
+    writer.ExtTextOutW({600, 2400}, u"Metafile words");  // one inch in, four down
+    const fs::path drawingOnly = Work("drawing.emf");
+    testing_support::WriteBytes(drawingOnly, writer.Finish());
+    writer.PayloadComment(printer::kPagePayloadId, testing_support::AsBytes(payload));
+    const fs::path both = Work("both.emf");
+    testing_support::WriteBytes(both, writer.Finish());
+
+    AddPages({drawingOnly.string(), both.string()});
+    const fs::path path = Save("drawn.pdf");
+
+    EXPECT_EQ(PlacedForms(path, 0), 1u);
+    // The metafile spaces its characters itself, so poppler may cut the words anywhere.
+    const auto words = PageWords(path, 1);
+    ASSERT_FALSE(words.empty());
+    std::string joined;
+    for (const Word& word : words) {
+        joined += word.text;
+    }
+    EXPECT_EQ(joined, "Metafilewords");
+    EXPECT_NEAR(words[0].x, 72, 2);
+    EXPECT_NEAR(words[0].y, 288, 6);  // text hangs from its reference point
+
+    // The rendered drawing and, over it, the payload.
+    EXPECT_EQ(PlacedForms(path, 1), 2u);
+    std::string text = PageText(path, 2);
+    EXPECT_NE(text.find("Payload words"), std::string::npos);
+    std::erase_if(text, [](char ch) { return std::isspace(static_cast<unsigned char>(ch)); });
+    EXPECT_NE(text.find("Metafilewords"), std::string::npos);
+}
+
+TEST_P(PdfEngineTest, APayloadPageNeedsNoRenderingPass) {
+    AddPages(PayloadEmfs({{612, 792, "Only payload"}}));
+    EXPECT_EQ(PlacedForms(Save("payload-only.pdf"), 0), 1u);
 }
 
 // ---- Malformed metafiles -------------------------------------------------------------------
