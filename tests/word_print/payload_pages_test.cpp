@@ -164,6 +164,9 @@ TEST_F(WordPrintPayloads, EachPageIsAValidOnePagePdfSizedByItsVisibleAreaWithThe
                   std::string::npos)
             << sourceText;
         EXPECT_EQ(word_print_test::PageText(payload), sourceText);
+        // Each word where the shown source page has it: turned, cropped and moved the same way.
+        EXPECT_EQ(word_print_test::WordBoxes(payload, 1),
+                  word_print_test::WordBoxes(Source(), i + 1));
 
         // Upright at the origin, the size the job states.
         auto pdf = OpenPayload(page.payload);

@@ -1,15 +1,17 @@
 #include "sample_pdfs.h"
 
+#include <unistd.h>
+
 #include <cairo-pdf.h>
 #include <cairo.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <unistd.h>
-
+#include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -154,6 +156,31 @@ std::string PageText(const std::filesystem::path& pdf, int page) {
         throw std::runtime_error("pdftotext failed on " + pdf.string() + ": " + result.errors);
     }
     return result.output;
+}
+
+std::vector<std::string> WordBoxes(const std::filesystem::path& pdf, int page) {
+    testing_support::ProcessResult result = testing_support::RunProcess(
+        {FindTool("pdftotext"), "-q", "-cropbox", "-bbox", "-f", std::to_string(page), "-l",
+         std::to_string(page), pdf.string(), "-"});
+    if (result.exitCode != 0) {
+        throw std::runtime_error("pdftotext -bbox failed on " + pdf.string() + ": " +
+                                 result.errors);
+    }
+    // <word xMin="72.000000" yMin="105.000000" xMax="112.000000" yMax="123.000000">Page</word>
+    static const std::regex word(
+        R"re(<word xMin="([-0-9.]+)" yMin="([-0-9.]+)" xMax="([-0-9.]+)" yMax="([-0-9.]+)">([^<]*)</word>)re");
+    std::vector<std::string> words;
+    for (std::sregex_iterator it(result.output.begin(), result.output.end(), word), end; it != end;
+         ++it) {
+        std::string line = (*it)[5];
+        for (int i = 1; i <= 4; ++i) {
+            char number[32];
+            std::snprintf(number, sizeof number, " %.1f", std::stod((*it)[i]) + 0.0);
+            line += number;
+        }
+        words.push_back(line);
+    }
+    return words;
 }
 
 std::string QpdfCheck(const std::filesystem::path& pdf, int* exitCode) {

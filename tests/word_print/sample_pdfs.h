@@ -37,6 +37,11 @@ std::string FindTool(const std::string& name);
 // pdftotext of one page (1-based) of a PDF, or of the whole file with page 0.
 std::string PageText(const std::filesystem::path& pdf, int page = 0);
 
+// Where pdftotext finds each word of one page (1-based): "word x0 y0 x1 y1" in points from the
+// top-left corner of the page as it is shown (turned, and cropped to its CropBox), rounded to
+// tenths of a point.
+std::vector<std::string> WordBoxes(const std::filesystem::path& pdf, int page);
+
 // The output of `qpdf --check`; its exit code in *exitCode.
 std::string QpdfCheck(const std::filesystem::path& pdf, int* exitCode);
 

@@ -22,6 +22,10 @@ namespace {
 // Enough for a thousandth of a point after any scaling a page may carry.
 constexpr int kDecimalPlaces = 6;
 
+// qpdf keeps every object it has read until the file is closed; reading the file afresh now and
+// then keeps that to the objects of a few hundred pages however long the document is.
+constexpr std::size_t kPagesPerOpening = 256;
+
 struct Box {
     double llx = 0;
     double lly = 0;
@@ -167,14 +171,6 @@ struct PayloadPages::Source {
     std::vector<QPDFObjectHandle> pages;
     std::size_t pagesMade = 0;
 };
-
-namespace {
-
-// qpdf keeps every object it has read until the file is closed; reading the file afresh now and
-// then keeps that to the objects of a few hundred pages however long the document is.
-constexpr std::size_t kPagesPerOpening = 256;
-
-}  // namespace
 
 PayloadPages::PayloadPages() = default;
 PayloadPages::~PayloadPages() = default;
