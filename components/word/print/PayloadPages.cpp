@@ -160,8 +160,9 @@ QPDFObjectHandle CopyFrom(QPDF& out, QPDFObjectHandle object) {
     return QPDFObjectHandle::parse(object.unparse());
 }
 
-std::string PageLabel(std::size_t index) {
-    return "page " + std::to_string(index + 1);
+// "<file>: page <n>", how every page's failure begins.
+std::string PageLabel(const std::string& path, std::size_t index) {
+    return path + ": page " + std::to_string(index + 1);
 }
 
 }  // namespace
@@ -224,7 +225,7 @@ bool PayloadPages::Open(const std::string& pdfPath, std::string* error) {
 
 bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* error) {
     if (!source_ || index >= source_->pages.size()) {
-        *error = PageLabel(index) + ": no such page";
+        *error = PageLabel(path_, index) + ": no such page";
         return false;
     }
     if (++source_->pagesMade > kPagesPerOpening) {
@@ -244,7 +245,7 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
         QPDFPageObjectHelper sourcePage(source_->pages[index]);
         const std::optional<Box> media = ReadBox(sourcePage.getMediaBox());
         if (!media) {
-            *error = PageLabel(index) + " has no valid MediaBox";
+            *error = PageLabel(path_, index) + " has no valid MediaBox";
             return false;
         }
         // The visible area: the CropBox, cut to the MediaBox.
@@ -259,7 +260,7 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
         if (!(placement.width > 0 && placement.height > 0 &&
               placement.width <= printer::kMaxPageSizePoints &&
               placement.height <= printer::kMaxPageSizePoints)) {
-            *error = PageLabel(index) + " measures " + Number(placement.width) + " x " +
+            *error = PageLabel(path_, index) + " measures " + Number(placement.width) + " x " +
                      Number(placement.height) + " points, which cannot be printed";
             return false;
         }
@@ -324,7 +325,7 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
 
         for (QPDF* pdf : {&src, &out}) {
             if (auto warning = FirstWarning(*pdf)) {
-                *error = PageLabel(index) + ": damaged PDF: " + *warning;
+                *error = PageLabel(path_, index) + ": damaged PDF: " + *warning;
                 return false;
             }
         }
@@ -334,7 +335,7 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
         page->heightPoints = placement.height;
         return true;
     } catch (const std::exception& e) {
-        *error = PageLabel(index) + ": " + e.what();
+        *error = PageLabel(path_, index) + ": " + e.what();
         return false;
     }
 }

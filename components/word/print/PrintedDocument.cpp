@@ -82,7 +82,6 @@ bool WritePrintJobFromPdf(const std::string& pdfPath, const std::string& documen
     PayloadPage page;
     for (std::size_t index = 0; index < pages.PageCount(); ++index) {
         if (!pages.MakePage(index, &page, error)) {
-            *error = pdfPath + ": " + *error;
             return false;
         }
         if (page.pdf.size() > printer::kMaxPagePayloadBytes) {
