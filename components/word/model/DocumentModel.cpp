@@ -1,24 +1,723 @@
 #include "DocumentModel.h"
 
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include <com/sun/star/text/HoriOrientation.hpp>
+#include <com/sun/star/text/RelOrientation.hpp>
+#include <com/sun/star/text/VertOrientation.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+
+#include "Content.h"
+#include "Layout.h"
+#include "Uno.h"
+#include "platform/text.h"
+
 namespace word_model {
 
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using TextRange = Reference<css::text::XTextRange>;
+
+// Everything the objects of one document share. The objects keep it alive; once the document
+// goes, `open` turns false and they fail as Word's do when their instance has gone.
 struct DocumentState {
-    css::uno::Reference<css::frame::XModel> model;
+    DocumentState(const Reference<css::frame::XModel>& m, std::string p)
+        : model(m), path(std::move(p)), layout(m) {}
+
+    void CheckOpen() const {
+        if (!open) {
+            Fail(kDisconnected);
+        }
+    }
+    const std::vector<LinkEntry>& Links() {
+        if (!links) {
+            links = CollectLinks(model);
+        }
+        return *links;
+    }
+    const std::vector<ParagraphEntry>& Paragraphs() {
+        if (!paragraphs) {
+            paragraphs = CollectParagraphs(model);
+        }
+        return *paragraphs;
+    }
+    const std::vector<BookmarkEntry>& Bookmarks() {
+        if (!bookmarks) {
+            bookmarks = CollectBookmarks(model);
+        }
+        return *bookmarks;
+    }
+
+    Reference<css::frame::XModel> model;
     std::string path;
+    Layout layout;
+    bool open = true;
+    std::optional<std::vector<LinkEntry>> links;
+    std::optional<std::vector<ParagraphEntry>> paragraphs;
+    std::optional<std::vector<BookmarkEntry>> bookmarks;
+    // What Range.Select selected last; Selection.Information reports on it.
+    TextRange selection;
 };
 
-DocumentModel::DocumentModel(const css::uno::Reference<css::frame::XModel>& model,
-                             const std::string& path)
-    : state_(std::make_shared<DocumentState>(DocumentState{model, path})) {}
+namespace {
 
-DocumentModel::~DocumentModel() = default;
+using State = std::shared_ptr<DocumentState>;
 
-HRESULT DocumentModel::Member(DISPID, WORD, const Arguments&, VARIANT*) {
-    return DISP_E_MEMBERNOTFOUND;  // the collections follow
+constexpr double kPixelsPerPoint = 96.0 / 72.0;  // the virtual screen's resolution
+
+// Member ids, as Word numbers them.
+constexpr DISPID kItem = 0;
+constexpr DISPID kRangeText = 0;
+constexpr DISPID kRangeFields = 64;
+constexpr DISPID kRangeInformation = 313;
+constexpr DISPID kRangePageSetup = 1101;
+constexpr DISPID kRangeSelect = 65535;
+constexpr DISPID kSelectionInformation = 401;
+constexpr DISPID kPageSetupLeftMargin = 102;
+constexpr DISPID kPageSetupPageWidth = 105;
+constexpr DISPID kWindowSelection = 4;
+constexpr DISPID kWindowScrollIntoView = 111;
+constexpr DISPID kWindowGetPoint = 112;
+constexpr DISPID kShapeHeight = 109;
+constexpr DISPID kShapeLeft = 111;
+constexpr DISPID kShapeTop = 123;
+constexpr DISPID kShapeWidth = 128;
+constexpr DISPID kShapeAnchor = 501;
+constexpr DISPID kHyperlinkName = 1003;
+constexpr DISPID kHyperlinkType = 1005;
+constexpr DISPID kHyperlinkRange = 1006;
+constexpr DISPID kHyperlinkShape = 1007;
+constexpr DISPID kHyperlinkAddress = 1100;
+constexpr DISPID kHyperlinkSubAddress = 1101;
+constexpr DISPID kBookmarkName = 0;
+constexpr DISPID kBookmarkRange = 1;
+constexpr DISPID kFieldCode = 0;
+constexpr DISPID kFieldResult = 4;
+constexpr DISPID kParagraphRange = 0;
+constexpr DISPID kParagraphOutlineLevel = 202;
+constexpr DISPID kDocumentBookmarks = 4;
+constexpr DISPID kDocumentParagraphs = 16;
+constexpr DISPID kDocumentActiveWindow = 42;
+constexpr DISPID kDocumentHyperlinks = 61;
+
+// Information() items.
+constexpr int kInfoActiveEndAdjustedPage = 1;
+constexpr int kInfoActiveEndPage = 3;
+constexpr int kInfoPageCount = 4;
+constexpr int kInfoHorizontal = 5;
+constexpr int kInfoVertical = 6;
+
+// ---- Ranges and what hangs off them -----------------------------------------------------------
+
+// Word's answer to Information(item) about a range.
+void Information(DocumentState& state, const TextRange& range, int item, VARIANT* result) {
+    switch (item) {
+        case kInfoActiveEndAdjustedPage:
+        case kInfoActiveEndPage:
+            ReturnInt(result, state.layout.Place(range->getEnd()).page);
+            return;
+        case kInfoPageCount:
+            ReturnInt(result, state.layout.PageCount());
+            return;
+        case kInfoHorizontal:
+            ReturnFloat(result, static_cast<float>(state.layout.Place(range->getStart()).x));
+            return;
+        case kInfoVertical:
+            ReturnFloat(result, static_cast<float>(state.layout.Place(range->getStart()).y));
+            return;
+        default:
+            FailWord(kWordCommandFailed, "This Information item is not available.");
+    }
+}
+
+class PageSetupObject : public DispatchObject {
+  public:
+    PageSetupObject(State state, PageFormat format) : state_(std::move(state)), format_(format) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        switch (id) {
+            case kPageSetupLeftMargin:
+                ExpectProperty(flags, args);
+                ReturnFloat(result, static_cast<float>(format_.leftMargin));
+                return S_OK;
+            case kPageSetupPageWidth:
+                ExpectProperty(flags, args);
+                ReturnFloat(result, static_cast<float>(format_.width));
+                return S_OK;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+  private:
+    State state_;
+    PageFormat format_;
+};
+
+// Collections: Count under its own id, Item(i) 1-based, optionally Item(name).
+class CollectionObject : public DispatchObject {
+  public:
+    CollectionObject(State state, DISPID countId) : state_(std::move(state)), countId_(countId) {}
+
+  protected:
+    virtual int Size() = 0;
+    virtual ComPtr<IDispatch> At(int index) = 0;  // 0-based, in range
+    virtual int IndexOfName(const std::string& /*name*/) { return -1; }
+
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        if (id == countId_) {
+            ExpectProperty(flags, args);
+            ReturnInt(result, Size());
+            return S_OK;
+        }
+        if (id != kItem) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        ExpectItem(flags, args);
+        int index = -1;
+        if (args.IsString(0)) {
+            index = IndexOfName(args.String(0));
+        } else {
+            const int ordinal = args.Int(0);
+            if (ordinal >= 1 && ordinal <= Size()) {
+                index = ordinal - 1;
+            }
+        }
+        if (index < 0) {
+            FailWord(kWordNoSuchMember, "The requested member of the collection does not exist.");
+        }
+        ReturnObject(result, At(index));
+        return S_OK;
+    }
+
+    State state_;
+
+  private:
+    DISPID countId_;
+};
+
+class FieldsObject;
+
+// A piece of the document: its text, its place on the pages, its fields. A range made from a
+// field's code or result has text only.
+class RangeObject : public DispatchObject {
+  public:
+    RangeObject(State state, TextRange range, bool oneParagraph, bool paragraphMark = false)
+        : state_(std::move(state)),
+          range_(std::move(range)),
+          oneParagraph_(oneParagraph),
+          paragraphMark_(paragraphMark) {}
+    RangeObject(State state, std::u16string text)
+        : state_(std::move(state)), text_(std::move(text)) {}
+    // The one character of a picture in the line: on screen it is as big as the picture.
+    RangeObject(State state, TextRange range, Reference<css::beans::XPropertySet> picture)
+        : state_(std::move(state)), range_(std::move(range)), picture_(std::move(picture)) {}
+
+    const TextRange& Range() const { return range_; }
+    const Reference<css::beans::XPropertySet>& Picture() const { return picture_; }
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override;
+
+  private:
+    const TextRange& Laid() const {
+        if (!range_.is()) {
+            FailWord(kWordCommandFailed, "The range is not part of the document's text.");
+        }
+        return range_;
+    }
+
+    State state_;
+    TextRange range_;
+    std::optional<std::u16string> text_;
+    Reference<css::beans::XPropertySet> picture_;
+    bool oneParagraph_ = true;
+    bool paragraphMark_ = false;
+};
+
+class FieldObject : public DispatchObject {
+  public:
+    FieldObject(State state, FieldEntry field)
+        : state_(std::move(state)), field_(std::move(field)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        if (id != kFieldCode && id != kFieldResult) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        ExpectProperty(flags, args);
+        ReturnObject(result, MakeObject<RangeObject>(
+                                 state_, id == kFieldCode ? field_.code : field_.result));
+        return S_OK;
+    }
+
+  private:
+    State state_;
+    FieldEntry field_;
+};
+
+class FieldsObject : public CollectionObject {
+  public:
+    FieldsObject(State state, std::vector<FieldEntry> fields)
+        : CollectionObject(std::move(state), 1), fields_(std::move(fields)) {}
+
+  protected:
+    int Size() override { return static_cast<int>(fields_.size()); }
+    ComPtr<IDispatch> At(int index) override {
+        return MakeObject<FieldObject>(state_, fields_[index]);
+    }
+
+  private:
+    std::vector<FieldEntry> fields_;
+};
+
+HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) {
+    state_->CheckOpen();
+    switch (id) {
+        case kRangeText:
+            ExpectProperty(flags, args);
+            if (text_) {
+                ReturnString(result, std::u16string_view(*text_));
+            } else {
+                std::u16string text = WordText(range_, oneParagraph_);
+                if (paragraphMark_) {
+                    text += u'\r';
+                }
+                ReturnString(result, std::u16string_view(text));
+            }
+            return S_OK;
+        case kRangeSelect:
+            ExpectMethod(flags, args, 0, 0);
+            state_->selection = Laid();
+            return S_OK;
+        case kRangeInformation:
+            ExpectProperty(flags, args, 1, 1);
+            Information(*state_, Laid(), args.Int(0), result);
+            return S_OK;
+        case kRangePageSetup: {
+            ExpectProperty(flags, args);
+            const int page = state_->layout.Place(Laid()->getStart()).page;
+            ReturnObject(result,
+                         MakeObject<PageSetupObject>(state_, state_->layout.FormatOfPage(page)));
+            return S_OK;
+        }
+        case kRangeFields:
+            ExpectProperty(flags, args);
+            ReturnObject(result,
+                         MakeObject<FieldsObject>(state_, range_.is() ? CollectFields(range_)
+                                                                      : std::vector<FieldEntry>{}));
+            return S_OK;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+// ---- Shapes -----------------------------------------------------------------------------------
+
+// A floating picture, frame or shape, placed on its page.
+struct ShapeBox {
+    double left = 0;  // points from the page's corner
+    double top = 0;
+    double width = 0;
+    double height = 0;
+};
+
+// Where a floating object lies on its page, from its anchoring: its offsets count from the page,
+// the page's text area, or the anchor's paragraph or line.
+ShapeBox PlaceShape(DocumentState& state, const LinkEntry& link, const PagePlace& anchor) {
+    namespace Rel = css::text::RelOrientation;
+    const auto& object = link.object;
+    ShapeBox box;
+    box.width = Mm100ToPoints(PropertyOr<sal_Int32>(object, "Width", 0));
+    box.height = Mm100ToPoints(PropertyOr<sal_Int32>(object, "Height", 0));
+    const PageFormat page = state.layout.FormatOfPage(anchor.page);
+    const sal_Int16 horiRelation = PropertyOr<sal_Int16>(object, "HoriOrientRelation", Rel::FRAME);
+    const sal_Int16 vertRelation = PropertyOr<sal_Int16>(object, "VertOrientRelation", Rel::FRAME);
+    const double horiOffset = Mm100ToPoints(PropertyOr<sal_Int32>(object, "HoriOrientPosition", 0));
+    const double vertOffset = Mm100ToPoints(PropertyOr<sal_Int32>(object, "VertOrientPosition", 0));
+    double baseX = anchor.x;
+    if (horiRelation == Rel::PAGE_FRAME || horiRelation == Rel::PAGE_LEFT) {
+        baseX = 0;
+    } else if (horiRelation == Rel::PAGE_PRINT_AREA) {
+        baseX = page.leftMargin;
+    }
+    double baseY = anchor.y;
+    if (vertRelation == Rel::PAGE_FRAME) {
+        baseY = 0;
+    } else if (vertRelation == Rel::PAGE_PRINT_AREA) {
+        baseY = Mm100ToPoints(PropertyOr<sal_Int32>(object, "TopMargin", 0));
+    }
+    const sal_Int16 hori =
+        PropertyOr<sal_Int16>(object, "HoriOrient", css::text::HoriOrientation::NONE);
+    box.left = baseX + (hori == css::text::HoriOrientation::NONE ? horiOffset : 0);
+    const sal_Int16 vert =
+        PropertyOr<sal_Int16>(object, "VertOrient", css::text::VertOrientation::NONE);
+    box.top = baseY + (vert == css::text::VertOrientation::NONE ? vertOffset : 0);
+    return box;
+}
+
+class ShapeObject : public DispatchObject {
+  public:
+    ShapeObject(State state, LinkEntry link) : state_(std::move(state)), link_(std::move(link)) {}
+
+    ShapeBox Box() {
+        const PagePlace anchor = state_->layout.Place(Anchor());
+        return PlaceShape(*state_, link_, anchor);
+    }
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        switch (id) {
+            case kShapeAnchor:
+                ExpectProperty(flags, args);
+                ReturnObject(result, MakeObject<RangeObject>(state_, Anchor(), true));
+                return S_OK;
+            case kShapeLeft:
+            case kShapeTop: {
+                ExpectProperty(flags, args);
+                // Counted from the anchor's position as Information(5)/(6) report it, less the
+                // point by which Word's own offsets and positions differ.
+                const PagePlace anchor = state_->layout.Place(Anchor());
+                const ShapeBox box = PlaceShape(*state_, link_, anchor);
+                const double offset =
+                    id == kShapeLeft ? box.left - anchor.x - 1 : box.top - anchor.y - 1;
+                ReturnFloat(result, static_cast<float>(offset));
+                return S_OK;
+            }
+            case kShapeWidth:
+            case kShapeHeight: {
+                ExpectProperty(flags, args);
+                const double size =
+                    PropertyOr<sal_Int32>(link_.object, id == kShapeWidth ? "Width" : "Height", 0);
+                ReturnFloat(result, static_cast<float>(Mm100ToPoints(size)));
+                return S_OK;
+            }
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+  private:
+    const TextRange& Anchor() const {
+        if (!link_.range.is()) {
+            FailWord(kWordCommandFailed, "The shape has no anchor in the text.");
+        }
+        return link_.range;
+    }
+
+    State state_;
+    LinkEntry link_;
+};
+
+// ---- Hyperlinks, bookmarks, paragraphs --------------------------------------------------------
+
+class HyperlinkObject : public DispatchObject {
+  public:
+    HyperlinkObject(State state, LinkEntry link)
+        : state_(std::move(state)), link_(std::move(link)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        switch (id) {
+            case kHyperlinkAddress:
+                ExpectProperty(flags, args);
+                ReturnString(result, link_.target.address);
+                return S_OK;
+            case kHyperlinkName:
+                ExpectProperty(flags, args);
+                ReturnString(result, link_.target.name);
+                return S_OK;
+            case kHyperlinkSubAddress:
+                ExpectProperty(flags, args);
+                ReturnString(result, link_.target.subAddress);
+                return S_OK;
+            case kHyperlinkType:
+                ExpectProperty(flags, args);
+                ReturnInt(result, static_cast<int>(link_.kind));
+                return S_OK;
+            case kHyperlinkRange:
+                ExpectProperty(flags, args);
+                if (!link_.range.is()) {
+                    FailWord(kWordCommandFailed, "The hyperlink has no range.");
+                }
+                if (link_.kind == LinkKind::InlinePicture) {
+                    ReturnObject(result,
+                                 MakeObject<RangeObject>(state_, link_.range, link_.object));
+                } else {
+                    ReturnObject(result, MakeObject<RangeObject>(state_, link_.range, true));
+                }
+                return S_OK;
+            case kHyperlinkShape:
+                ExpectProperty(flags, args);
+                if (link_.kind != LinkKind::Shape) {
+                    FailWord(kWordCommandFailed, "The hyperlink is not on a shape.");
+                }
+                ReturnObject(result, MakeObject<ShapeObject>(state_, link_));
+                return S_OK;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+  private:
+    State state_;
+    LinkEntry link_;
+};
+
+class HyperlinksObject : public CollectionObject {
+  public:
+    explicit HyperlinksObject(State state) : CollectionObject(std::move(state), 1) {}
+
+  protected:
+    int Size() override { return static_cast<int>(state_->Links().size()); }
+    ComPtr<IDispatch> At(int index) override {
+        return MakeObject<HyperlinkObject>(state_, state_->Links()[index]);
+    }
+};
+
+class BookmarkObject : public DispatchObject {
+  public:
+    BookmarkObject(State state, BookmarkEntry bookmark)
+        : state_(std::move(state)), bookmark_(std::move(bookmark)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        switch (id) {
+            case kBookmarkName:
+                ExpectProperty(flags, args);
+                ReturnString(result, std::u16string_view(bookmark_.name));
+                return S_OK;
+            case kBookmarkRange:
+                ExpectProperty(flags, args);
+                ReturnObject(result, MakeObject<RangeObject>(state_, bookmark_.range, false));
+                return S_OK;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+  private:
+    State state_;
+    BookmarkEntry bookmark_;
+};
+
+class BookmarksObject : public CollectionObject {
+  public:
+    explicit BookmarksObject(State state) : CollectionObject(std::move(state), 2) {}
+
+  protected:
+    int Size() override { return static_cast<int>(state_->Bookmarks().size()); }
+    ComPtr<IDispatch> At(int index) override {
+        return MakeObject<BookmarkObject>(state_, state_->Bookmarks()[index]);
+    }
+    int IndexOfName(const std::string& name) override {
+        const std::u16string wanted = platform::Utf8ToUtf16(name);
+        const auto& all = state_->Bookmarks();
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (all[i].name == wanted) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+};
+
+class ParagraphObject : public DispatchObject {
+  public:
+    ParagraphObject(State state, ParagraphEntry paragraph)
+        : state_(std::move(state)), paragraph_(std::move(paragraph)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        switch (id) {
+            case kParagraphRange:
+                ExpectProperty(flags, args);
+                ReturnObject(result, MakeObject<RangeObject>(state_, paragraph_.range, true, true));
+                return S_OK;
+            case kParagraphOutlineLevel:
+                ExpectProperty(flags, args);
+                ReturnInt(result, paragraph_.outlineLevel);
+                return S_OK;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+  private:
+    State state_;
+    ParagraphEntry paragraph_;
+};
+
+class ParagraphsObject : public CollectionObject {
+  public:
+    explicit ParagraphsObject(State state) : CollectionObject(std::move(state), 2) {}
+
+  protected:
+    int Size() override { return static_cast<int>(state_->Paragraphs().size()); }
+    ComPtr<IDispatch> At(int index) override {
+        return MakeObject<ParagraphObject>(state_, state_->Paragraphs()[index]);
+    }
+};
+
+// ---- The window -------------------------------------------------------------------------------
+
+class SelectionObject : public DispatchObject {
+  public:
+    explicit SelectionObject(State state) : state_(std::move(state)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        if (id != kSelectionInformation) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        ExpectProperty(flags, args, 1, 1);
+        const int item = args.Int(0);
+        TextRange selection = state_->selection;
+        if (!selection.is()) {
+            // Nothing selected yet: the insertion point at the start of the document.
+            selection = Reference<css::text::XTextDocument>(state_->model, UNO_QUERY_THROW)
+                            ->getText()
+                            ->getStart();
+        }
+        Information(*state_, selection, item, result);
+        return S_OK;
+    }
+
+  private:
+    State state_;
+};
+
+class WindowObject : public DispatchObject {
+  public:
+    explicit WindowObject(State state) : state_(std::move(state)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        switch (id) {
+            case kWindowScrollIntoView: {
+                ExpectMethod(flags, args, 1, 2);
+                Measurable(args, 0);  // the view needs no scrolling to measure
+                return S_OK;
+            }
+            case kWindowSelection:
+                ExpectProperty(flags, args);
+                ReturnObject(result, MakeObject<SelectionObject>(state_));
+                return S_OK;
+            case kWindowGetPoint:
+                ExpectMethod(flags, args, 5, 5);
+                GetPoint(args);
+                return S_OK;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+  private:
+    DispatchObject* Measurable(const Arguments& args, UINT i) {
+        DispatchObject* object = DispatchObject::From(args.Object(i));
+        if (dynamic_cast<RangeObject*>(object) == nullptr &&
+            dynamic_cast<ShapeObject*>(object) == nullptr) {
+            Fail(DISP_E_TYPEMISMATCH, static_cast<int>(i));
+        }
+        return object;
+    }
+
+    // Writes the item's bounding box in pixels: left, top, width, height.
+    void GetPoint(const Arguments& args) {
+        DispatchObject* object = Measurable(args, 4);
+        double left;
+        double top;
+        double width;
+        double height;
+        if (auto* range = dynamic_cast<RangeObject*>(object)) {
+            if (!range->Range().is()) {
+                FailWord(kWordCommandFailed, "The range is not on the screen.");
+            }
+            if (range->Picture().is()) {
+                const PagePlace place = state_->layout.Place(range->Range());
+                left = place.x;
+                top = place.y;
+                width = Mm100ToPoints(PropertyOr<sal_Int32>(range->Picture(), "Width", 0));
+                height = Mm100ToPoints(PropertyOr<sal_Int32>(range->Picture(), "Height", 0));
+            } else {
+                const RangeExtent extent = state_->layout.Measure(range->Range());
+                left = extent.left;
+                top = extent.top;
+                width = extent.right - extent.left;
+                height = extent.bottom - extent.top;
+            }
+        } else {
+            const ShapeBox box = static_cast<ShapeObject*>(object)->Box();
+            left = box.left;
+            top = box.top;
+            width = box.width;
+            height = box.height;
+        }
+        auto pixels = [](double points) {
+            return static_cast<std::int32_t>(std::lround(points * kPixelsPerPoint));
+        };
+        args.SetOutInt(0, pixels(left));
+        args.SetOutInt(1, pixels(top));
+        args.SetOutInt(2, pixels(width));
+        args.SetOutInt(3, pixels(height));
+    }
+
+    State state_;
+};
+
+}  // namespace
+
+// ---- DocumentModel ----------------------------------------------------------------------------
+
+DocumentModel::DocumentModel(const Reference<css::frame::XModel>& model, const std::string& path)
+    : state_(std::make_shared<DocumentState>(model, path)) {}
+
+DocumentModel::~DocumentModel() {
+    state_->open = false;
+    state_->selection.clear();
+}
+
+HRESULT DocumentModel::Member(DISPID id, WORD flags, const Arguments& args, VARIANT* result) {
+    state_->CheckOpen();
+    switch (id) {
+        case kDocumentHyperlinks:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<HyperlinksObject>(state_));
+            return S_OK;
+        case kDocumentActiveWindow:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<WindowObject>(state_));
+            return S_OK;
+        case kDocumentBookmarks:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<BookmarksObject>(state_));
+            return S_OK;
+        case kDocumentParagraphs:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<ParagraphsObject>(state_));
+            return S_OK;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
+    }
 }
 
 int DocumentModel::PageCount() {
-    return 0;
+    state_->CheckOpen();
+    return state_->layout.PageCount();
 }
 
 }  // namespace word_model

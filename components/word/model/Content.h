@@ -1,0 +1,53 @@
+// The parts of a text document Word's collections list: paragraphs, hyperlinks, bookmarks and
+// fields, read from LibreOffice's document model in document order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+
+#include "LinkTarget.h"
+
+namespace word_model {
+
+struct FieldEntry {
+    std::u16string code;    // Word's field code, e.g. " PAGEREF _Toc123 \h "
+    std::u16string result;  // the text the field shows
+};
+
+enum class LinkKind { Text = 0, Shape = 1, InlinePicture = 2 };
+
+struct LinkEntry {
+    LinkTarget target;
+    LinkKind kind = LinkKind::Text;
+    // A text link's text; a picture's or shape's anchor.
+    css::uno::Reference<css::text::XTextRange> range;
+    // A picture's, frame's or shape's own properties.
+    css::uno::Reference<css::beans::XPropertySet> object;
+};
+
+struct ParagraphEntry {
+    css::uno::Reference<css::text::XTextRange> range;
+    int outlineLevel = 10;  // 1-9 headings, 10 body text
+};
+
+struct BookmarkEntry {
+    std::u16string name;
+    css::uno::Reference<css::text::XTextRange> range;
+};
+
+// Body text paragraphs, text tables' cells row by row included.
+std::vector<ParagraphEntry> CollectParagraphs(const css::uno::Reference<css::frame::XModel>& model);
+std::vector<LinkEntry> CollectLinks(const css::uno::Reference<css::frame::XModel>& model);
+std::vector<BookmarkEntry> CollectBookmarks(const css::uno::Reference<css::frame::XModel>& model);
+// The text fields inside a range, in order.
+std::vector<FieldEntry> CollectFields(const css::uno::Reference<css::text::XTextRange>& range);
+
+// A range's text as Word gives it: paragraphs end in "\r", line breaks inside a paragraph are
+// "\v". LibreOffice gives both as "\n"; within one paragraph it can only be a line break.
+std::u16string WordText(const css::uno::Reference<css::text::XTextRange>& range, bool oneParagraph);
+
+}  // namespace word_model

@@ -1,0 +1,416 @@
+// The document model against LibreOffice: a document written for the purpose, converted by the
+// office to .docx and .doc, read back through IDispatch as the conversion's harvest reads it, and
+// held against the office's own PDF export of the same document measured with pdftotext.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include "DocumentModel.h"
+#include "harvest_probe.h"
+#include "office_session.h"
+#include "pdf_words.h"
+#include "test_document.h"
+
+namespace word_model_test {
+namespace {
+
+using dispatch::Variant;
+namespace fs = std::filesystem;
+
+constexpr HRESULT kNoSuchMember = static_cast<HRESULT>(0x800A1735);
+constexpr HRESULT kCommandFailed = static_cast<HRESULT>(0x800A1066);
+
+// The document's Document object, reduced to the members the model answers.
+class DocumentStandIn : public word_model::DispatchObject {
+  public:
+    explicit DocumentStandIn(word_model::DocumentModel& model) : model_(model) {}
+
+  protected:
+    HRESULT Call(DISPID dispId, WORD flags, const word_model::Arguments& args,
+                 VARIANT* result) override {
+        return model_.Member(dispId, flags, args, result);
+    }
+
+  private:
+    word_model::DocumentModel& model_;
+};
+
+// One converted document, loaded, with the model over it and the words of its PDF export.
+struct LoadedDocument {
+    std::string path;
+    css::uno::Reference<css::frame::XModel> model;
+    std::unique_ptr<word_model::DocumentModel> documentModel;
+    ComPtr<IDispatch> document;
+    std::vector<PdfWord> words;
+
+    ~LoadedDocument() {
+        document.Reset();
+        documentModel.reset();
+        OfficeSession::Close(model);
+    }
+};
+
+// Loads a document, builds its model and measures the office's PDF of it.
+std::unique_ptr<LoadedDocument> LoadAndMeasure(OfficeSession& office, const std::string& path,
+                                               std::string* error) {
+    auto loaded = std::make_unique<LoadedDocument>();
+    loaded->path = path;
+    loaded->model = office.Load(path);
+    loaded->documentModel = std::make_unique<word_model::DocumentModel>(loaded->model, path);
+    loaded->document = word_model::MakeObject<DocumentStandIn>(*loaded->documentModel);
+    const std::string pdf = path + ".pdf";
+    OfficeSession::StoreTo(loaded->model, pdf, "writer_pdf_Export");
+    std::optional<std::vector<PdfWord>> words = ReadPdfWords(pdf, error);
+    if (!words) {
+        return nullptr;
+    }
+    loaded->words = std::move(*words);
+    return loaded;
+}
+
+std::string Strip(const std::string& text, char c) {
+    std::string out = text;
+    std::erase(out, c);
+    return out;
+}
+
+// Every text link's harvest rectangle against the link's words in the PDF: same page, and the
+// rectangle covers at least half of the words' box. Returns the number of links checked.
+int CheckLinkRectangles(LoadedDocument& doc) {
+    IDispatch* document = doc.document.Get();
+    ComPtr<IDispatch> window = GetObject(document, id::kDocWindow);
+    ComPtr<IDispatch> links = GetObject(document, id::kDocHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    std::map<std::string, int> seen;  // the same text linked twice on a page
+    int checked = 0;
+    for (LONG i = 1; i <= count; ++i) {
+        ComPtr<IDispatch> link = Item(links.Get(), i);
+        if (GetInt(link.Get(), id::kLinkType) == 1) {
+            continue;  // a floating shape: no words to hold it against
+        }
+        ComPtr<IDispatch> range = GetObject(link.Get(), id::kLinkRange);
+        std::string text = GetString(range.Get(), id::kRangeText);
+        std::erase_if(text, [](char c) { return c == '\t' || c == '\r' || c == '\v'; });
+        std::optional<LinkRect> rect = TextLinkRect(window.Get(), range.Get());
+        SCOPED_TRACE("link " + std::to_string(i) + " \"" + text + "\" in " + doc.path);
+        if (text.find_first_not_of(" \x01") == std::string::npos) {
+            continue;  // a picture link: its text is no text
+        }
+        if (!rect) {
+            ADD_FAILURE() << "GetPoint failed";
+            continue;
+        }
+        const int occurrence = seen[std::to_string(rect->page) + text]++;
+        std::vector<Box> lines = FindText(doc.words, rect->page, text, occurrence);
+        if (lines.empty()) {
+            ADD_FAILURE() << "the link's text is not on page " << rect->page << " of the PDF";
+            continue;
+        }
+        Box words = lines.front();
+        for (const Box& line : lines) {
+            words = Union(words, line);
+        }
+        const double covered = Intersection(rect->box, words).Area() / words.Area();
+        EXPECT_GE(covered, 0.5) << "harvest box " << rect->box.left << "," << rect->box.top << " - "
+                                << rect->box.right << "," << rect->box.bottom << " PDF box "
+                                << words.left << "," << words.top << " - " << words.right << ","
+                                << words.bottom;
+        ++checked;
+    }
+    return checked;
+}
+
+// Every heading's vertical position and page against its words in the PDF. Returns the number
+// of headings checked.
+int CheckHeadings(LoadedDocument& doc) {
+    IDispatch* document = doc.document.Get();
+    ComPtr<IDispatch> window = GetObject(document, id::kDocWindow);
+    ComPtr<IDispatch> paragraphs = GetObject(document, id::kDocParagraphs);
+    const LONG count = GetInt(paragraphs.Get(), id::kParagraphsCount);
+    int checked = 0;
+    for (LONG p = 1; p <= count; ++p) {
+        ComPtr<IDispatch> paragraph = Item(paragraphs.Get(), p);
+        const LONG level = GetInt(paragraph.Get(), id::kParagraphLevel);
+        if (level < 1 || level > 9) {
+            continue;
+        }
+        ComPtr<IDispatch> range = GetObject(paragraph.Get(), id::kParagraphRange);
+        const std::string text = Strip(GetString(range.Get(), id::kRangeText), '\r');
+        if (text.empty()) {
+            continue;
+        }
+        SCOPED_TRACE("heading \"" + text + "\" in " + doc.path);
+        ComPtr<IDispatch> selection = SelectOnScreen(window.Get(), range.Get());
+        const float y = SelectionPosition(selection.Get(), 6);
+        const LONG page = PageOf(range.Get());
+        std::vector<Box> lines = FindText(doc.words, page, text);
+        if (lines.empty()) {
+            ADD_FAILURE() << "the heading is not on page " << page << " of the PDF";
+            continue;
+        }
+        // Chinese and Japanese fonts put extra room above their glyphs (about a fifth of the
+        // size), and a line's top lies that much above the glyphs' box.
+        const bool cjk = std::any_of(text.begin(), text.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) >= 0xE3; });
+        const double em = (lines.front().bottom - lines.front().top) / 1.3;
+        EXPECT_NEAR(y, lines.front().top, cjk ? 2.0 + 0.2 * em : 2.0);
+        ++checked;
+    }
+    return checked;
+}
+
+class WordModelDocument : public testing::TestWithParam<std::string> {
+  protected:
+    static void SetUpTestSuite() {
+        office_ = OfficeSession::Get(&whyNot_);
+        if (office_ == nullptr) {
+            return;
+        }
+        source_ = MakeTestDocument();
+        const fs::path folder = office_->Folder();
+        std::ofstream(folder / source_.linkedFile) << "linked\n";
+        const fs::path fodt = folder / "sample.fodt";
+        std::ofstream(fodt) << source_.fodt;
+        auto model = office_->Load(fodt.string());
+        OfficeSession::StoreTo(model, (folder / "sample.docx").string(), "MS Word 2007 XML");
+        OfficeSession::StoreTo(model, (folder / "sample.doc").string(), "MS Word 97");
+        OfficeSession::Close(model);
+    }
+    static void TearDownTestSuite() {
+        loaded_.clear();
+        OfficeSession::Shutdown();
+    }
+
+    void SetUp() override {
+        if (office_ == nullptr) {
+            GTEST_SKIP() << "no office: " << whyNot_;
+        }
+        std::unique_ptr<LoadedDocument>& slot = loaded_[GetParam()];
+        if (!slot) {
+            std::string error;
+            slot = LoadAndMeasure(*office_, (office_->Folder() / ("sample." + GetParam())).string(),
+                                  &error);
+            if (!slot) {
+                GTEST_SKIP() << "cannot measure the PDF: " << error;
+            }
+        }
+        doc_ = slot.get();
+    }
+
+    IDispatch* Document() { return doc_->document.Get(); }
+
+    static inline OfficeSession* office_ = nullptr;
+    static inline std::string whyNot_;
+    static inline TestDocument source_;
+    static inline std::map<std::string, std::unique_ptr<LoadedDocument>> loaded_;
+    LoadedDocument* doc_ = nullptr;
+};
+
+TEST_P(WordModelDocument, ParagraphsInReadingOrderWithOutlineLevels) {
+    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocParagraphs);
+    const LONG count = GetInt(paragraphs.Get(), id::kParagraphsCount);
+    std::vector<ExpectedHeading> headings;
+    std::vector<std::string> texts;
+    for (LONG p = 1; p <= count; ++p) {
+        ComPtr<IDispatch> paragraph = Item(paragraphs.Get(), p);
+        ComPtr<IDispatch> range = GetObject(paragraph.Get(), id::kParagraphRange);
+        const std::string text = GetString(range.Get(), id::kRangeText);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(text.back(), '\r') << "paragraph " << p << " lacks its mark";
+        const std::string bare = text.substr(0, text.size() - 1);
+        texts.push_back(bare);
+        const LONG level = GetInt(paragraph.Get(), id::kParagraphLevel);
+        EXPECT_TRUE((level >= 1 && level <= 9) || level == 10) << level;
+        if (level != 10) {
+            headings.push_back({static_cast<int>(level), bare, {}});
+        }
+    }
+    ASSERT_EQ(headings.size(), source_.headings.size());
+    for (size_t i = 0; i < headings.size(); ++i) {
+        EXPECT_EQ(headings[i].level, source_.headings[i].level) << source_.headings[i].text;
+        EXPECT_EQ(headings[i].text, source_.headings[i].text);
+    }
+    // Body paragraphs, table cells included, come in the source's order.
+    auto at = texts.begin();
+    for (const std::string& wanted : source_.bodyParagraphs) {
+        at = std::find(at, texts.end(), wanted);
+        EXPECT_NE(at, texts.end()) << "\"" << wanted << "\" missing or out of order";
+    }
+    EXPECT_EQ(FailureOf(paragraphs.Get(), id::kItem, DISPATCH_METHOD, {Variant::Int32(count + 1)}),
+              kNoSuchMember);
+    EXPECT_EQ(FailureOf(paragraphs.Get(), id::kItem, DISPATCH_METHOD, {Variant::Int32(0)}),
+              kNoSuchMember);
+}
+
+TEST_P(WordModelDocument, HyperlinksInOrderWithWordsTargets) {
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    // The office's .doc export drops the links on pictures; every other link must be there,
+    // in the source's order.
+    const bool picturesKept = GetParam() == "docx";
+    size_t next = 0;
+    for (LONG i = 1; i <= count; ++i) {
+        ComPtr<IDispatch> link = Item(links.Get(), i);
+        while (!picturesKept && next < source_.links.size() && source_.links[next].type != 0) {
+            ++next;
+        }
+        ASSERT_LT(next, source_.links.size()) << "more links than the source has";
+        const ExpectedLink& wanted = source_.links[next++];
+        SCOPED_TRACE(wanted.url);
+        const std::string address = GetString(link.Get(), id::kLinkAddress);
+        const std::string name = GetString(link.Get(), id::kLinkName);
+        const std::string sub = GetString(link.Get(), id::kLinkSubAddress);
+        EXPECT_EQ(GetInt(link.Get(), id::kLinkType), wanted.type);
+        if (wanted.url.starts_with('#')) {
+            EXPECT_EQ(address, "");
+            EXPECT_EQ(sub, wanted.url.substr(1));
+        } else if (wanted.url.find(':') == std::string::npos) {
+            // A file beside the document: its path, the same in Address and Name.
+            EXPECT_EQ(fs::path(address), office_->Folder() / wanted.url);
+            EXPECT_EQ(name, address);
+        } else {
+            EXPECT_EQ(address, wanted.url);
+            EXPECT_EQ(name, "");
+            EXPECT_EQ(sub, "");
+        }
+        if (wanted.type == 1) {
+            ComPtr<IDispatch> shape = GetObject(link.Get(), id::kLinkShape);
+            EXPECT_NEAR(GetFloat(shape.Get(), id::kShapeWidth), 3 / 2.54 * 72, 1.0);
+            EXPECT_NEAR(GetFloat(shape.Get(), id::kShapeHeight), 2 / 2.54 * 72, 1.0);
+            GetObject(shape.Get(), id::kShapeAnchor);
+        } else {
+            EXPECT_EQ(FailureOf(link.Get(), id::kLinkShape, DISPATCH_PROPERTYGET), kCommandFailed);
+            ComPtr<IDispatch> range = GetObject(link.Get(), id::kLinkRange);
+            if (!wanted.text.empty()) {
+                EXPECT_EQ(GetString(range.Get(), id::kRangeText), wanted.text);
+            }
+        }
+    }
+    while (!picturesKept && next < source_.links.size() && source_.links[next].type != 0) {
+        ++next;
+    }
+    EXPECT_EQ(next, source_.links.size()) << "links missing";
+}
+
+TEST_P(WordModelDocument, TextLinksLandOnTheirWordsInThePdf) {
+    EXPECT_GT(CheckLinkRectangles(*doc_), 8);
+}
+
+TEST_P(WordModelDocument, HeadingsLandOnTheirWordsInThePdf) {
+    EXPECT_EQ(CheckHeadings(*doc_), static_cast<int>(source_.headings.size()));
+}
+
+TEST_P(WordModelDocument, BookmarkLinkFindsItsTarget) {
+    ComPtr<IDispatch> bookmarks = GetObject(Document(), id::kDocBookmarks);
+    const LONG count = GetInt(bookmarks.Get(), id::kBookmarksCount);
+    bool found = false;
+    for (LONG b = 1; b <= count; ++b) {
+        ComPtr<IDispatch> bookmark = Item(bookmarks.Get(), b);
+        if (GetString(bookmark.Get(), id::kBookmarkName) != source_.bookmark) {
+            continue;
+        }
+        found = true;
+        ComPtr<IDispatch> range = GetObject(bookmark.Get(), id::kBookmarkRange);
+        EXPECT_EQ(GetString(range.Get(), id::kRangeText), source_.bookmarkText);
+        ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
+        ComPtr<IDispatch> selection = SelectOnScreen(window.Get(), range.Get());
+        const float y = SelectionPosition(selection.Get(), 6);
+        const LONG page = PageOf(range.Get());
+        std::vector<Box> lines = FindText(doc_->words, page, source_.bookmarkText);
+        ASSERT_FALSE(lines.empty()) << "not on page " << page;
+        EXPECT_NEAR(y, lines.front().top, 2.0);
+    }
+    EXPECT_TRUE(found);
+    // By name too; an unknown name is Word's "no such member".
+    std::vector<Variant> byName{Variant::String(source_.bookmark)};
+    ComPtr<IDispatch> named =
+        dispatch::Invoke(bookmarks.Get(), id::kItem, DISPATCH_METHOD, byName).AsDispatch();
+    EXPECT_EQ(GetString(named.Get(), id::kBookmarkName), source_.bookmark);
+    EXPECT_EQ(FailureOf(bookmarks.Get(), id::kItem, DISPATCH_METHOD,
+                        {Variant::String("no such bookmark")}),
+              kNoSuchMember);
+}
+
+TEST_P(WordModelDocument, PageInformationAndPageSetup) {
+    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocParagraphs);
+    ComPtr<IDispatch> last = Item(paragraphs.Get(), GetInt(paragraphs.Get(), id::kParagraphsCount));
+    ComPtr<IDispatch> range = GetObject(last.Get(), id::kParagraphRange);
+    EXPECT_EQ(PageOf(range.Get()), source_.pages);
+    EXPECT_EQ(dispatch::Get(range.Get(), id::kRangeInformation, {Variant::Int32(4)}).AsInt(),
+              source_.pages);
+    EXPECT_EQ(dispatch::Get(range.Get(), id::kRangeInformation, {Variant::Int32(1)}).AsInt(),
+              source_.pages);
+    ComPtr<IDispatch> setup = GetObject(range.Get(), id::kRangePageSetup);
+    EXPECT_NEAR(GetFloat(setup.Get(), id::kPageWidth), 21.59 / 2.54 * 72, 0.5);
+    EXPECT_NEAR(GetFloat(setup.Get(), id::kLeftMargin), 2.5 / 2.54 * 72, 0.5);
+    EXPECT_EQ(doc_->documentModel->PageCount(), source_.pages);
+}
+
+TEST_P(WordModelDocument, GetPointFailsForTextWithoutLayout) {
+    ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
+    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocParagraphs);
+    const LONG count = GetInt(paragraphs.Get(), id::kParagraphsCount);
+    bool sawHidden = false;
+    for (LONG p = 1; p <= count; ++p) {
+        ComPtr<IDispatch> range = GetObject(Item(paragraphs.Get(), p).Get(), id::kParagraphRange);
+        if (Strip(GetString(range.Get(), id::kRangeText), '\r') != source_.hiddenText) {
+            continue;
+        }
+        sawHidden = true;
+        EXPECT_FALSE(GetPoint(window.Get(), range.Get()).has_value());
+    }
+    EXPECT_TRUE(sawHidden);
+    // A field's code is text only, with no place on the pages.
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
+    ComPtr<IDispatch> linkRange = GetObject(Item(links.Get(), 1).Get(), id::kLinkRange);
+    ComPtr<IDispatch> fields = GetObject(linkRange.Get(), id::kRangeFields);
+    EXPECT_GE(GetInt(fields.Get(), id::kFieldsCount), 0);
+}
+
+TEST_P(WordModelDocument, ArgumentErrorsAsWordGivesThem) {
+    ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
+    EXPECT_EQ(FailureOf(links.Get(), id::kLinksCount, DISPATCH_PROPERTYGET, {Variant::Int32(1)}),
+              DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(FailureOf(links.Get(), id::kLinksCount, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(FailureOf(links.Get(), 999, DISPATCH_PROPERTYGET), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(FailureOf(links.Get(), id::kItem, DISPATCH_METHOD, {Variant::String("x")}),
+              kNoSuchMember);
+    EXPECT_EQ(FailureOf(window.Get(), id::kWindowGetPoint, DISPATCH_METHOD,
+                        {Variant::Int32(0), Variant::Int32(0), Variant::Int32(0), Variant::Int32(0),
+                         Variant::Int32(7)}),
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(FailureOf(window.Get(), id::kWindowGetPoint, DISPATCH_METHOD, {Variant::Int32(0)}),
+              DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(FailureOf(Document(), 3, DISPATCH_PROPERTYGET), DISP_E_MEMBERNOTFOUND);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WordModelDocument, testing::Values("docx", "doc"));
+
+TEST(WordModelDocumentLifetime, ObjectsOfAClosedDocumentReportDisconnection) {
+    std::string whyNot;
+    OfficeSession* office = OfficeSession::Get(&whyNot);
+    if (office == nullptr) {
+        GTEST_SKIP() << "no office: " << whyNot;
+    }
+    const fs::path fodt = office->Folder() / "lifetime.fodt";
+    std::ofstream(fodt) << MakeTestDocument().fodt;
+    auto model = office->Load(fodt.string());
+    ComPtr<IDispatch> links;
+    {
+        word_model::DocumentModel documentModel(model, fodt.string());
+        ComPtr<IDispatch> document = word_model::MakeObject<DocumentStandIn>(documentModel);
+        links = GetObject(document.Get(), id::kDocHyperlinks);
+        EXPECT_GT(GetInt(links.Get(), id::kLinksCount), 0);
+    }
+    EXPECT_EQ(FailureOf(links.Get(), id::kLinksCount, DISPATCH_PROPERTYGET),
+              word_model::kDisconnected);
+    OfficeSession::Close(model);
+}
+
+}  // namespace
+}  // namespace word_model_test
