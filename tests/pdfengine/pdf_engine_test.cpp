@@ -2,11 +2,14 @@
 // made from payload EMFs (text, size and position of the source pages), shared fonts written
 // once, links, the outline, document information, saving that fails without harm, and
 // malformed metafiles. Every PDF written is read back with qpdf and poppler.
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cmath>
+#include <csignal>
 #include <functional>
 #include <map>
 
@@ -350,18 +353,27 @@ TEST_P(PdfEngineTest, FailedSavesLeaveEverythingAsItWas) {
     EXPECT_EQ(testing_support::ListFilesRecursively(out), before);
 }
 
-TEST_P(PdfEngineTest, SaveIntoAFolderWithoutWriteAccessFails) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "running as root: folder permissions do not stop writes";
-    }
-    const fs::path out = Work("locked");
+// A write that fails half way (here: the file size limit, which binds root as well, standing in
+// for a full disk) leaves the old PDF as it was and no partial file beside it.
+TEST_P(PdfEngineTest, ASaveThatFailsWhileWritingLeavesTheOldFileWhole) {
+    const fs::path out = Work("limited");
     fs::create_directories(out);
     testing_support::WriteFile(out / "keep.pdf", "an older PDF");
-    ASSERT_EQ(chmod(out.c_str(), 0555), 0);
-    const HRESULT hr = engine_->SaveToFile(
-        CEngineText(platform::Utf8ToUtf16((out / "keep.pdf").string())).Get(), 0);
-    chmod(out.c_str(), 0755);
-    EXPECT_TRUE(FAILED(hr));
+    const std::string target = (out / "keep.pdf").string();
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead of killing us
+        const rlimit limit{512, 512};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const HRESULT hr = engine_->SaveToFile(CEngineText(platform::Utf8ToUtf16(target)).Get(), 0);
+        _exit(FAILED(hr) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the save crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a save beyond the size limit reported success";
     EXPECT_EQ(testing_support::ListFilesRecursively(out), std::vector<std::string>{"keep.pdf"});
     EXPECT_EQ(testing_support::ReadFile(out / "keep.pdf"), "an older PDF");
 }
