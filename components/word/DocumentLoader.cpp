@@ -1,0 +1,183 @@
+#include "DocumentLoader.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+
+#include "DispatchObject.h"
+#include "FileUrl.h"
+#include "Office.h"
+#include "PropertyList.h"
+#include "RecentDocuments.h"
+#include "RefusingInteractionHandler.h"
+#include "Uno.h"
+
+namespace word_component {
+
+namespace {
+
+// Filters that read anything as text: a file that only they accept is not a document.
+bool IsFallbackFilter(const rtl::OUString& filter) {
+    static const std::array<const char*, 4> kFallbacks = {"Text", "Text (encoded)",
+                                                          "HTML (StarWriter)", "HTML"};
+    return std::any_of(kFallbacks.begin(), kFallbacks.end(),
+                       [&](const char* name) { return filter.equalsAscii(name); });
+}
+
+rtl::OUString FilterOf(const css::uno::Reference<css::frame::XModel>& model) {
+    for (const auto& argument : model->getArgs()) {
+        if (argument.Name == "FilterName") {
+            rtl::OUString filter;
+            argument.Value >>= filter;
+            return filter;
+        }
+    }
+    return {};
+}
+
+std::shared_ptr<LoadedDocument> Failed(OpenFailure* failure, HRESULT scode,
+                                       const std::string& description) {
+    failure->scode = scode;
+    failure->description = description;
+    return {};
+}
+
+std::string BadDocumentText(const std::string& path, const std::string& why) {
+    return "Word experienced an error trying to open the file (" + path + "): " + why;
+}
+
+}  // namespace
+
+void CheckOffice(const OfficeSession& session) {
+    Office::Watch watch(std::chrono::seconds(5));
+    try {
+        session.desktop->getCurrentComponent();
+    } catch (...) {
+        Office::Get().ReportBroken(session.generation);
+    }
+}
+
+std::chrono::milliseconds OfficeCallLimit() {
+    const char* text = std::getenv("TESSALINE_OFFICE_CALL_SECONDS");
+    if (text != nullptr && *text != '\0') {
+        char* end = nullptr;
+        const double seconds = std::strtod(text, &end);
+        if (end != text && seconds > 0) {
+            return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+        }
+    }
+    return std::chrono::seconds(30);
+}
+
+std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenFailure* failure) {
+    using word_model::kWordBadDocument;
+    using word_model::kWordCommandFailed;
+    using word_model::kWordOpenFailed;
+    using word_model::ToUtf8;
+    if (givenPath.empty()) {
+        return Failed(failure, kWordOpenFailed,
+                      "Sorry, we couldn't find your file: no name given.");
+    }
+    std::error_code ignored;
+    const std::string path =
+        std::filesystem::absolute(givenPath, ignored).lexically_normal().string();
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        return Failed(
+            failure, kWordOpenFailed,
+            "Sorry, we couldn't find your file. Was it moved, renamed, or deleted? (" + path + ")");
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        return Failed(
+            failure, kWordOpenFailed,
+            "Word cannot open the document: user does not have access privileges (" + path + ")");
+    }
+    if (!S_ISREG(info.st_mode) || info.st_size == 0) {
+        return Failed(failure, kWordBadDocument, BadDocumentText(path, "the file is empty"));
+    }
+    FileStamp stamp;
+    if (!ReadFileStamp(path, &stamp)) {
+        return Failed(failure, kWordOpenFailed, "Sorry, we couldn't find your file (" + path + ")");
+    }
+
+    OfficeSession session;
+    std::string error;
+    if (!Office::Get().Session(&session, &error)) {
+        return Failed(failure, kWordCommandFailed,
+                      "Word could not start its document engine: " + error);
+    }
+    if (auto kept = RecentDocuments::Get().Take(path, stamp, session.generation)) {
+        return kept;
+    }
+
+    const auto arguments = PropertyList({
+        Property("Hidden", css::uno::Any(true)),
+        Property("ReadOnly", css::uno::Any(true)),
+        Property("Silent", css::uno::Any(true)),
+        Property("RepairPackage", css::uno::Any(false)),
+        Property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+        Property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE)),
+        Property("InteractionHandler", css::uno::Any(MakeRefusingInteractionHandler())),
+    });
+    auto document = std::make_shared<LoadedDocument>();
+    document->path = path;
+    document->stamp = stamp;
+    document->generation = session.generation;
+    css::uno::Reference<css::lang::XComponent> component;
+    std::string why;
+    {
+        Office::Watch watch(OfficeCallLimit());
+        try {
+            component = session.desktop->loadComponentFromURL(
+                rtl::OUString::fromUtf8(rtl::OString(FileUrlFromPath(path).c_str())), "_blank", 0,
+                arguments);
+        } catch (const css::uno::RuntimeException& e) {
+            // Maybe the office crashed, or the watchdog ended it, during the load.
+            CheckOffice(session);
+            why = "the document engine failed (" + ToUtf8(e.Message) + ")";
+        } catch (const css::uno::Exception& e) {
+            why = ToUtf8(e.Message);
+        }
+        if (watch.Fired()) {
+            Office::Get().ReportBroken(session.generation);
+            return Failed(failure, kWordBadDocument,
+                          BadDocumentText(path, "it did not open within the time limit"));
+        }
+    }
+    if (!component.is()) {
+        return Failed(failure, kWordBadDocument,
+                      BadDocumentText(path, why.empty() ? "the file is damaged, protected by a "
+                                                          "password or of an unknown kind"
+                                                        : why));
+    }
+    document->model.set(component, css::uno::UNO_QUERY);
+    try {
+        css::uno::Reference<css::text::XTextDocument> text(component, css::uno::UNO_QUERY);
+        if (!text.is() || !document->model.is()) {
+            return Failed(failure, kWordBadDocument,
+                          BadDocumentText(path, "it is not a text document"));
+        }
+        const rtl::OUString filter = FilterOf(document->model);
+        if (IsFallbackFilter(filter)) {
+            return Failed(
+                failure, kWordBadDocument,
+                BadDocumentText(path, "it is not a document Word reads (" + ToUtf8(filter) + ")"));
+        }
+    } catch (const css::uno::Exception& e) {
+        CheckOffice(session);
+        return Failed(failure, kWordBadDocument, BadDocumentText(path, ToUtf8(e.Message)));
+    }
+    return document;
+}
+
+}  // namespace word_component

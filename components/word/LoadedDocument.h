@@ -1,0 +1,44 @@
+// A document the office has loaded for us, shared by the Document object that opened it and,
+// once that is gone, by the list of recently closed documents that may hand it out again.
+#pragma once
+
+#include <sys/types.h>
+
+#include <ctime>
+#include <mutex>
+#include <string>
+
+#include <com/sun/star/frame/XModel.hpp>
+
+namespace word_component {
+
+// What identifies one version of a file: a changed file must be loaded again.
+struct FileStamp {
+    off_t size = 0;
+    timespec modified{};
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileStamp& other) const;
+};
+// False when the file cannot be looked at.
+bool ReadFileStamp(const std::string& path, FileStamp* stamp);
+
+struct LoadedDocument {
+    css::uno::Reference<css::frame::XModel> model;
+    std::string path;         // absolute, as opened
+    FileStamp stamp;          // of the file when it was loaded
+    unsigned generation = 0;  // the office that holds it (Office::Session)
+
+    std::mutex exportMutex;
+    std::string pdfPath;  // our PDF export of it, made once; deleted with the document
+
+    LoadedDocument() = default;
+    LoadedDocument(const LoadedDocument&) = delete;
+    LoadedDocument& operator=(const LoadedDocument&) = delete;
+    // Closes the document in the office (without saving) and deletes the export.
+    ~LoadedDocument();
+    // The document may be handed to the next Open of the same, unchanged file.
+    bool Reusable() const;
+};
+
+}  // namespace word_component

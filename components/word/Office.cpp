@@ -1,0 +1,421 @@
+#include "Office.h"
+
+#include <signal.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <rtl/ustring.hxx>
+
+#include "OfficeProcess.h"
+#include "Uno.h"
+#include "platform/root.h"
+
+namespace word_component {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// A first start with a fresh profile takes the longest.
+constexpr auto kStartLimit = 60s;
+constexpr auto kTick = 250ms;
+// soffice.bin asks its launcher for a restart with this code after setting up a new profile.
+constexpr int kRestartRequested = 81;
+
+std::chrono::milliseconds IdleLimit() {
+    const char* text = std::getenv("TESSALINE_OFFICE_IDLE_SECONDS");
+    if (text != nullptr && *text != '\0') {
+        char* end = nullptr;
+        const double seconds = std::strtod(text, &end);
+        if (end != text && seconds >= 0) {
+            return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+        }
+    }
+    return 60s;
+}
+
+}  // namespace
+
+struct Office::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::thread keeper;
+    bool keeperStarted = false;
+    bool stopping = false;
+
+    enum class Phase { Stopped, Starting, Running } phase = Phase::Stopped;
+    bool startRequested = false;
+    bool endRequested = false;
+    unsigned startsDone = 0;  // finished start attempts
+    unsigned endsDone = 0;
+    std::string lastError;
+
+    OfficeIdentity identity;
+    pid_t pid = -1;
+    bool owned = false;
+    bool broken = false;
+    unsigned generation = 0;
+    css::uno::Reference<css::uno::XComponentContext> localContext;
+    css::uno::Reference<css::uno::XComponentContext> context;
+    css::uno::Reference<css::frame::XDesktop2> desktop;
+
+    int users = 0;
+    Clock::time_point idleSince = Clock::now();
+
+    unsigned long nextWatch = 1;
+    std::map<unsigned long, Clock::time_point> watches;
+    std::set<unsigned long> firedWatches;
+
+    std::function<void(bool)> housekeeping;
+};
+
+namespace {
+
+Office::State* g_state = nullptr;
+
+void EndAtExit() {
+    Office::Get().Shutdown();
+    Office::State& state = *g_state;
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.stopping = true;
+    }
+    state.changed.notify_all();
+    if (state.keeper.joinable()) {
+        state.keeper.join();
+    }
+}
+
+// Connects to the office on the identity's pipe; throws NoConnectException while none answers.
+css::uno::Reference<css::uno::XComponentContext> Connect(
+    const css::uno::Reference<css::uno::XComponentContext>& local, const OfficeIdentity& identity) {
+    auto resolver = css::bridge::UnoUrlResolver::create(local);
+    auto remote =
+        resolver->resolve(rtl::OUString::fromUtf8(rtl::OString(identity.connectUrl.c_str())));
+    return css::uno::Reference<css::uno::XComponentContext>(remote, css::uno::UNO_QUERY_THROW);
+}
+
+}  // namespace
+
+Office& Office::Get() {
+    // Never destroyed: the end runs from atexit, while the UNO libraries are still intact.
+    static Office* office = [] {
+        auto* created = new Office;
+        g_state = created->state_.get();
+        std::atexit(EndAtExit);
+        return created;
+    }();
+    return *office;
+}
+
+Office::Office() : state_(std::make_shared<State>()) {}
+
+void Office::Prestart() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (!state_->keeperStarted) {
+        state_->keeperStarted = true;
+        state_->keeper = std::thread([this] { KeeperLoop(); });
+    }
+    if (state_->phase == State::Phase::Stopped) {
+        state_->startRequested = true;
+        state_->changed.notify_all();
+    }
+}
+
+bool Office::Session(OfficeSession* session, std::string* error) {
+    State& state = *state_;
+    std::unique_lock<std::mutex> lock(state.mutex);
+    if (!state.keeperStarted) {
+        state.keeperStarted = true;
+        state.keeper = std::thread([this] { KeeperLoop(); });
+    }
+    const std::string wantedPipe = IdentityForRoot(platform::PlatformRoot().string()).pipeName;
+    bool attempted = false;
+    for (;;) {
+        if (state.phase == State::Phase::Running) {
+            if (state.owned && !state.broken && !OfficeProcessRunning(state.pid)) {
+                state.broken = true;
+            }
+            if (!state.broken && state.identity.pipeName == wantedPipe) {
+                session->context = state.context;
+                session->desktop = state.desktop;
+                session->generation = state.generation;
+                return true;
+            }
+        } else if (attempted && state.phase == State::Phase::Stopped) {
+            *error = state.lastError.empty() ? "the office could not be started" : state.lastError;
+            return false;
+        }
+        if (state.phase != State::Phase::Starting) {
+            // A broken office, or one of another platform root, is replaced.
+            state.startRequested = true;
+            state.changed.notify_all();
+        }
+        const unsigned before = state.startsDone;
+        state.changed.wait(lock, [&] { return state.startsDone != before || state.stopping; });
+        if (state.stopping) {
+            *error = "the process is ending";
+            return false;
+        }
+        attempted = true;
+    }
+}
+
+void Office::ReportBroken(unsigned generation) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->generation == generation) {
+        state_->broken = true;
+    }
+}
+
+void Office::AddUser() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    ++state_->users;
+}
+
+void Office::RemoveUser() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (--state_->users == 0) {
+        state_->idleSince = Clock::now();
+    }
+}
+
+pid_t Office::ProcessId() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->owned && state_->phase == State::Phase::Running ? state_->pid : -1;
+}
+
+void Office::SetHousekeeping(std::function<void(bool)> housekeeping) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->housekeeping = std::move(housekeeping);
+}
+
+void Office::Shutdown() {
+    State& state = *state_;
+    std::unique_lock<std::mutex> lock(state.mutex);
+    if (!state.keeperStarted || state.stopping) {
+        return;
+    }
+    const unsigned before = state.endsDone;
+    state.endRequested = true;
+    state.changed.notify_all();
+    state.changed.wait(lock, [&] { return state.endsDone != before || state.stopping; });
+}
+
+Office::Watch::Watch(std::chrono::milliseconds limit) {
+    State& state = *Office::Get().state_;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    id_ = state.nextWatch++;
+    state.watches[id_] = Clock::now() + limit;
+}
+
+Office::Watch::~Watch() {
+    State& state = *Office::Get().state_;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.watches.erase(id_);
+    state.firedWatches.erase(id_);
+}
+
+bool Office::Watch::Fired() const {
+    State& state = *Office::Get().state_;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.firedWatches.count(id_) != 0;
+}
+
+void Office::KeeperLoop() {
+    State& state = *state_;
+
+    // Ends the running office (if any). Called with the lock held; releases it meanwhile.
+    auto endOffice = [&state](std::unique_lock<std::mutex>& lock) {
+        if (state.phase != State::Phase::Running) {
+            return;
+        }
+        const pid_t pid = state.pid;
+        const bool owned = state.owned;
+        const bool broken = state.broken;
+        auto desktop = std::move(state.desktop);
+        state.context.clear();
+        state.pid = -1;
+        state.phase = State::Phase::Stopped;
+        auto housekeeping = state.housekeeping;
+        lock.unlock();
+        if (housekeeping && !broken) {
+            housekeeping(true);
+        }
+        if (owned) {
+            // terminate() may hang in a sick office; the process end below unblocks it.
+            std::thread terminate([desktop, broken] {
+                if (desktop.is() && !broken) {
+                    try {
+                        desktop->terminate();
+                    } catch (...) {
+                    }
+                }
+            });
+            EndOfficeProcess(pid, broken ? 0ms : 5000ms);
+            terminate.join();
+        }
+        lock.lock();
+        // The remote references go only now, while nobody can call through them.
+        lock.unlock();
+        desktop.clear();
+        lock.lock();
+    };
+
+    // Starts the office for the current platform root. Called with the lock held.
+    auto startOffice = [&state](std::unique_lock<std::mutex>& lock) {
+        state.phase = State::Phase::Starting;
+        std::filesystem::path root;
+        const bool haveRoot = platform::EnsurePlatformRoot(&root);
+        const OfficeIdentity identity = IdentityForRoot(root.string());
+        auto local = state.localContext;
+        lock.unlock();
+
+        std::string error;
+        pid_t pid = -1;
+        bool owned = false;
+        css::uno::Reference<css::uno::XComponentContext> context;
+        css::uno::Reference<css::frame::XDesktop2> desktop;
+        try {
+            if (!haveRoot) {
+                throw std::runtime_error("the platform root cannot be created");
+            }
+            if (!local.is()) {
+                // The bridge's own UNO environment, from the office's installation.
+                ::setenv("URE_BOOTSTRAP",
+                         "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc", 0);
+                // A write to an office that has just died must fail, not kill us.
+                struct sigaction current {};
+                if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+                    ::signal(SIGPIPE, SIG_IGN);
+                }
+                local = cppu::defaultBootstrap_InitialComponentContext();
+            }
+            try {
+                context = Connect(local, identity);  // an office of our root already runs
+            } catch (const css::connection::NoConnectException&) {
+                owned = true;
+                for (int launch = 0; !context.is() && launch < 2; ++launch) {
+                    pid = StartOfficeProcess(identity, &error);
+                    if (pid < 0) {
+                        throw std::runtime_error(error);
+                    }
+                    const auto deadline = Clock::now() + kStartLimit;
+                    while (!context.is()) {
+                        std::this_thread::sleep_for(100ms);
+                        int exitCode = -1;
+                        if (!OfficeProcessRunning(pid, &exitCode)) {
+                            pid = -1;
+                            if (exitCode == kRestartRequested && launch == 0) {
+                                break;
+                            }
+                            throw std::runtime_error("the office ended while starting (exit code " +
+                                                     std::to_string(exitCode) + ")");
+                        }
+                        try {
+                            context = Connect(local, identity);
+                        } catch (const css::connection::NoConnectException&) {
+                            if (Clock::now() > deadline) {
+                                throw std::runtime_error(
+                                    "the office did not answer within its start time limit");
+                            }
+                        }
+                    }
+                }
+            }
+            if (!context.is()) {
+                throw std::runtime_error("the office could not be reached");
+            }
+            desktop = css::frame::Desktop::create(context);
+        } catch (const css::uno::Exception& e) {
+            error = "the office could not be started: " + word_model::ToUtf8(e.Message);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        if (!desktop.is() && pid > 0) {
+            EndOfficeProcess(pid, 0ms);
+            pid = -1;
+        }
+
+        lock.lock();
+        state.localContext = local;
+        if (desktop.is()) {
+            state.phase = State::Phase::Running;
+            state.identity = identity;
+            state.pid = pid;
+            state.owned = owned;
+            state.broken = false;
+            state.context = context;
+            state.desktop = desktop;
+            ++state.generation;
+            state.lastError.clear();
+            state.idleSince = Clock::now();
+        } else {
+            state.phase = State::Phase::Stopped;
+            state.lastError = error;
+        }
+        ++state.startsDone;
+        state.changed.notify_all();
+    };
+
+    std::unique_lock<std::mutex> lock(state.mutex);
+    while (!state.stopping) {
+        state.changed.wait_for(lock, kTick, [&] {
+            return state.stopping || state.startRequested || state.endRequested;
+        });
+        if (state.stopping) {
+            break;
+        }
+        if (state.endRequested) {
+            state.endRequested = false;
+            endOffice(lock);
+            ++state.endsDone;
+            state.changed.notify_all();
+            continue;
+        }
+        if (state.startRequested) {
+            state.startRequested = false;
+            endOffice(lock);  // a broken one, or one of another root
+            startOffice(lock);
+            continue;
+        }
+        const auto now = Clock::now();
+        if (state.phase == State::Phase::Running) {
+            // The watchdog: a call that overran its limit ends the office.
+            for (const auto& [id, deadline] : state.watches) {
+                if (now >= deadline && state.firedWatches.insert(id).second && state.owned &&
+                    state.pid > 0) {
+                    ::kill(state.pid, SIGKILL);
+                    state.broken = true;
+                }
+            }
+            if (state.owned && !state.broken && !OfficeProcessRunning(state.pid)) {
+                state.broken = true;  // crashed or killed
+            }
+            if (state.users == 0 && now - state.idleSince >= IdleLimit()) {
+                endOffice(lock);
+                continue;
+            }
+        }
+        auto housekeeping = state.housekeeping;
+        if (housekeeping && state.phase == State::Phase::Running && !state.broken) {
+            lock.unlock();
+            housekeeping(false);
+            lock.lock();
+        }
+    }
+    endOffice(lock);
+}
+
+}  // namespace word_component

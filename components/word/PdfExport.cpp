@@ -1,0 +1,80 @@
+#include "PdfExport.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <com/sun/star/frame/XStorable.hpp>
+
+#include "DocumentLoader.h"
+#include "FileUrl.h"
+#include "Office.h"
+#include "PropertyList.h"
+#include "Uno.h"
+#include "platform/paths.h"
+
+namespace word_component {
+
+namespace {
+
+// What a printed page shows, nothing more: no outline, links or form fields (the conversion
+// puts its own links and outline back), every page including the office's blank ones so that
+// page numbers match the layout's, fonts embedded, images as the office exports them by default.
+css::uno::Sequence<css::beans::PropertyValue> PrintFilterData() {
+    return PropertyList({
+        Property("ExportBookmarks", css::uno::Any(false)),
+        Property("ExportNotes", css::uno::Any(false)),
+        Property("ExportFormFields", css::uno::Any(false)),
+        Property("ExportLinksRelativeFsys", css::uno::Any(false)),
+        Property("ConvertOOoTargetToPDFTarget", css::uno::Any(false)),
+        Property("UseTaggedPDF", css::uno::Any(false)),
+        Property("IsSkipEmptyPages", css::uno::Any(false)),
+        Property("EmbedStandardFonts", css::uno::Any(true)),
+        Property("UseLosslessCompression", css::uno::Any(false)),
+        Property("Quality", css::uno::Any(sal_Int32(90))),
+        Property("ReduceImageResolution", css::uno::Any(false)),
+    });
+}
+
+}  // namespace
+
+bool ExportPdf(LoadedDocument& document, std::string* pdfPath, std::string* error) {
+    std::lock_guard<std::mutex> lock(document.exportMutex);
+    if (!document.pdfPath.empty() && ::access(document.pdfPath.c_str(), R_OK) == 0) {
+        *pdfPath = document.pdfPath;
+        return true;
+    }
+    const std::string folder = platform::TempPath();
+    if (folder.empty()) {
+        *error = "no temporary folder for the printed pages";
+        return false;
+    }
+    std::string name = folder + "tessaline-print-XXXXXX.pdf";
+    const int fd = ::mkstemps(name.data(), 4);
+    if (fd < 0) {
+        *error = "cannot create a temporary file in " + folder;
+        return false;
+    }
+    ::close(fd);
+    css::uno::Reference<css::frame::XStorable> storable(document.model, css::uno::UNO_QUERY);
+    Office::Watch watch(OfficeCallLimit());
+    try {
+        if (!storable.is()) {
+            throw css::uno::RuntimeException("the document cannot be exported");
+        }
+        storable->storeToURL(
+            rtl::OUString::fromUtf8(rtl::OString(FileUrlFromPath(name).c_str())),
+            PropertyList({Property("FilterName", css::uno::Any(rtl::OUString("writer_pdf_Export"))),
+                          Property("FilterData", css::uno::Any(PrintFilterData()))}));
+    } catch (const css::uno::Exception& e) {
+        ::unlink(name.c_str());
+        *error = watch.Fired() ? std::string("the document engine did not finish in time")
+                               : "the document engine could not render the document: " +
+                                     word_model::ToUtf8(e.Message);
+        return false;
+    }
+    document.pdfPath = name;
+    *pdfPath = name;
+    return true;
+}
+
+}  // namespace word_component

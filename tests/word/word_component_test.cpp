@@ -1,0 +1,537 @@
+// The "Word.Application" component on the real LibreOffice, created through the class registry
+// and driven with the conversion's own late-bound calls.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Dispatch.h"
+#include "PagePayload.h"
+#include "WordAutomation.h"
+#include "installer.h"
+#include "platform/com.h"
+#include "platform/named_pipe.h"
+#include "platform/profile.h"
+#include "platform/registry.h"
+#include "platform/spooler.h"
+#include "reference_office.h"
+#include "support/emf_writer.h"
+#include "support/run_process.h"
+#include "support/scoped_environment.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using dispatch::Variant;
+using namespace std::chrono_literals;
+
+constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x800A1436);
+constexpr HRESULT kBadDocument = static_cast<HRESULT>(0x800A13E9);
+constexpr HRESULT kCommandFailed = static_cast<HRESULT>(0x800A1066);
+constexpr HRESULT kDisconnected = static_cast<HRESULT>(0x80010108);
+constexpr HRESULT kServerExecFailure = static_cast<HRESULT>(0x80080005);
+constexpr DISPID kDispPath = 3;
+
+const fs::path kDocuments = TESSALINE_WORD_TEST_DOCUMENTS;
+const fs::path kExamples = TESSALINE_SOURCE_DIR "/examples";
+const std::string kService = TESSALINE_PROGRAM_DIR "/tessaline-spoold";
+
+// One late-bound call as the caller sees it: the result, or the failure with Word's own code.
+struct Outcome {
+    HRESULT hr = S_OK;
+    HRESULT scode = S_OK;  // EXCEPINFO's, for DISP_E_EXCEPTION
+    std::string description;
+    Variant result;
+};
+
+Outcome InvokeRaw(IDispatch* object, DISPID member, WORD flags, std::vector<VARIANT> reversed) {
+    Outcome outcome;
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    EXCEPINFO info{};
+    UINT argErr = 0;
+    outcome.hr = object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                outcome.result.Put(), &info, &argErr);
+    if (outcome.hr == DISP_E_EXCEPTION) {
+        outcome.scode = info.scode;
+        if (info.bstrDescription != nullptr) {
+            const std::u16string text(info.bstrDescription, SysStringLen(info.bstrDescription));
+            outcome.description.assign(text.begin(), text.end());  // diagnostics only
+        }
+        SysFreeString(info.bstrDescription);
+        SysFreeString(info.bstrSource);
+        SysFreeString(info.bstrHelpFile);
+    }
+    return outcome;
+}
+
+// Documents.Open as the conversion calls it for Word 2003 and later, with Word's error kept.
+Outcome Open(IDispatch* documents, const std::string& path) {
+    std::vector<Variant> args(16, Variant::Missing());
+    args[0] = Variant::String(path);
+    std::vector<VARIANT> reversed;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) {
+        VARIANT byRef;
+        VariantInit(&byRef);
+        byRef.vt = VT_BYREF | VT_VARIANT;
+        byRef.pvarVal = &it->Raw();
+        reversed.push_back(byRef);
+    }
+    return InvokeRaw(documents, word::kDispOpenMajor11, DISPATCH_METHOD, reversed);
+}
+
+std::string GetString(IDispatch* object, DISPID member) {
+    return dispatch::Get(object, member).AsString();
+}
+
+class WordComponent : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string missing = word_test::OfficeMissingReason();
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
+        }
+        std::string error;
+        ASSERT_TRUE(word_test::EnsureTestDocuments(kDocuments, &error)) << error;
+        platform_.emplace();
+        ASSERT_EQ(platform::RegisterComClass("Word.Application",
+                                             tessaline::installer::kWordApplicationClsid,
+                                             TESSALINE_WORD_LIBRARY),
+                  S_OK);
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        initialised_ = true;
+    }
+    void TearDown() override {
+        if (initialised_) {
+            CoUninitialize();
+        }
+    }
+
+    fs::path Root() const { return platform_->Root(); }
+    fs::path Work() const { return platform_->Work(); }
+    // A copy of a test document in the test's own folder.
+    fs::path Document(const std::string& name) const {
+        const fs::path copy = Work() / name;
+        if (!fs::exists(copy)) {
+            fs::copy_file(kDocuments / name, copy);
+        }
+        return copy;
+    }
+
+    ComPtr<IDispatch> CreateWord() {
+        ComPtr<IDispatch> application = word::CreateWordApplication();
+        EXPECT_TRUE(application) << "Word.Application could not be created";
+        return application;
+    }
+
+    // The "Tessaline" printer with its real driver service, as the installer sets it up.
+    void InstallVirtualPrinter() {
+        ASSERT_TRUE(platform::AddPrinter("Tessaline", "Tessaline EMF Driver"));
+        ASSERT_TRUE(platform::SetDriverService("Tessaline EMF Driver", kService));
+        ASSERT_TRUE(platform::MakeDefaultPrinter("Tessaline"));
+        const std::string tempDir = platform_->Temp().string() + "/DravelleOutput/";
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline\\", 0, nullptr, 0,
+                                  KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, "TempDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(tempDir.c_str()),
+                       static_cast<DWORD>(tempDir.size() + 1));
+        RegCloseKey(key);
+    }
+
+    // The program's side of the print hand-off: waits for Ravelin and gives the text of every
+    // printed page's payload, in page order.
+    std::vector<std::string> PrintedPageTexts() {
+        HANDLE pipe = CreateNamedPipeA("\\\\.\\pipe\\tessalinepipe", PIPE_ACCESS_DUPLEX, 0, 1, 0, 0,
+                                       1000, nullptr);
+        EXPECT_NE(pipe, INVALID_HANDLE_VALUE);
+        const BOOL connected = ConnectNamedPipeWithTimeout(pipe, 120000);
+        CloseHandle(pipe);
+        EXPECT_TRUE(connected) << "the printed pages never reached Ravelin";
+        HKEY key = nullptr;
+        char handOff[1024] = {};
+        DWORD size = sizeof handOff;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline\\", 0, KEY_READ, &key);
+        RegQueryValueExA(key, "Inifile", nullptr, nullptr, reinterpret_cast<BYTE*>(handOff), &size);
+        RegCloseKey(key);
+        std::vector<std::string> texts;
+        char value[1024] = {};
+        GetPrivateProfileStringA("Setting", "EMFCount", "0", value, sizeof value, handOff);
+        const int count = std::atoi(value);
+        for (int n = 1; n <= count; ++n) {
+            GetPrivateProfileStringA("EMFFiles", ("EMF" + std::to_string(n)).c_str(), "", value,
+                                     sizeof value, handOff);
+            texts.push_back(word_test::PdfText(PayloadOf(testing_support::ReadBytes(value))));
+        }
+        return texts;
+    }
+
+    static std::string PayloadOf(const testing_support::Bytes& emf) {
+        for (const auto& record : testing_support::WalkEmfRecords(emf)) {
+            if (record.type == testing_support::emr::kComment && record.size >= 16 &&
+                testing_support::ReadU32(emf, record.offset + 12) == printer::kPagePayloadId) {
+                const std::uint32_t length = testing_support::ReadU32(emf, record.offset + 8) - 4;
+                return std::string(reinterpret_cast<const char*>(emf.data()) + record.offset + 16,
+                                   length);
+            }
+        }
+        return {};
+    }
+
+    // The office's own PDF export of the document, page by page.
+    std::vector<std::string> ReferencePageTexts(const fs::path& document) {
+        word_test::ReferenceOffice office(Work() / "reference-root");
+        std::string error;
+        const fs::path pdf = Work() / (document.filename().string() + ".reference.pdf");
+        EXPECT_TRUE(office.ExportPdf(document, pdf, &error)) << error;
+        return word_test::PdfPageTexts(pdf);
+    }
+
+    // Waits (up to the limit) until no office of the test's root runs.
+    bool OfficeGone(std::chrono::seconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!word_test::OfficeProcessesOfRoot(Root()).empty()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        return true;
+    }
+
+    std::optional<testing_support::ScopedPlatform> platform_;
+    bool initialised_ = false;
+};
+
+}  // namespace
+
+TEST_F(WordComponent, AnswersVersionAndDocumentsAndRefusesWhatWordDoesNotHave) {
+    ComPtr<IDispatch> word = CreateWord();
+    ASSERT_TRUE(word);
+    EXPECT_EQ(GetString(word.Get(), word::kDispVersion), "16.0");
+    EXPECT_EQ(word::GetMajorVersion(word.Get()), 16);
+    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+    ASSERT_TRUE(documents);
+
+    EXPECT_EQ(InvokeRaw(word.Get(), 9999, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}).hr,
+              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(InvokeRaw(documents.Get(), 444, DISPATCH_METHOD, {}).hr, DISP_E_MEMBERNOTFOUND);
+    // Version is a property, Quit takes at most three arguments, Open at least the file name.
+    EXPECT_EQ(InvokeRaw(word.Get(), word::kDispVersion, DISPATCH_METHOD, {}).hr,
+              DISP_E_MEMBERNOTFOUND);
+    std::vector<VARIANT> four(4);
+    for (VARIANT& v : four) {
+        VariantInit(&v);
+    }
+    EXPECT_EQ(InvokeRaw(word.Get(), word::kDispQuit, DISPATCH_METHOD, four).hr,
+              DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(InvokeRaw(documents.Get(), word::kDispOpenMajor11, DISPATCH_METHOD, {}).hr,
+              DISP_E_BADPARAMCOUNT);
+    VARIANT number;
+    VariantInit(&number);
+    number.vt = VT_I4;
+    number.lVal = 7;
+    EXPECT_EQ(InvokeRaw(documents.Get(), word::kDispOpenMajor11, DISPATCH_METHOD, {number}).hr,
+              DISP_E_TYPEMISMATCH);
+    word::QuitWord(word.Get());
+}
+
+TEST_F(WordComponent, OpensInEachVersionsFormAndTellsTheDocumentsFolder) {
+    ComPtr<IDispatch> word = CreateWord();
+    ASSERT_TRUE(word);
+    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+    const fs::path docx = Document("two-pages.docx");
+    const fs::path doc = Document("two-pages.doc");
+    for (int major : {9, 10, 11, 16}) {
+        SCOPED_TRACE("major version " + std::to_string(major));
+        for (const fs::path& path : {docx, doc}) {
+            ComPtr<IDispatch> document;
+            ASSERT_NO_THROW(document = word::OpenDocument(documents.Get(), path.string(), major));
+            ASSERT_TRUE(document);
+            EXPECT_EQ(GetString(document.Get(), kDispPath), Work().string());
+        }
+    }
+    // The file name by value, as a script would pass it, and a relative one.
+    VARIANT name;
+    VariantInit(&name);
+    const std::u16string text = docx.u16string();
+    name.vt = VT_BSTR;
+    name.bstrVal = SysAllocString(text.c_str());
+    Outcome byValue = InvokeRaw(documents.Get(), word::kDispOpenMajor9, DISPATCH_METHOD, {name});
+    VariantClear(&name);
+    ASSERT_EQ(byValue.hr, S_OK) << byValue.description;
+    EXPECT_EQ(GetString(byValue.result.AsDispatch().Get(), kDispPath), Work().string());
+
+    // A document in the root folder reports the root, as Word reports "C:\".
+    EXPECT_NO_THROW(word::QuitWord(word.Get()));
+}
+
+TEST_F(WordComponent, DocumentsWordCannotReadFailAsInWordAndTheNextOneOpens) {
+    ComPtr<IDispatch> word = CreateWord();
+    ASSERT_TRUE(word);
+    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+    struct Case {
+        std::string path;
+        HRESULT scode;
+    };
+    const std::vector<Case> cases = {
+        {(Work() / "no-such-file.docx").string(), kFileNotFound},
+        {Work().string(), kFileNotFound},  // a folder
+        {Document("corrupt.docx").string(), kBadDocument},
+        {Document("empty.doc").string(), kBadDocument},
+        {Document("random.doc").string(), kBadDocument},
+        {Document("password.doc").string(), kBadDocument},
+        {Document("sheet.docx").string(), kBadDocument},
+    };
+    const fs::path good = Document("two-pages.docx");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome failed = Open(documents.Get(), c.path);
+        // Not a speed check: a hang would end at the watchdog's limit (30 s) plus the restart.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 90s);
+        EXPECT_EQ(failed.hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(failed.scode, c.scode) << failed.description;
+        EXPECT_FALSE(failed.description.empty());
+
+        const Outcome next = Open(documents.Get(), good.string());
+        ASSERT_EQ(next.hr, S_OK) << next.description;
+        EXPECT_EQ(GetString(next.result.AsDispatch().Get(), kDispPath), Work().string());
+    }
+    word::QuitWord(word.Get());
+}
+
+TEST_F(WordComponent, QuitDisconnectsEveryObjectOfTheInstanceOnly) {
+    ComPtr<IDispatch> word = CreateWord();
+    ComPtr<IDispatch> other = CreateWord();
+    ASSERT_TRUE(word && other);
+    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+    ComPtr<IDispatch> otherDocuments = word::GetDocuments(other.Get());
+    ComPtr<IDispatch> document =
+        word::OpenDocument(documents.Get(), Document("two-pages.docx").string(), 16);
+    ComPtr<IDispatch> otherDocument =
+        word::OpenDocument(otherDocuments.Get(), Document("two-pages.doc").string(), 16);
+
+    word::QuitWord(word.Get());
+    EXPECT_EQ(InvokeRaw(word.Get(), word::kDispVersion, DISPATCH_PROPERTYGET, {}).hr,
+              kDisconnected);
+    EXPECT_EQ(Open(documents.Get(), Document("two-pages.docx").string()).hr, kDisconnected);
+    EXPECT_EQ(InvokeRaw(document.Get(), kDispPath, DISPATCH_PROPERTYGET, {}).hr, kDisconnected);
+    EXPECT_EQ(InvokeRaw(document.Get(), 61, DISPATCH_PROPERTYGET, {}).hr, kDisconnected);
+
+    // The other instance goes on.
+    EXPECT_EQ(GetString(otherDocument.Get(), kDispPath), Work().string());
+    EXPECT_EQ(GetString(other.Get(), word::kDispVersion), "16.0");
+    word::QuitWord(other.Get());
+    EXPECT_EQ(InvokeRaw(otherDocument.Get(), kDispPath, DISPATCH_PROPERTYGET, {}).hr,
+              kDisconnected);
+}
+
+TEST_F(WordComponent, AHungOrCrashedOfficeIsReplacedByTheNextOpen) {
+    testing_support::ScopedEnvVar limit("TESSALINE_OFFICE_CALL_SECONDS", "4");
+    ComPtr<IDispatch> word = CreateWord();
+    ASSERT_TRUE(word);
+    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+    ComPtr<IDispatch> document =
+        word::OpenDocument(documents.Get(), Document("two-pages.docx").string(), 16);
+    std::vector<pid_t> offices = word_test::OfficeProcessesOfRoot(Root());
+    ASSERT_EQ(offices.size(), 1u);
+
+    // Hung: the office stops answering in the middle of an open.
+    ASSERT_EQ(::kill(offices[0], SIGSTOP), 0);
+    const Outcome hung = Open(documents.Get(), Document("two-pages.doc").string());
+    EXPECT_EQ(hung.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(hung.scode, kBadDocument) << hung.description;
+    ::kill(offices[0], SIGCONT);  // in case it was not ended
+
+    const Outcome afterHang = Open(documents.Get(), Document("two-pages.doc").string());
+    ASSERT_EQ(afterHang.hr, S_OK) << afterHang.description;
+    offices = word_test::OfficeProcessesOfRoot(Root());
+    ASSERT_EQ(offices.size(), 1u);
+
+    // Crashed: the documents of the dead office are gone, the next open starts a new one.
+    ComPtr<IDispatch> orphan = afterHang.result.AsDispatch();
+    ASSERT_EQ(::kill(offices[0], SIGKILL), 0);
+    std::this_thread::sleep_for(300ms);
+    const Outcome afterCrash = Open(documents.Get(), Document("two-pages.docx").string());
+    ASSERT_EQ(afterCrash.hr, S_OK) << afterCrash.description;
+    const std::vector<pid_t> restarted = word_test::OfficeProcessesOfRoot(Root());
+    ASSERT_EQ(restarted.size(), 1u);
+    EXPECT_NE(restarted[0], offices[0]);
+    word::QuitWord(word.Get());
+}
+
+TEST_F(WordComponent, PrintOutPutsEveryPageOnTheDefaultPrinterInBothForms) {
+    testing_support::ScopedEnvVar keepNothing("TESSALINE_DOCUMENT_KEEP_SECONDS", "0");
+    InstallVirtualPrinter();
+    for (const auto& [name, major] : {std::pair<std::string, int>{"two-pages.doc", 9},
+                                      std::pair<std::string, int>{"two-pages.docx", 16}}) {
+        SCOPED_TRACE(name);
+        const fs::path path = Document(name);
+        const std::vector<std::string> expected = ReferencePageTexts(path);
+        ASSERT_EQ(expected.size(), 2u);
+        ComPtr<IDispatch> word = CreateWord();
+        ASSERT_TRUE(word);
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        ComPtr<IDispatch> document = word::OpenDocument(documents.Get(), path.string(), major);
+        ASSERT_NO_THROW(word::PrintOutDocument(document.Get(), major));
+        EXPECT_EQ(PrintedPageTexts(), expected);
+        document.Reset();
+        documents.Reset();
+        word::QuitWord(word.Get());
+    }
+    // Our private PDF went with the document, and the office keeps its own files elsewhere.
+    for (const auto& entry : fs::directory_iterator(platform_->Temp())) {
+        EXPECT_EQ(entry.path().filename(), "DravelleOutput") << entry.path();
+    }
+}
+
+TEST_F(WordComponent, PrintOutWithoutAPrinterThatPrintsFailsAsInWord) {
+    ComPtr<IDispatch> word = CreateWord();
+    ASSERT_TRUE(word);
+    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+    ComPtr<IDispatch> document =
+        word::OpenDocument(documents.Get(), Document("two-pages.docx").string(), 16);
+    std::vector<Variant> args(18, Variant::Missing());
+    args[0] = Variant::Int16(1);
+    args[1] = Variant::Int16(1);
+    args[7] = Variant::Int32(1);
+    std::vector<VARIANT> reversed;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) {
+        VARIANT byRef;
+        VariantInit(&byRef);
+        byRef.vt = VT_BYREF | VT_VARIANT;
+        byRef.pvarVal = &it->Raw();
+        reversed.push_back(byRef);
+    }
+    const Outcome failed =
+        InvokeRaw(document.Get(), word::kDispPrintOutMajor10, DISPATCH_METHOD, reversed);
+    EXPECT_EQ(failed.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(failed.scode, kCommandFailed);
+    EXPECT_NE(failed.description.find("printer"), std::string::npos) << failed.description;
+    // Nineteen arguments are one too many.
+    reversed.push_back(reversed.back());
+    EXPECT_EQ(InvokeRaw(document.Get(), word::kDispPrintOutMajor10, DISPATCH_METHOD, reversed).hr,
+              DISP_E_BADPARAMCOUNT);
+    word::QuitWord(word.Get());
+}
+
+TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocument) {
+    const fs::path path = Document("two-pages.docx");
+    ComPtr<IDispatch> word = CreateWord();
+    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+    { ComPtr<IDispatch> first = word::OpenDocument(documents.Get(), path.string(), 16); }
+    word::QuitWord(word.Get());
+
+    // The printed pages of the kept document are those of the file as it is now.
+    const std::string changed = word_test::FlatTextDocument(3, 1);
+    testing_support::WriteFile(Work() / "three-pages.fodt", changed);
+    {
+        word_test::ReferenceOffice office(Work() / "reference-root");
+        std::string error;
+        ASSERT_TRUE(office.Convert(Work() / "three-pages.fodt", Work() / "three-pages.docx",
+                                   "MS Word 2007 XML", "", &error))
+            << error;
+    }
+    InstallVirtualPrinter();
+    // Same path and size would not do: the new content must be printed, not the kept one.
+    fs::copy_file(Work() / "three-pages.docx", path, fs::copy_options::overwrite_existing);
+    ComPtr<IDispatch> again = CreateWord();
+    ComPtr<IDispatch> againDocuments = word::GetDocuments(again.Get());
+    ComPtr<IDispatch> second = word::OpenDocument(againDocuments.Get(), path.string(), 16);
+    word::PrintOutDocument(second.Get(), 16);
+    const std::vector<std::string> printed = PrintedPageTexts();
+    ASSERT_EQ(printed.size(), 3u);
+    EXPECT_NE(printed[2].find("Page 3 heading"), std::string::npos) << printed[2];
+    second.Reset();
+    word::QuitWord(again.Get());
+}
+
+TEST_F(WordComponent, NoOfficeIsLeftWhenIdleOrWhenTheProcessEnds) {
+    testing_support::ScopedEnvVar idle("TESSALINE_OFFICE_IDLE_SECONDS", "1");
+    {
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        word::OpenDocument(documents.Get(), Document("two-pages.docx").string(), 16);
+        EXPECT_EQ(word_test::OfficeProcessesOfRoot(Root()).size(), 1u);
+        // While objects live, the office stays.
+        std::this_thread::sleep_for(2500ms);
+        EXPECT_EQ(word_test::OfficeProcessesOfRoot(Root()).size(), 1u);
+        word::QuitWord(word.Get());
+    }
+    EXPECT_TRUE(OfficeGone(30s)) << "the idle office was not ended";
+
+    // A process that ends normally, and one that is killed, with an instance and a document.
+    for (const char* how : {"exit", "killed"}) {
+        SCOPED_TRACE(how);
+        testing_support::ScopedEnvVar longIdle("TESSALINE_OFFICE_IDLE_SECONDS", "600");
+        const fs::path flag = Work() / (std::string("opened-") + how);
+        const pid_t child =
+            testing_support::StartProcess({TESSALINE_WORD_CHILD, TESSALINE_WORD_LIBRARY,
+                                           Document("two-pages.doc").string(), flag.string(), how});
+        const fs::path go = flag.string() + ".go";
+        for (int i = 0; i < 1200 && !fs::exists(flag); ++i) {
+            std::this_thread::sleep_for(100ms);
+        }
+        ASSERT_TRUE(fs::exists(flag)) << "the child never opened its document";
+        EXPECT_EQ(word_test::OfficeProcessesOfRoot(Root()).size(), 1u);
+        if (std::string(how) == "killed") {
+            ::kill(child, SIGKILL);
+        } else {
+            testing_support::WriteFile(go, "");
+        }
+        testing_support::WaitProcess(child);
+        EXPECT_TRUE(OfficeGone(30s)) << "the child's office outlived it";
+    }
+}
+
+TEST_F(WordComponent, WithoutTheOfficeTheInstanceCannotBeCreated) {
+    testing_support::ScopedEnvVar missing("TESSALINE_OFFICE_PROGRAM",
+                                          (Work() / "no-office/soffice.bin").string());
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromProgID(u"Word.Application", &clsid), S_OK);
+    ComPtr<IDispatch> word;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(word.Put())),
+              kServerExecFailure);
+    EXPECT_FALSE(word);
+    EXPECT_FALSE(word::CreateWordApplication());
+    EXPECT_TRUE(word_test::OfficeProcessesOfRoot(Root()).empty());
+}
+
+TEST_F(WordComponent, EveryExampleDocumentPrintsPageForPageAsTheOfficeExportsIt) {
+    if (!fs::is_directory(kExamples)) {
+        GTEST_SKIP() << "no example documents in " << kExamples;
+    }
+    InstallVirtualPrinter();
+    std::vector<fs::path> examples;
+    for (const auto& entry : fs::directory_iterator(kExamples)) {
+        const std::string extension = entry.path().extension().string();
+        if (entry.is_regular_file() && (extension == ".doc" || extension == ".docx")) {
+            examples.push_back(entry.path());
+        }
+    }
+    std::sort(examples.begin(), examples.end());
+    ASSERT_GE(examples.size(), 12u);
+    for (const fs::path& example : examples) {
+        SCOPED_TRACE(example.filename().string());
+        const std::vector<std::string> expected = ReferencePageTexts(example);
+        ASSERT_FALSE(expected.empty());
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        const Outcome opened = Open(documents.Get(), example.string());
+        ASSERT_EQ(opened.hr, S_OK) << opened.description;
+        ComPtr<IDispatch> document = opened.result.AsDispatch();
+        ASSERT_NO_THROW(word::PrintOutDocument(document.Get(), 16));
+        EXPECT_EQ(PrintedPageTexts(), expected);
+        document.Reset();
+        documents.Reset();
+        word::QuitWord(word.Get());
+    }
+}
