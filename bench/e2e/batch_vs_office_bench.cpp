@@ -78,6 +78,7 @@ Measured Run(const std::vector<std::string>& argv,
              const std::vector<std::pair<std::string, std::string>>& environment,
              const fs::path& log, const std::string& marker) {
     Measured measured;
+    std::fflush(stdout);  // the child must not print the parent's buffered lines again
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid < 0) {
