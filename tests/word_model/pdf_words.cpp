@@ -48,14 +48,41 @@ std::string Unescape(const std::string& text) {
     return out;
 }
 
+// Text as the comparison sees it: no white space, and no dots or ellipses, which tab leaders
+// spread between a table-of-contents entry and its page number.
 std::string WithoutSpace(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v') {
-            out += c;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '.') {
+            continue;
         }
+        // U+00B7 middle dot, U+2026 ellipsis
+        if (text.compare(i, 2, "\xC2\xB7") == 0) {
+            ++i;
+            continue;
+        }
+        if (text.compare(i, 3, "\xE2\x80\xA6") == 0) {
+            i += 2;
+            continue;
+        }
+        out += c;
     }
     return out;
+}
+
+// How wide a character is against the others of its word: Chinese and Japanese characters
+// take a full em, others about half of one.
+double Advance(const std::string& utf8) {
+    double width = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if ((c & 0xC0) == 0x80) {
+            continue;
+        }
+        width += c >= 0xE2 ? 1.0 : 0.55;
+    }
+    return width;
 }
 
 // A program on PATH, by its full path; empty when there is none.
@@ -72,12 +99,6 @@ std::string FindProgram(const std::string& name) {
         start = end + 1;
     }
     return {};
-}
-
-size_t CodePoints(const std::string& utf8) {
-    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
 }
 
 }  // namespace
@@ -129,35 +150,47 @@ std::optional<std::vector<PdfWord>> ReadPdfWords(const std::string& pdfPath, std
     return words;
 }
 
-std::vector<Box> FindText(const std::vector<PdfWord>& words, int page, const std::string& text,
-                          int occurrence) {
+std::vector<std::vector<Box>> FindText(const std::vector<PdfWord>& words, int page,
+                                       const std::string& text) {
+    std::vector<std::vector<Box>> found;
     const std::string wanted = WithoutSpace(text);
     if (wanted.empty()) {
-        return {};
+        return found;
     }
     for (size_t first = 0; first < words.size(); ++first) {
         if (words[first].page != page) {
             continue;
         }
-        // The link may start after an opening bracket or quote and end before punctuation
-        // that shares its word.
-        std::string joined = WithoutSpace(words[first].text);
-        while (!joined.empty() && std::string_view("([{\"'").find(joined[0]) != std::string::npos &&
-               wanted[0] != joined[0]) {
-            joined.erase(0, 1);
+        // The words from this one on, joined, until the text would fit after the first word.
+        const std::string head = WithoutSpace(words[first].text);
+        std::string joined;
+        std::vector<size_t> ends;  // where each word ends in `joined`
+        for (size_t w = first; w < words.size() && words[w].page == page &&
+                               joined.size() < head.size() + wanted.size();
+             ++w) {
+            joined += WithoutSpace(words[w].text);
+            ends.push_back(joined.size());
         }
-        size_t last = first + 1;
-        for (; last < words.size() && words[last].page == page && joined.size() < wanted.size();
-             ++last) {
-            joined += WithoutSpace(words[last].text);
+        const size_t at = joined.find(wanted);
+        if (at == std::string::npos || at >= head.size() || head.empty()) {
+            continue;  // found later, from another first word
         }
-        const bool matches = joined.starts_with(wanted) && joined.size() - wanted.size() <= 2;
-        if (!matches || occurrence-- > 0) {
-            continue;
-        }
+        const size_t stop = at + wanted.size();
         std::vector<Box> lines;
-        for (size_t w = first; w < last; ++w) {
-            const Box& box = words[w].box;
+        size_t begin = 0;
+        for (size_t k = 0; k < ends.size() && begin < stop; begin = ends[k], ++k) {
+            const PdfWord& word = words[first + k];
+            const std::string own = joined.substr(begin, ends[k] - begin);
+            Box box = word.box;
+            // The part of the word the text takes, by the characters' usual widths.
+            const double total = Advance(own);
+            if (total > 0) {
+                const double width = word.box.right - word.box.left;
+                const size_t from = at > begin ? at - begin : 0;
+                const size_t to = std::min(stop, ends[k]) - begin;
+                box.left = word.box.left + width * Advance(own.substr(0, from)) / total;
+                box.right = word.box.left + width * Advance(own.substr(0, to)) / total;
+            }
             // A word whose vertical middle lies in the current line's box continues that line.
             const double middle = (box.top + box.bottom) / 2;
             if (!lines.empty() && middle > lines.back().top && middle < lines.back().bottom) {
@@ -166,29 +199,9 @@ std::vector<Box> FindText(const std::vector<PdfWord>& words, int page, const std
                 lines.push_back(box);
             }
         }
-        return lines;
+        found.push_back(std::move(lines));
     }
-    // Text without spaces (Chinese, Japanese) shares its word with its neighbours: the part of
-    // the word it takes, its characters being of one width.
-    for (const PdfWord& word : words) {
-        if (word.page != page) {
-            continue;
-        }
-        const std::string whole = WithoutSpace(word.text);
-        const size_t at = whole.find(wanted);
-        if (at == std::string::npos || occurrence-- > 0) {
-            continue;
-        }
-        const double total = static_cast<double>(CodePoints(whole));
-        const double before = static_cast<double>(CodePoints(whole.substr(0, at)));
-        const double inside = static_cast<double>(CodePoints(wanted));
-        const double width = word.box.right - word.box.left;
-        Box box = word.box;
-        box.left = word.box.left + width * before / total;
-        box.right = box.left + width * inside / total;
-        return {box};
-    }
-    return {};
+    return found;
 }
 
 }  // namespace word_model_test

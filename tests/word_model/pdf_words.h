@@ -30,10 +30,9 @@ struct PdfWord {
 // Runs pdftotext; nothing when it is missing or fails.
 std::optional<std::vector<PdfWord>> ReadPdfWords(const std::string& pdfPath, std::string* error);
 
-// A run of consecutive words on one page whose text, without white space, is `text` without
-// white space; the boxes of its lines (words on the same line joined). Empty when not found.
-// `occurrence` picks the nth such run on the page (0-based).
-std::vector<Box> FindText(const std::vector<PdfWord>& words, int page, const std::string& text,
-                          int occurrence = 0);
+// Every place on a page where `text` stands (white space and leader dots aside): for each, the
+// boxes of its lines, the parts of words it takes estimated from the characters' usual widths.
+std::vector<std::vector<Box>> FindText(const std::vector<PdfWord>& words, int page,
+                                       const std::string& text);
 
 }  // namespace word_model_test

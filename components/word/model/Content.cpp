@@ -128,7 +128,11 @@ std::vector<FloatingLink> FloatingLinks(const Reference<css::frame::XModel>& mod
     if (!supplier.is()) {
         return floating;
     }
+    // Deprecated in favour of XDrawPagesSupplier, which text documents do not offer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     Reference<css::container::XIndexAccess> shapes(supplier->getDrawPage(), UNO_QUERY);
+#pragma GCC diagnostic pop
     for (sal_Int32 i = 0; shapes.is() && i < shapes->getCount(); ++i) {
         Reference<css::beans::XPropertySet> object(shapes->getByIndex(i), UNO_QUERY);
         if (StringProperty(object, "HyperLinkURL").isEmpty()) {
