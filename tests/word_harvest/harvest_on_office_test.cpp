@@ -33,6 +33,8 @@ using testing_support::RunProcess;
 const fs::path kExamples = fs::path(TESSALINE_SOURCE_DIR) / "examples";
 const std::string kWordLibrary = TESSALINE_PROGRAM_DIR "/libTessalineWord.so";
 const std::string kOffice = "/usr/lib/libreoffice/program/soffice.bin";
+// The launcher restarts the office after it made a new profile, as a first conversion needs.
+const std::string kOfficeLauncher = "/usr/lib/libreoffice/program/soffice";
 
 // Word-member dispatch ids the test reads to name each link.
 constexpr DISPID kHyperlinks = 61;
@@ -62,7 +64,7 @@ std::string Unescape(std::string text) {
 
 // The words of every page of a PDF with their boxes, from `pdftotext -bbox`.
 PageWords ReadWords(const fs::path& pdf) {
-    auto result = RunProcess({"pdftotext", "-bbox", pdf.string(), "-"});
+    auto result = RunProcess({"/usr/bin/pdftotext", "-bbox", pdf.string(), "-"});
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     PageWords pages;
     static const std::regex element(
@@ -146,27 +148,47 @@ std::vector<LinkInfo> ReadLinks(IDispatch* document) {
 }
 
 class HarvestOnOffice : public ::testing::TestWithParam<std::string> {
+  public:
+    static std::vector<std::string> Documents() {
+        std::vector<std::string> names;
+        if (fs::is_directory(kExamples)) {
+            for (const auto& entry : fs::directory_iterator(kExamples)) {
+                const std::string extension = entry.path().extension().string();
+                if (extension == ".doc" || extension == ".docx") {
+                    names.push_back(entry.path().filename().string());
+                }
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
   protected:
     static void SetUpTestSuite() {
         if (!fs::exists(kOffice) || !fs::exists(kWordLibrary) || !fs::is_directory(kExamples)) {
             return;
         }
         exports_ = new testing_support::TempFolder("tessaline-harvest-export");
-        std::vector<std::string> argv = {
-            kOffice,
-            "--headless",
-            "--norestore",
-            "--nologo",
-            "-env:UserInstallation=file://" + (exports_->Path() / "profile").string(),
-            "--convert-to",
-            "pdf",
-            "--outdir",
-            exports_->Str()};
-        for (const std::string& name : Documents()) {
-            argv.push_back((kExamples / name).string());
+        // A .doc and a .docx of the same name give PDFs of the same name: one folder each.
+        for (const std::string extension : {".doc", ".docx"}) {
+            std::vector<std::string> argv = {
+                kOfficeLauncher,
+                "--headless",
+                "--norestore",
+                "--nologo",
+                "-env:UserInstallation=file://" + (exports_->Path() / "profile").string(),
+                "--convert-to",
+                "pdf",
+                "--outdir",
+                (exports_->Path() / extension).string()};
+            for (const std::string& name : Documents()) {
+                if (fs::path(name).extension() == extension) {
+                    argv.push_back((kExamples / name).string());
+                }
+            }
+            auto result = RunProcess(argv);
+            ASSERT_EQ(result.exitCode, 0) << result.errors;
         }
-        auto result = RunProcess(argv);
-        ASSERT_EQ(result.exitCode, 0) << result.errors;
     }
     static void TearDownTestSuite() {
         delete exports_;
@@ -195,20 +217,6 @@ class HarvestOnOffice : public ::testing::TestWithParam<std::string> {
         }
     }
 
-    static std::vector<std::string> Documents() {
-        std::vector<std::string> names;
-        if (fs::is_directory(kExamples)) {
-            for (const auto& entry : fs::directory_iterator(kExamples)) {
-                const std::string extension = entry.path().extension().string();
-                if (extension == ".doc" || extension == ".docx") {
-                    names.push_back(entry.path().filename().string());
-                }
-            }
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     static testing_support::TempFolder* exports_;
     testing_support::ScopedPlatform platform_;
 };
@@ -218,7 +226,8 @@ testing_support::TempFolder* HarvestOnOffice::exports_ = nullptr;
 TEST_P(HarvestOnOffice, ContentsLinksFindTheirHeadingsAndBookmarkLinksTheirBookmarks) {
     const std::string name = GetParam();
     const fs::path document = kExamples / name;
-    const PageWords pages = ReadWords(exports_->Path() / (fs::path(name).stem().string() + ".pdf"));
+    const PageWords pages = ReadWords(exports_->Path() / fs::path(name).extension() /
+                                      (fs::path(name).stem().string() + ".pdf"));
     ASSERT_FALSE(pages.empty()) << "LibreOffice's export of " << name;
 
     CHeadlessHost host("Tessaline");
