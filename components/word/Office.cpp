@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -78,6 +79,10 @@ struct Office::State {
     std::set<unsigned long> firedWatches;
 
     std::function<void(bool)> housekeeping;
+    std::string bootstrapError;
+    // The process is exiting: UNO's own statics may already be gone, so nothing may call
+    // through a UNO reference any more, not even to release it.
+    std::atomic<bool> exiting{false};
 };
 
 namespace {
@@ -85,8 +90,9 @@ namespace {
 Office::State* g_state = nullptr;
 
 void EndAtExit() {
-    Office::Get().Shutdown();
     Office::State& state = *g_state;
+    state.exiting = true;
+    Office::Get().Shutdown();
     {
         std::lock_guard<std::mutex> lock(state.mutex);
         state.stopping = true;
@@ -123,6 +129,7 @@ Office::Office() : state_(std::make_shared<State>()) {}
 
 void Office::Prestart() {
     std::lock_guard<std::mutex> lock(state_->mutex);
+    BootstrapLocked();
     if (!state_->keeperStarted) {
         state_->keeperStarted = true;
         state_->keeper = std::thread([this] { KeeperLoop(); });
@@ -136,6 +143,7 @@ void Office::Prestart() {
 bool Office::Session(OfficeSession* session, std::string* error) {
     State& state = *state_;
     std::unique_lock<std::mutex> lock(state.mutex);
+    BootstrapLocked();
     if (!state.keeperStarted) {
         state.keeperStarted = true;
         state.keeper = std::thread([this] { KeeperLoop(); });
@@ -169,6 +177,28 @@ bool Office::Session(OfficeSession* session, std::string* error) {
             return false;
         }
         attempted = true;
+    }
+}
+
+void Office::BootstrapLocked() {
+    // Done on a caller's thread, never on the keeper's: the keeper may still be starting the
+    // office while the process exits, and UNO's bootstrap must not run then.
+    State& state = *state_;
+    if (state.localContext.is() || !state.bootstrapError.empty()) {
+        return;
+    }
+    // The bridge's own UNO environment, from the office's installation.
+    ::setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc",
+             0);
+    // A write to an office that has just died must fail, not kill us.
+    struct sigaction current {};
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+        ::signal(SIGPIPE, SIG_IGN);
+    }
+    try {
+        state.localContext = cppu::defaultBootstrap_InitialComponentContext();
+    } catch (const css::uno::Exception& e) {
+        state.bootstrapError = "UNO cannot be started: " + word_model::ToUtf8(e.Message);
     }
 }
 
@@ -241,6 +271,18 @@ void Office::KeeperLoop() {
         if (state.phase != State::Phase::Running) {
             return;
         }
+        if (state.exiting) {
+            // No goodbye through the bridge: the office is asked to end by signal, and the
+            // references are left as they are.
+            state.phase = State::Phase::Stopped;
+            if (state.owned) {
+                const pid_t pid = std::exchange(state.pid, -1);
+                lock.unlock();
+                EndOfficeProcess(pid, 0ms);
+                lock.lock();
+            }
+            return;
+        }
         const pid_t pid = state.pid;
         const bool owned = state.owned;
         const bool broken = state.broken;
@@ -292,15 +334,7 @@ void Office::KeeperLoop() {
                 throw std::runtime_error("the platform root cannot be created");
             }
             if (!local.is()) {
-                // The bridge's own UNO environment, from the office's installation.
-                ::setenv("URE_BOOTSTRAP",
-                         "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc", 0);
-                // A write to an office that has just died must fail, not kill us.
-                struct sigaction current {};
-                if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-                    ::signal(SIGPIPE, SIG_IGN);
-                }
-                local = cppu::defaultBootstrap_InitialComponentContext();
+                throw std::runtime_error(state.bootstrapError);
             }
             try {
                 context = Connect(local, identity);  // an office of our root already runs
@@ -314,6 +348,9 @@ void Office::KeeperLoop() {
                     const auto deadline = Clock::now() + kStartLimit;
                     while (!context.is()) {
                         std::this_thread::sleep_for(100ms);
+                        if (state.exiting) {
+                            throw std::runtime_error("the process is ending");
+                        }
                         int exitCode = -1;
                         if (!OfficeProcessRunning(pid, &exitCode)) {
                             pid = -1;
@@ -349,7 +386,6 @@ void Office::KeeperLoop() {
         }
 
         lock.lock();
-        state.localContext = local;
         if (desktop.is()) {
             state.phase = State::Phase::Running;
             state.identity = identity;
@@ -409,7 +445,8 @@ void Office::KeeperLoop() {
             }
         }
         auto housekeeping = state.housekeeping;
-        if (housekeeping && state.phase == State::Phase::Running && !state.broken) {
+        if (housekeeping && state.phase == State::Phase::Running && !state.broken &&
+            !state.exiting) {
             lock.unlock();
             housekeeping(false);
             lock.lock();

@@ -78,6 +78,7 @@ class Office {
     Office();
     ~Office() = delete;
     void KeeperLoop();
+    void BootstrapLocked();
     std::shared_ptr<State> state_;
 };
 
