@@ -9,6 +9,8 @@
 #include <fstream>
 #include <random>
 
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -250,6 +252,29 @@ std::string PdfText(const std::string& pdfBytes) {
         text += page;
     }
     return pages.size() == 1 ? text : "(" + std::to_string(pages.size()) + " pages) " + text;
+}
+
+std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(
+    const fs::path& root) {
+    std::vector<css::uno::Reference<css::frame::XModel>> documents;
+    if (OfficeProcessesOfRoot(root).empty()) {
+        return documents;
+    }
+    testing_support::ScopedEnvVar rootVar("TESSALINE_ROOT", root.string());
+    word_component::OfficeSession session;
+    std::string error;
+    if (!word_component::Office::Get().Session(&session, &error)) {
+        return documents;
+    }
+    auto enumeration = session.desktop->getComponents()->createEnumeration();
+    while (enumeration->hasMoreElements()) {
+        css::uno::Reference<css::frame::XModel> model(enumeration->nextElement(),
+                                                      css::uno::UNO_QUERY);
+        if (model.is()) {
+            documents.push_back(model);
+        }
+    }
+    return documents;
 }
 
 std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root) {

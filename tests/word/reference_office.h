@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <com/sun/star/frame/XModel.hpp>
+
 namespace word_test {
 
 namespace fs = std::filesystem;
@@ -56,6 +58,11 @@ bool EnsureTestDocuments(const fs::path& folder, std::string* error);
 // The text of each page of a PDF (pdftotext), with runs of white space made single blanks.
 std::vector<std::string> PdfPageTexts(const fs::path& pdf);
 std::string PdfText(const std::string& pdfBytes);
+
+// The documents loaded in the office that serves this platform root (the component's), reached
+// through a bridge of our own; empty when none runs.
+std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(
+    const fs::path& root);
 
 // Office processes (soffice.bin) whose command line names the profile under this root.
 std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root);

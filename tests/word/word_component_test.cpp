@@ -267,8 +267,6 @@ TEST_F(WordComponent, OpensInEachVersionsFormAndTellsTheDocumentsFolder) {
     VariantClear(&name);
     ASSERT_EQ(byValue.hr, S_OK) << byValue.description;
     EXPECT_EQ(GetString(byValue.result.AsDispatch().Get(), kDispPath), Work().string());
-
-    // A document in the root folder reports the root, as Word reports "C:\".
     EXPECT_NO_THROW(word::QuitWord(word.Get()));
 }
 
@@ -307,7 +305,8 @@ TEST_F(WordComponent, DocumentsWordCannotReadFailAsInWordAndTheNextOneOpens) {
     word::QuitWord(word.Get());
 }
 
-TEST_F(WordComponent, QuitDisconnectsEveryObjectOfTheInstanceOnly) {
+TEST_F(WordComponent, QuitClosesTheDocumentsAndDisconnectsEveryObjectOfTheInstanceOnly) {
+    testing_support::ScopedEnvVar keepNothing("TESSALINE_DOCUMENT_KEEP_SECONDS", "0");
     ComPtr<IDispatch> word = CreateWord();
     ComPtr<IDispatch> other = CreateWord();
     ASSERT_TRUE(word && other);
@@ -318,7 +317,9 @@ TEST_F(WordComponent, QuitDisconnectsEveryObjectOfTheInstanceOnly) {
     ComPtr<IDispatch> otherDocument =
         word::OpenDocument(otherDocuments.Get(), Document("two-pages.doc").string(), 16);
 
+    EXPECT_EQ(word_test::DocumentsLoadedInOfficeOf(Root()).size(), 2u);
     word::QuitWord(word.Get());
+    EXPECT_EQ(word_test::DocumentsLoadedInOfficeOf(Root()).size(), 1u);
     EXPECT_EQ(InvokeRaw(word.Get(), word::kDispVersion, DISPATCH_PROPERTYGET, {}).hr,
               kDisconnected);
     EXPECT_EQ(Open(documents.Get(), Document("two-pages.docx").string()).hr, kDisconnected);
@@ -331,6 +332,7 @@ TEST_F(WordComponent, QuitDisconnectsEveryObjectOfTheInstanceOnly) {
     word::QuitWord(other.Get());
     EXPECT_EQ(InvokeRaw(otherDocument.Get(), kDispPath, DISPATCH_PROPERTYGET, {}).hr,
               kDisconnected);
+    EXPECT_TRUE(word_test::DocumentsLoadedInOfficeOf(Root()).empty());
 }
 
 TEST_F(WordComponent, AHungOrCrashedOfficeIsReplacedByTheNextOpen) {
@@ -422,16 +424,33 @@ TEST_F(WordComponent, PrintOutWithoutAPrinterThatPrintsFailsAsInWord) {
     word::QuitWord(word.Get());
 }
 
-TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocument) {
+TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocumentAndNoOther) {
     const fs::path path = Document("two-pages.docx");
-    ComPtr<IDispatch> word = CreateWord();
-    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
-    { ComPtr<IDispatch> first = word::OpenDocument(documents.Get(), path.string(), 16); }
-    word::QuitWord(word.Get());
+    auto openAndQuit = [&](const fs::path& file) {
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        word::OpenDocument(documents.Get(), file.string(), 16);
+        word::QuitWord(word.Get());
+    };
+    openAndQuit(path);
+    const auto kept = word_test::DocumentsLoadedInOfficeOf(Root());
+    ASSERT_EQ(kept.size(), 1u);
+    openAndQuit(path);
+    auto now = word_test::DocumentsLoadedInOfficeOf(Root());
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_TRUE(now[0] == kept[0]) << "the same unchanged file was loaded again";
 
-    // The printed pages of the kept document are those of the file as it is now.
-    const std::string changed = word_test::FlatTextDocument(3, 1);
-    testing_support::WriteFile(Work() / "three-pages.fodt", changed);
+    // Another file: the kept one is closed, only the newest is kept.
+    openAndQuit(Document("two-pages.doc"));
+    now = word_test::DocumentsLoadedInOfficeOf(Root());
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_FALSE(now[0] == kept[0]);
+
+    // A changed file at the same path is loaded anew, and what is printed is the new content.
+    openAndQuit(path);
+    const auto before = word_test::DocumentsLoadedInOfficeOf(Root());
+    ASSERT_EQ(before.size(), 1u);
+    testing_support::WriteFile(Work() / "three-pages.fodt", word_test::FlatTextDocument(3, 1));
     {
         word_test::ReferenceOffice office(Work() / "reference-root");
         std::string error;
@@ -439,12 +458,14 @@ TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocument) {
                                    "MS Word 2007 XML", "", &error))
             << error;
     }
-    InstallVirtualPrinter();
-    // Same path and size would not do: the new content must be printed, not the kept one.
     fs::copy_file(Work() / "three-pages.docx", path, fs::copy_options::overwrite_existing);
+    InstallVirtualPrinter();
     ComPtr<IDispatch> again = CreateWord();
     ComPtr<IDispatch> againDocuments = word::GetDocuments(again.Get());
     ComPtr<IDispatch> second = word::OpenDocument(againDocuments.Get(), path.string(), 16);
+    now = word_test::DocumentsLoadedInOfficeOf(Root());
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_FALSE(now[0] == before[0]);
     word::PrintOutDocument(second.Get(), 16);
     const std::vector<std::string> printed = PrintedPageTexts();
     ASSERT_EQ(printed.size(), 3u);
