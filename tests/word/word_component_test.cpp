@@ -257,6 +257,16 @@ TEST_F(WordComponent, OpensInEachVersionsFormAndTellsTheDocumentsFolder) {
             EXPECT_EQ(GetString(document.Get(), kDispPath), Work().string());
         }
     }
+    // The content collections come from the document model: two headings and six paragraphs.
+    ComPtr<IDispatch> document = word::OpenDocument(documents.Get(), docx.string(), 16);
+    ComPtr<IDispatch> paragraphs = dispatch::Get(document.Get(), 16).AsDispatch();
+    ASSERT_TRUE(paragraphs);
+    EXPECT_EQ(dispatch::Get(paragraphs.Get(), 2).AsInt(), 8);
+    ComPtr<IDispatch> hyperlinks = dispatch::Get(document.Get(), 61).AsDispatch();
+    ASSERT_TRUE(hyperlinks);
+    EXPECT_EQ(dispatch::Get(hyperlinks.Get(), 1).AsInt(), 0);
+    EXPECT_TRUE(dispatch::Get(document.Get(), 42).AsDispatch());
+    EXPECT_EQ(InvokeRaw(document.Get(), 9999, DISPATCH_PROPERTYGET, {}).hr, DISP_E_MEMBERNOTFOUND);
     // The file name by value, as a script would pass it, and a relative one.
     VARIANT name;
     VariantInit(&name);
@@ -333,6 +343,41 @@ TEST_F(WordComponent, QuitClosesTheDocumentsAndDisconnectsEveryObjectOfTheInstan
     EXPECT_EQ(InvokeRaw(otherDocument.Get(), kDispPath, DISPATCH_PROPERTYGET, {}).hr,
               kDisconnected);
     EXPECT_TRUE(word_test::DocumentsLoadedInOfficeOf(Root()).empty());
+}
+
+TEST_F(WordComponent, InstancesOnSeveralThreadsShareOneOffice) {
+    const fs::path paths[] = {Document("two-pages.docx"), Document("two-pages.doc"),
+                              Document("ten-pages.docx")};
+    std::vector<std::string> failures(std::size(paths));
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < std::size(paths); ++i) {
+        threads.emplace_back([&, i] {
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            try {
+                for (int round = 0; round < 3; ++round) {
+                    ComPtr<IDispatch> word = word::CreateWordApplication();
+                    ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+                    ComPtr<IDispatch> document =
+                        word::OpenDocument(documents.Get(), paths[i].string(), 16);
+                    if (GetString(document.Get(), kDispPath) != Work().string()) {
+                        failures[i] = "wrong path";
+                    }
+                    document.Reset();
+                    word::QuitWord(word.Get());
+                }
+            } catch (const _com_error& error) {
+                failures[i] = error.ErrorMessage();
+            }
+            CoUninitialize();
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (size_t i = 0; i < std::size(paths); ++i) {
+        EXPECT_EQ(failures[i], "") << paths[i];
+    }
+    EXPECT_EQ(word_test::OfficeProcessesOfRoot(Root()).size(), 1u);
 }
 
 TEST_F(WordComponent, AHungOrCrashedOfficeIsReplacedByTheNextOpen) {
