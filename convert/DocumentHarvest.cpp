@@ -222,7 +222,9 @@ bool Exists(const std::string& path) {
 // A local file link's target: a network or drive path as it is, else the document's folder and
 // the link's name, piece by piece.
 std::string LocalFileTarget(const std::string& name, IDispatch* document) {
-    if (name.starts_with("//") || name.find(':') != std::string::npos) {
+    // Network names ("//server/share") and names with a drive or scheme (":") are complete, and
+    // so is an absolute path, which is what a drive-qualified name is on this system.
+    if (name.starts_with('/') || name.find(':') != std::string::npos) {
         return name;
     }
     std::string target = GetString(document, kDocumentPath);

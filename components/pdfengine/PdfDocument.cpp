@@ -143,8 +143,13 @@ class PdfDocument final : public ComObject<IPDFDocument4> {
     }
 
     HRESULT AddWebLink(FLOAT left, FLOAT top, FLOAT right, FLOAT bottom, BSTR target) override {
-        if (!Finite({left, top, right, bottom}) || SysStringLen(target) == 0) {
+        if (!Finite({left, top, right, bottom})) {
             return E_INVALIDARG;
+        }
+        // Links into the document come with no web target (they get their page link later);
+        // an empty address opens nothing, so it makes no link area.
+        if (SysStringLen(target) == 0) {
+            return S_OK;
         }
         return Guarded([&] {
             CurrentPage().links.push_back(

@@ -361,13 +361,16 @@ TEST_F(Harvest, LocalFileTargetsJoinTheDocumentsFolderUnlessAbsolute) {
         network + "\n  name: " + network +
         "\n"
         "hyperlink: drive\n  address: a:b.doc\n  name: a:b.doc\n"
+        "hyperlink: absolute\n  address: " +
+        (work / "abs.doc").string() + "\n  name: " + (work / "abs.doc").string() +
+        "\n"
         "hyperlink: web\n  address: http://example.com/x\n  name: sub/x.doc\n"
         "hyperlink: missing\n  address: no.doc\n  name: no.doc\n";
     {
         ScopedCurrentFolder inWork(work);
         ASSERT_EQ(Run(document), 1);
     }
-    ASSERT_EQ(Links().size(), 6u);
+    ASSERT_EQ(Links().size(), 7u);
     EXPECT_EQ(Links()[0].target, "/docs/report/sub/x.doc");
     EXPECT_EQ(Links()[0].isLocalFile, 1);
     EXPECT_EQ(Links()[1].target, "/docs/report/sub/x.doc");
@@ -376,18 +379,20 @@ TEST_F(Harvest, LocalFileTargetsJoinTheDocumentsFolderUnlessAbsolute) {
     EXPECT_EQ(Links()[2].isLocalFile, 1);
     EXPECT_EQ(Links()[3].target, "a:b.doc");
     EXPECT_EQ(Links()[3].isLocalFile, 1);
+    EXPECT_EQ(Links()[4].target, (work / "abs.doc").string());
+    EXPECT_EQ(Links()[4].isLocalFile, 1);
     // Address and Name differ: not a file link, whatever Name names.
-    EXPECT_EQ(Links()[4].target, "http://example.com/x");
-    EXPECT_EQ(Links()[4].isLocalFile, 0);
-    EXPECT_EQ(Links()[5].target, "no.doc");
+    EXPECT_EQ(Links()[5].target, "http://example.com/x");
     EXPECT_EQ(Links()[5].isLocalFile, 0);
+    EXPECT_EQ(Links()[6].target, "no.doc");
+    EXPECT_EQ(Links()[6].isLocalFile, 0);
 
     // The name is looked up as it is: from elsewhere the relative name names nothing.
     {
         ScopedCurrentFolder elsewhere(platform_.Temp());
         ASSERT_EQ(Run(document), 1);
     }
-    ASSERT_EQ(Links().size(), 6u);
+    ASSERT_EQ(Links().size(), 7u);
     EXPECT_EQ(Links()[0].target, "sub/x.doc");
     EXPECT_EQ(Links()[0].isLocalFile, 0);
     EXPECT_EQ(Links()[2].isLocalFile, 1);
