@@ -15,6 +15,7 @@
 #include <com/sun/star/text/XTextDocument.hpp>
 
 #include "DispatchObject.h"
+#include "DurationSetting.h"
 #include "FileUrl.h"
 #include "Office.h"
 #include "PropertyList.h"
@@ -68,15 +69,8 @@ void CheckOffice(const OfficeSession& session) {
 }
 
 std::chrono::milliseconds OfficeCallLimit() {
-    const char* text = std::getenv("TESSALINE_OFFICE_CALL_SECONDS");
-    if (text != nullptr && *text != '\0') {
-        char* end = nullptr;
-        const double seconds = std::strtod(text, &end);
-        if (end != text && seconds > 0) {
-            return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-        }
-    }
-    return std::chrono::seconds(30);
+    const auto limit = DurationSetting("TESSALINE_OFFICE_CALL_SECONDS", std::chrono::seconds(30));
+    return limit.count() > 0 ? limit : std::chrono::seconds(30);
 }
 
 std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenFailure* failure) {

@@ -17,6 +17,7 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
+#include "DurationSetting.h"
 #include "OfficeProcess.h"
 #include "Uno.h"
 #include "platform/root.h"
@@ -35,15 +36,7 @@ constexpr auto kTick = 250ms;
 constexpr int kRestartRequested = 81;
 
 std::chrono::milliseconds IdleLimit() {
-    const char* text = std::getenv("TESSALINE_OFFICE_IDLE_SECONDS");
-    if (text != nullptr && *text != '\0') {
-        char* end = nullptr;
-        const double seconds = std::strtod(text, &end);
-        if (end != text && seconds >= 0) {
-            return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-        }
-    }
-    return 60s;
+    return DurationSetting("TESSALINE_OFFICE_IDLE_SECONDS", 60s);
 }
 
 }  // namespace

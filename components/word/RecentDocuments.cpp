@@ -1,9 +1,9 @@
 #include "RecentDocuments.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <mutex>
 
+#include "DurationSetting.h"
 #include "Office.h"
 
 namespace word_component {
@@ -16,15 +16,7 @@ std::mutex g_mutex;
 
 // TESSALINE_DOCUMENT_KEEP_SECONDS, default 30; 0 keeps nothing.
 std::chrono::milliseconds KeepTime() {
-    const char* text = std::getenv("TESSALINE_DOCUMENT_KEEP_SECONDS");
-    if (text != nullptr && *text != '\0') {
-        char* end = nullptr;
-        const double seconds = std::strtod(text, &end);
-        if (end != text && seconds >= 0) {
-            return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-        }
-    }
-    return std::chrono::seconds(30);
+    return DurationSetting("TESSALINE_DOCUMENT_KEEP_SECONDS", std::chrono::seconds(30));
 }
 
 }  // namespace

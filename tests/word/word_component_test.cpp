@@ -71,10 +71,8 @@ Outcome InvokeRaw(IDispatch* object, DISPID member, WORD flags, std::vector<VARI
     return outcome;
 }
 
-// Documents.Open as the conversion calls it for Word 2003 and later, with Word's error kept.
-Outcome Open(IDispatch* documents, const std::string& path) {
-    std::vector<Variant> args(16, Variant::Missing());
-    args[0] = Variant::String(path);
+// The caller's arguments as it passes them: each by reference, the last one first.
+std::vector<VARIANT> ByReference(std::vector<Variant>& args) {
     std::vector<VARIANT> reversed;
     for (auto it = args.rbegin(); it != args.rend(); ++it) {
         VARIANT byRef;
@@ -83,6 +81,14 @@ Outcome Open(IDispatch* documents, const std::string& path) {
         byRef.pvarVal = &it->Raw();
         reversed.push_back(byRef);
     }
+    return reversed;
+}
+
+// Documents.Open as the conversion calls it for Word 2003 and later, with Word's error kept.
+Outcome Open(IDispatch* documents, const std::string& path) {
+    std::vector<Variant> args(16, Variant::Missing());
+    args[0] = Variant::String(path);
+    std::vector<VARIANT> reversed = ByReference(args);
     return InvokeRaw(documents, word::kDispOpenMajor11, DISPATCH_METHOD, reversed);
 }
 
@@ -449,14 +455,7 @@ TEST_F(WordComponent, PrintOutWithoutAPrinterThatPrintsFailsAsInWord) {
     args[0] = Variant::Int16(1);
     args[1] = Variant::Int16(1);
     args[7] = Variant::Int32(1);
-    std::vector<VARIANT> reversed;
-    for (auto it = args.rbegin(); it != args.rend(); ++it) {
-        VARIANT byRef;
-        VariantInit(&byRef);
-        byRef.vt = VT_BYREF | VT_VARIANT;
-        byRef.pvarVal = &it->Raw();
-        reversed.push_back(byRef);
-    }
+    std::vector<VARIANT> reversed = ByReference(args);
     const Outcome failed =
         InvokeRaw(document.Get(), word::kDispPrintOutMajor10, DISPATCH_METHOD, reversed);
     EXPECT_EQ(failed.hr, DISP_E_EXCEPTION);

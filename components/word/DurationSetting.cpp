@@ -1,0 +1,21 @@
+#include "DurationSetting.h"
+
+#include <cstdlib>
+
+namespace word_component {
+
+std::chrono::milliseconds DurationSetting(const char* variable,
+                                          std::chrono::milliseconds fallback) {
+    const char* text = std::getenv(variable);
+    if (text == nullptr || *text == '\0') {
+        return fallback;
+    }
+    char* end = nullptr;
+    const double seconds = std::strtod(text, &end);
+    if (end == text || !(seconds >= 0)) {
+        return fallback;
+    }
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+}
+
+}  // namespace word_component
