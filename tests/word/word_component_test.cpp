@@ -469,20 +469,47 @@ TEST_F(WordComponent, PrintOutWithoutAPrinterThatPrintsFailsAsInWord) {
 }
 
 TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocumentAndNoOther) {
+    InstallVirtualPrinter();
     const fs::path path = Document("two-pages.docx");
+    const std::vector<std::string> expected = ReferencePageTexts(path);
     auto openAndQuit = [&](const fs::path& file) {
         ComPtr<IDispatch> word = CreateWord();
         ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
         word::OpenDocument(documents.Get(), file.string(), 16);
         word::QuitWord(word.Get());
     };
-    openAndQuit(path);
+    {
+        // The first leg reads the document and leaves a selection behind.
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        ComPtr<IDispatch> document = word::OpenDocument(documents.Get(), path.string(), 16);
+        ComPtr<IDispatch> paragraphs = dispatch::Get(document.Get(), 16).AsDispatch();
+        ComPtr<IDispatch> first =
+            dispatch::Call(paragraphs.Get(), 0, {Variant::Int32(1)}).AsDispatch();
+        ComPtr<IDispatch> range = dispatch::Get(first.Get(), 0).AsDispatch();
+        dispatch::Call(range.Get(), 65535);
+        document.Reset();
+        word::QuitWord(word.Get());
+    }
     const auto kept = word_test::DocumentsLoadedInOfficeOf(Root());
     ASSERT_EQ(kept.size(), 1u);
+    {
+        // The second prints it: the same document, all of it.
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        ComPtr<IDispatch> document = word::OpenDocument(documents.Get(), path.string(), 16);
+        const auto now = word_test::DocumentsLoadedInOfficeOf(Root());
+        ASSERT_EQ(now.size(), 1u);
+        EXPECT_TRUE(now[0] == kept[0]) << "the same unchanged file was loaded again";
+        word::PrintOutDocument(document.Get(), 16);
+        EXPECT_EQ(PrintedPageTexts(), expected);
+        document.Reset();
+        word::QuitWord(word.Get());
+    }
     openAndQuit(path);
     auto now = word_test::DocumentsLoadedInOfficeOf(Root());
     ASSERT_EQ(now.size(), 1u);
-    EXPECT_TRUE(now[0] == kept[0]) << "the same unchanged file was loaded again";
+    EXPECT_TRUE(now[0] == kept[0]);
 
     // Another file: the kept one is closed, only the newest is kept.
     openAndQuit(Document("two-pages.doc"));
@@ -503,7 +530,6 @@ TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocumentAndNoO
             << error;
     }
     fs::copy_file(Work() / "three-pages.docx", path, fs::copy_options::overwrite_existing);
-    InstallVirtualPrinter();
     ComPtr<IDispatch> again = CreateWord();
     ComPtr<IDispatch> againDocuments = word::GetDocuments(again.Get());
     ComPtr<IDispatch> second = word::OpenDocument(againDocuments.Get(), path.string(), 16);
