@@ -7,11 +7,13 @@
 
 #include "Dispatch.h"
 #include "DispatchObject.h"
+#include "harvest_probe.h"
 
 namespace word_model {
 namespace {
 
 using dispatch::Variant;
+using word_model_test::FailureOf;
 
 // Echoes its arguments: 1 Sum(a, b[, c]) of integers; 2 Text(s) property; 3 Out(x, y) writes
 // 7 and 8 into its arguments; 4 Throw(kind) raises the kind of failure asked for.
@@ -54,15 +56,6 @@ class Echo : public DispatchObject {
         }
     }
 };
-
-HRESULT FailureOf(IDispatch* object, DISPID member, WORD flags, std::vector<Variant> args) {
-    try {
-        dispatch::Invoke(object, member, flags, args);
-    } catch (const _com_error& e) {
-        return e.Error();
-    }
-    return S_OK;
-}
 
 TEST(WordModelDispatch, ArgumentsArriveInNaturalOrderByValueAndByReference) {
     ComPtr<IDispatch> echo = MakeObject<Echo>();

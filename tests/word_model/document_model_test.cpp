@@ -320,6 +320,42 @@ TEST_P(WordModelDocument, HeadingsLandOnTheirWordsInThePdf) {
     EXPECT_EQ(CheckHeadings(*doc_), static_cast<int>(source_.headings.size()));
 }
 
+TEST_P(WordModelDocument, PictureLinksLandOnTheirPictures) {
+    if (GetParam() != "docx") {
+        GTEST_SKIP() << "the office's .doc export drops the links on pictures";
+    }
+    ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    int checked = 0;
+    for (LONG i = 1; i <= count; ++i) {
+        ComPtr<IDispatch> link = Item(links.Get(), i);
+        const LONG type = GetInt(link.Get(), id::kLinkType);
+        if (type == 0) {
+            continue;
+        }
+        SCOPED_TRACE("picture link of type " + std::to_string(type));
+        std::optional<LinkRect> rect =
+            type == 1 ? ShapeLinkRect(window.Get(), link.Get())
+                      : TextLinkRect(window.Get(), GetObject(link.Get(), id::kLinkRange).Get());
+        ASSERT_TRUE(rect.has_value());
+        // The inline picture is red, the floating one blue.
+        const Rgb colour = type == 2 ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
+        std::optional<Box> picture =
+            ColouredArea(doc_->path + ".pdf", rect->page, colour, office_->Folder().string());
+        if (!picture) {
+            GTEST_SKIP() << "pdftoppm is missing or the picture is not on page " << rect->page;
+        }
+        const double covered = Intersection(rect->box, *picture).Area() / picture->Area();
+        EXPECT_GE(covered, 0.5) << "harvest box " << rect->box.left << "," << rect->box.top << " - "
+                                << rect->box.right << "," << rect->box.bottom << " picture "
+                                << picture->left << "," << picture->top << " - " << picture->right
+                                << "," << picture->bottom;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 2);
+}
+
 TEST_P(WordModelDocument, BookmarkLinkFindsItsTarget) {
     ComPtr<IDispatch> bookmarks = GetObject(Document(), id::kDocBookmarks);
     const LONG count = GetInt(bookmarks.Get(), id::kBookmarksCount);

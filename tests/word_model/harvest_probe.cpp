@@ -101,4 +101,35 @@ std::optional<LinkRect> TextLinkRect(IDispatch* window, IDispatch* range) {
     return rect;
 }
 
+std::optional<LinkRect> ShapeLinkRect(IDispatch* window, IDispatch* link) {
+    ComPtr<IDispatch> shape = GetObject(link, id::kLinkShape);
+    ComPtr<IDispatch> anchor = GetObject(shape.Get(), id::kShapeAnchor);
+    ComPtr<IDispatch> selection = SelectOnScreen(window, anchor.Get());
+    const float x = SelectionPosition(selection.Get(), 5);
+    const float y = SelectionPosition(selection.Get(), 6);
+    LinkRect rect;
+    rect.page = PageOf(anchor.Get());
+    std::optional<Pixels> pixels = GetPoint(window, shape.Get());
+    if (!pixels) {
+        return std::nullopt;
+    }
+    const float left = GetFloat(shape.Get(), id::kShapeLeft);
+    if (std::trunc(left) >= 0) {
+        rect.box.left = std::trunc(left + x + 1.0);
+        rect.box.right = std::trunc(rect.box.left + GetFloat(shape.Get(), id::kShapeWidth));
+    } else {
+        rect.box.left = std::trunc(x);
+        rect.box.right = rect.box.left + static_cast<int>(pixels->width * 72LL / 96);
+    }
+    const float top = GetFloat(shape.Get(), id::kShapeTop);
+    if (top >= 0) {
+        rect.box.top = std::trunc(top + y + 1.0);
+        rect.box.bottom = std::trunc(rect.box.top + GetFloat(shape.Get(), id::kShapeHeight));
+    } else {
+        rect.box.top = std::trunc(y);
+        rect.box.bottom = rect.box.top + static_cast<int>(pixels->height * 72LL / 96);
+    }
+    return rect;
+}
+
 }  // namespace word_model_test

@@ -56,5 +56,7 @@ struct LinkRect {
     Box box;
 };
 std::optional<LinkRect> TextLinkRect(IDispatch* window, IDispatch* range);
+// The same for a link on a floating shape, placed from the shape's offsets against its anchor.
+std::optional<LinkRect> ShapeLinkRect(IDispatch* window, IDispatch* link);
 
 }  // namespace word_model_test

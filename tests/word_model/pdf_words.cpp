@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <string_view>
 
 #include "support/run_process.h"
@@ -148,6 +149,43 @@ std::optional<std::vector<PdfWord>> ReadPdfWords(const std::string& pdfPath, std
         at = close;
     }
     return words;
+}
+
+std::optional<Box> ColouredArea(const std::string& pdfPath, int page, Rgb colour,
+                                const std::string& scratchFolder) {
+    const std::string program = FindProgram("pdftoppm");
+    if (program.empty()) {
+        return std::nullopt;
+    }
+    const std::string prefix = scratchFolder + "/page-" + std::to_string(page);
+    testing_support::ProcessResult run =
+        testing_support::RunProcess({program, "-r", "72", "-f", std::to_string(page), "-l",
+                                     std::to_string(page), "-singlefile", pdfPath, prefix});
+    std::ifstream image(prefix + ".ppm", std::ios::binary);
+    std::string magic;
+    int width = 0;
+    int height = 0;
+    int maximum = 0;
+    if (run.exitCode != 0 || !(image >> magic >> width >> height >> maximum) || magic != "P6" ||
+        maximum != 255) {
+        return std::nullopt;
+    }
+    image.get();  // the one white space before the pixels
+    std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 3);
+    image.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+    std::optional<Box> area;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = &pixels[(static_cast<size_t>(y) * width + x) * 3];
+            if (std::abs(p[0] - colour.red) > 40 || std::abs(p[1] - colour.green) > 40 ||
+                std::abs(p[2] - colour.blue) > 40) {
+                continue;
+            }
+            const Box pixel{double(x), double(y), double(x + 1), double(y + 1)};
+            area = area ? Union(*area, pixel) : pixel;
+        }
+    }
+    return area;
 }
 
 std::vector<std::vector<Box>> FindText(const std::vector<PdfWord>& words, int page,

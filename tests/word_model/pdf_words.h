@@ -35,4 +35,12 @@ std::optional<std::vector<PdfWord>> ReadPdfWords(const std::string& pdfPath, std
 std::vector<std::vector<Box>> FindText(const std::vector<PdfWord>& words, int page,
                                        const std::string& text);
 
+// The box of the pixels of one colour on a page rendered at 72 dpi (one pixel a point): where a
+// picture of that colour went. Nothing when there are none or pdftoppm is missing.
+struct Rgb {
+    int red, green, blue;
+};
+std::optional<Box> ColouredArea(const std::string& pdfPath, int page, Rgb colour,
+                                const std::string& scratchFolder);
+
 }  // namespace word_model_test

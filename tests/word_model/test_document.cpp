@@ -62,10 +62,13 @@ constexpr const char* kHeader = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 constexpr const char* kFooter = "</office:text></office:body></office:document>\n";
 
-// A 4x4 grey PNG.
-constexpr const char* kPicture =
-    "iVBORw0KGgoAAAANSUhEUgAAAAQAAAAECAAAAACMmsGiAAAADklEQVR4nGNoAAIGVAIAUBQIAXAlrj8AAAAASUVORK5CYI"
-    "I=";
+// 4x4 PNGs, one red and one blue, so a rendering of the page shows where each picture went.
+constexpr const char* kRedPicture =
+    "iVBORw0KGgoAAAANSUhEUgAAAAQAAAAECAIAAAAmkwkpAAAAEElEQVR4nGP4z8AARwzEcQCukw/"
+    "x0F8jngAAAABJRU5ErkJggg==";
+constexpr const char* kBluePicture =
+    "iVBORw0KGgoAAAANSUhEUgAAAAQAAAAECAIAAAAmkwkpAAAAEElEQVR4nGNgYPiPhIjiAACOsw/"
+    "xs6MvMwAAAABJRU5ErkJggg==";
 
 std::string Link(const std::string& url, const std::string& text) {
     return "<text:a xlink:type=\"simple\" xlink:href=\"" + url + "\">" + text + "</text:a>";
@@ -78,10 +81,10 @@ std::string Heading(const char* style, int level, const std::string& text,
            text + "<text:bookmark-end text:name=\"" + bookmark + "\"/></text:h>\n";
 }
 
-std::string Picture(const char* anchor, const std::string& extra) {
+std::string Picture(const char* anchor, const std::string& extra, const char* picture) {
     return std::string("<draw:frame draw:style-name=\"Float\" text:anchor-type=\"") + anchor +
            "\" svg:width=\"3cm\" svg:height=\"2cm\" " + extra +
-           "><draw:image><office:binary-data>" + kPicture +
+           "><draw:image><office:binary-data>" + picture +
            "</office:binary-data></draw:image></draw:frame>";
 }
 
@@ -135,13 +138,13 @@ TestDocument MakeTestDocument() {
     body +=
         "<text:p text:style-name=\"Standard\">An inline picture: <draw:a xlink:type=\"simple\" "
         "xlink:href=\"https://www.example.net/inline\">" +
-        Picture("as-char", "") + "</draw:a> in the line.</text:p>\n";
+        Picture("as-char", "", kRedPicture) + "</draw:a> in the line.</text:p>\n";
     doc.links.push_back({"", "https://www.example.net/inline", 2});
 
     body +=
         "<text:p text:style-name=\"Standard\"><draw:a xlink:type=\"simple\" "
         "xlink:href=\"https://www.example.net/floating\">" +
-        Picture("paragraph", "svg:x=\"6cm\" svg:y=\"0.5cm\"") +
+        Picture("paragraph", "svg:x=\"6cm\" svg:y=\"0.5cm\"", kBluePicture) +
         "</draw:a>A floating picture is anchored to this paragraph.</text:p>\n";
     doc.links.push_back({"", "https://www.example.net/floating", 1});
 

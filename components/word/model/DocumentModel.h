@@ -4,28 +4,42 @@
 // Field, Paragraph), answered from LibreOffice's own model and layout of the document.
 //
 // Where LibreOffice has no direct equivalent of what Word reports, this is what we give:
-// - Positions (Selection.Information(5)/(6), Window.GetPoint, Range.Information(3)) come from
-//   the layout through the controller's view cursor: the cursor is moved onto the range, its
-//   page comes from XPageCursor::getPage(), and its position from XTextViewCursor::getPosition()
-//   (1/100 mm in document view coordinates). The page's own origin is found by jumping the view
-//   cursor to the start of that page and taking away that paragraph's position within the page
-//   (the page style's top margin, header height and the paragraph's upper spacing), so the
-//   result is relative to the page's top-left corner whatever the gap between pages is.
-// - Information(6) is the top of the line the position is on (as Word reports it); GetPoint
-//   gives the bounding box of every line the range covers, on a 96 dpi virtual screen, and fails
-//   (kWordCommandFailed) for a range that has no layout: hidden text, headers and footers,
-//   frames' own text.
-// - Paragraphs are the body text's paragraphs in document order, text tables' cell paragraphs
-//   included in reading order (row by row, cell by cell); OutlineLevel is the paragraph's
-//   OutlineLevel property, with LibreOffice's 0 (body text) reported as Word's 10.
+// - Positions come from the layout through the document view's cursor. The view shows one page
+//   per row; XTextViewCursor::getPosition() is in 1/100 mm, counted from the first page's text
+//   area, so a place on page n is that position plus the cursor's page style's top and left
+//   margins, less the heights of pages 1..n-1 (each from its own page style) and the view's
+//   fixed gap between pages. The page is XPageCursor::getPage(). Checked against the office's
+//   own PDF export (pdftotext) for every example document: links overlap their words, headings
+//   lie within 2 points of their text's top.
+// - Selection.Information(5)/(6) is the top-left of the selection's first character cell: the
+//   left of the character and the top of its line (Chinese and Japanese fonts put some extra
+//   room above their glyphs, so there the line's top is a few points above the glyphs).
+//   Information(1) and (3) are the page of the range's end, (4) the page count; other items
+//   fail with Word's command error.
+// - Window.GetPoint gives, on a 96 dpi virtual screen with the page's corner at 0,0, the box of
+//   every line the range covers: its width from the characters' positions, its height about
+//   1.17 times the font size (1.3 for Chinese and Japanese text), as the API shows no line
+//   heights. An inline picture's range is as big as the picture. It fails with Word's command
+//   error for text with no layout: hidden text, headers and footers (which Word does not measure
+//   either), fields' code and result.
+// - Window.ScrollIntoView only checks its argument: measuring needs no scrolling.
+// - Paragraphs are the body text's paragraphs in document order, text tables' cells row by row
+//   included; OutlineLevel is the paragraph's OutlineLevel property, LibreOffice's 0 (body text)
+//   reported as Word's 10. Range.Text ends in "\r"; line breaks inside are "\v".
 // - Hyperlinks are in document order: text links (consecutive text portions with the same
-//   HyperLinkURL and hyperlink name make one link) and links on pictures and shapes (Type 2 for
-//   a picture anchored as character, Type 1 for a floating one). A "#name" target is a place in
-//   the document: Address "" and SubAddress name (without LibreOffice's "|outline"-style suffix).
-//   A file link's path goes into both Address and Name as the document stores it (a
-//   "file:///..." URL as the absolute path); a web link's URL into Address, Name empty.
-// - Shape Left/Top are the shape's offsets from its anchor's position (the position
-//   Information(5)/(6) reports for the anchor), minus one point, as the harvest adds that point.
+//   HyperLinkURL and hyperlink name make one link), links on pictures anchored as characters
+//   (Type 2) and on floating pictures and frames (Type 1, listed before the text of the
+//   paragraph they are anchored to). Links on drawing shapes that are not frames or pictures are
+//   not listed. See LinkTarget.h for Address, SubAddress and Name: a file link's path is
+//   absolute, as LibreOffice resolves relative links when it loads a document.
+// - Bookmarks are LibreOffice's, in its order, "__RefHeading___Toc..." named "_Toc..." again.
+// - Range.Fields lists the text fields in the range; Code is Word's field code for a page
+//   reference (" PAGEREF name \h ") or page number (" PAGE "), else LibreOffice's own field
+//   command. Tables of contents LibreOffice reads from Word files keep no fields: Count 0.
+// - Shape Left/Top are the picture's place on the page less its anchor's position (what
+//   Information(5)/(6) report for the anchor) and one point, as the harvest adds that point back.
+//   The place is taken from the object's orientation relative to the page, the page's text
+//   area or the anchor's paragraph.
 #pragma once
 
 #include <memory>
