@@ -388,6 +388,38 @@ TEST_P(WordModelDocument, BookmarkLinkFindsItsTarget) {
               kNoSuchMember);
 }
 
+TEST_P(WordModelDocument, PageReferenceInALinkIsItsField) {
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    ComPtr<IDispatch> fields;
+    for (LONG i = 1; i <= count && !fields; ++i) {
+        ComPtr<IDispatch> link = Item(links.Get(), i);
+        if (GetInt(link.Get(), id::kLinkType) != 0) {
+            continue;
+        }
+        ComPtr<IDispatch> range = GetObject(link.Get(), id::kLinkRange);
+        if (GetString(range.Get(), id::kRangeText).starts_with(source_.pageReferenceLink)) {
+            fields = GetObject(range.Get(), id::kRangeFields);
+        }
+    }
+    ASSERT_TRUE(fields) << "no link with a page reference";
+    ASSERT_EQ(GetInt(fields.Get(), id::kFieldsCount), 1);
+    ComPtr<IDispatch> field = Item(fields.Get(), 1);
+    const std::string code =
+        GetString(GetObject(field.Get(), id::kFieldCode).Get(), id::kRangeText);
+    const std::string result =
+        GetString(GetObject(field.Get(), id::kFieldResult).Get(), id::kRangeText);
+    EXPECT_EQ(code, " PAGEREF " + source_.bookmark + " \\h ");
+    // The result is the page the bookmark is on.
+    std::vector<Variant> name{Variant::String(source_.bookmark)};
+    ComPtr<IDispatch> bookmark = dispatch::Invoke(GetObject(Document(), id::kDocBookmarks).Get(),
+                                                  id::kItem, DISPATCH_METHOD, name)
+                                     .AsDispatch();
+    EXPECT_EQ(result, std::to_string(PageOf(GetObject(bookmark.Get(), id::kBookmarkRange).Get())));
+    EXPECT_EQ(FailureOf(fields.Get(), id::kItem, DISPATCH_METHOD, {Variant::Int32(2)}),
+              kNoSuchMember);
+}
+
 TEST_P(WordModelDocument, PageInformationAndPageSetup) {
     ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocParagraphs);
     ComPtr<IDispatch> last = Item(paragraphs.Get(), GetInt(paragraphs.Get(), id::kParagraphsCount));
@@ -417,6 +449,14 @@ TEST_P(WordModelDocument, GetPointFailsForTextWithoutLayout) {
         EXPECT_FALSE(GetPoint(window.Get(), range.Get()).has_value());
     }
     EXPECT_TRUE(sawHidden);
+    // Headers repeat on every page: Word measures nothing in them.
+    std::vector<Variant> name{Variant::String(source_.headerBookmark)};
+    ComPtr<IDispatch> inHeader = dispatch::Invoke(GetObject(Document(), id::kDocBookmarks).Get(),
+                                                  id::kItem, DISPATCH_METHOD, name)
+                                     .AsDispatch();
+    ComPtr<IDispatch> headerRange = GetObject(inHeader.Get(), id::kBookmarkRange);
+    EXPECT_EQ(GetString(headerRange.Get(), id::kRangeText), "Running head");
+    EXPECT_FALSE(GetPoint(window.Get(), headerRange.Get()).has_value());
     // A field's code is text only, with no place on the pages.
     ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
     ComPtr<IDispatch> linkRange = GetObject(Item(links.Get(), 1).Get(), id::kLinkRange);

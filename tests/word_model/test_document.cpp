@@ -55,7 +55,9 @@ constexpr const char* kHeader = R"(<?xml version="1.0" encoding="UTF-8"?>
  </style:page-layout>
 </office:automatic-styles>
 <office:master-styles>
- <style:master-page style:name="Standard" style:page-layout-name="Page"/>
+ <style:master-page style:name="Standard" style:page-layout-name="Page">
+  <style:header><text:p text:style-name="Standard"><text:bookmark-start text:name="InHeader"/>Running head<text:bookmark-end text:name="InHeader"/></text:p></style:header>
+ </style:master-page>
 </office:master-styles>
 <office:body><office:text>
 )";
@@ -97,6 +99,8 @@ TestDocument MakeTestDocument() {
     doc.bookmarkText = "The target of the bookmark link sits here.";
     doc.hiddenText = "This paragraph is hidden.";
     doc.linkedFile = "linked-file.txt";
+    doc.headerBookmark = "InHeader";
+    doc.pageReferenceLink = "see page ";
     doc.headings = {{1, "Introduction", "_Toc1001"}, {2, "Scope of the work", "_Toc1002"},
                     {1, "Details", "_Toc1003"},      {2, "Setup", "_Toc1004"},
                     {4, "A deep level", "_Toc1005"}, {1, "第三章 中文标题", "_Toc1006"}};
@@ -129,6 +133,15 @@ TestDocument MakeTestDocument() {
             " and " + Link("#" + doc.bookmark, "jump to the target") + " now.</text:p>\n";
     doc.links.push_back({"the linked file", doc.linkedFile, 0});
     doc.links.push_back({"jump to the target", "#" + doc.bookmark, 0});
+
+    // A link whose text shows the target's page through a page reference field.
+    body += "<text:p text:style-name=\"Standard\">" +
+            Link("#" + doc.bookmark, doc.pageReferenceLink +
+                                         "<text:bookmark-ref text:reference-format=\"page\" "
+                                         "text:ref-name=\"" +
+                                         doc.bookmark + "\">3</text:bookmark-ref>") +
+            "</text:p>\n";
+    doc.links.push_back({"", "#" + doc.bookmark, 0});
 
     body += "<text:p text:style-name=\"Standard\">Some words come first, and then " +
             Link("https://www.example.org/wrap", wrapText) +

@@ -30,7 +30,10 @@ struct TestDocument {
     std::string bookmark;                     // a bookmark that a link targets
     std::string bookmarkText;                 // its paragraph's text
     std::string hiddenText;                   // a hidden paragraph's text
-    std::string linkedFile;                   // the file link's target, relative
+    std::string headerBookmark;               // a bookmark in the page header
+    // A link whose text holds a page reference to `bookmark` after this text.
+    std::string pageReferenceLink;
+    std::string linkedFile;  // the file link's target, relative
     int pages;
 };
 
