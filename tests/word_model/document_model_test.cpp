@@ -430,8 +430,13 @@ TEST_P(WordModelDocument, PageInformationAndPageSetup) {
     EXPECT_EQ(dispatch::Get(range.Get(), id::kRangeInformation, {Variant::Int32(1)}).AsInt(),
               source_.pages);
     ComPtr<IDispatch> setup = GetObject(range.Get(), id::kRangePageSetup);
-    EXPECT_NEAR(GetFloat(setup.Get(), id::kPageWidth), 21.59 / 2.54 * 72, 0.5);
-    EXPECT_NEAR(GetFloat(setup.Get(), id::kLeftMargin), 2.5 / 2.54 * 72, 0.5);
+    EXPECT_NEAR(GetFloat(setup.Get(), id::kPageWidth), source_.lastPageWidth, 0.5);
+    EXPECT_NEAR(GetFloat(setup.Get(), id::kLeftMargin), source_.lastLeftMargin, 0.5);
+    // The first page's own setup.
+    ComPtr<IDispatch> firstRange = GetObject(Item(paragraphs.Get(), 1).Get(), id::kParagraphRange);
+    ComPtr<IDispatch> firstSetup = GetObject(firstRange.Get(), id::kRangePageSetup);
+    EXPECT_NEAR(GetFloat(firstSetup.Get(), id::kPageWidth), 21.59 / 2.54 * 72, 0.5);
+    EXPECT_NEAR(GetFloat(firstSetup.Get(), id::kLeftMargin), 2.5 / 2.54 * 72, 0.5);
     EXPECT_EQ(doc_->documentModel->PageCount(), source_.pages);
 }
 

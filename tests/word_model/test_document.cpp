@@ -49,6 +49,13 @@ constexpr const char* kHeader = R"(<?xml version="1.0" encoding="UTF-8"?>
   <style:graphic-properties style:wrap="none" style:vertical-pos="from-top"
    style:vertical-rel="paragraph" style:horizontal-pos="from-left" style:horizontal-rel="paragraph"/>
  </style:style>
+ <style:style style:name="WideBreak" style:family="paragraph" style:parent-style-name="Heading_20_1"
+  style:master-page-name="Wide"/>
+ <style:page-layout style:name="WidePage">
+  <style:page-layout-properties fo:page-width="27.94cm" fo:page-height="21.59cm"
+   style:print-orientation="landscape" fo:margin-top="2cm" fo:margin-bottom="2cm"
+   fo:margin-left="3cm" fo:margin-right="3cm"/>
+ </style:page-layout>
  <style:page-layout style:name="Page">
   <style:page-layout-properties fo:page-width="21.59cm" fo:page-height="27.94cm"
    fo:margin-top="2cm" fo:margin-bottom="2cm" fo:margin-left="2.5cm" fo:margin-right="2.5cm"/>
@@ -58,6 +65,7 @@ constexpr const char* kHeader = R"(<?xml version="1.0" encoding="UTF-8"?>
  <style:master-page style:name="Standard" style:page-layout-name="Page">
   <style:header><text:p text:style-name="Standard"><text:bookmark-start text:name="InHeader"/>Running head<text:bookmark-end text:name="InHeader"/></text:p></style:header>
  </style:master-page>
+ <style:master-page style:name="Wide" style:page-layout-name="WidePage"/>
 </office:master-styles>
 <office:body><office:text>
 )";
@@ -94,7 +102,9 @@ std::string Picture(const char* anchor, const std::string& extra, const char* pi
 
 TestDocument MakeTestDocument() {
     TestDocument doc;
-    doc.pages = 4;
+    doc.pages = 5;
+    doc.lastPageWidth = 27.94 / 2.54 * 72;
+    doc.lastLeftMargin = 3 / 2.54 * 72;
     doc.bookmark = "target";
     doc.bookmarkText = "The target of the bookmark link sits here.";
     doc.hiddenText = "This paragraph is hidden.";
@@ -103,7 +113,8 @@ TestDocument MakeTestDocument() {
     doc.pageReferenceLink = "see page ";
     doc.headings = {{1, "Introduction", "_Toc1001"}, {2, "Scope of the work", "_Toc1002"},
                     {1, "Details", "_Toc1003"},      {2, "Setup", "_Toc1004"},
-                    {4, "A deep level", "_Toc1005"}, {1, "第三章 中文标题", "_Toc1006"}};
+                    {4, "A deep level", "_Toc1005"}, {1, "第三章 中文标题", "_Toc1006"},
+                    {1, "A wide page", "_Toc1007"}};
     const std::string wrapText =
         "this link text is long enough to run past the end of its line and go on below";
     const std::string chineseLink = "中文链接文字";
@@ -114,7 +125,7 @@ TestDocument MakeTestDocument() {
     body +=
         "<text:table-of-content text:name=\"Contents\"><text:table-of-content-source "
         "text:outline-level=\"4\"/><text:index-body>\n";
-    const int tocPages[] = {2, 2, 3, 3, 3, 4};
+    const int tocPages[] = {2, 2, 3, 3, 3, 4, 5};
     for (size_t i = 0; i < doc.headings.size(); ++i) {
         const ExpectedHeading& h = doc.headings[i];
         body += "<text:p text:style-name=\"Standard\">" +
@@ -190,8 +201,13 @@ TestDocument MakeTestDocument() {
     doc.bodyParagraphs.push_back("cell link");
 
     body += Heading("H1Break", 1, doc.headings[5].text, doc.headings[5].tocBookmark);
-    body += "<text:p text:style-name=\"Standard\">The last page.</text:p>\n";
-    doc.bodyParagraphs.push_back("The last page.");
+    body += "<text:p text:style-name=\"Standard\">The last portrait page.</text:p>\n";
+    doc.bodyParagraphs.push_back("The last portrait page.");
+    // A landscape page: wider than the others, laid out beside their column in the view.
+    body += Heading("WideBreak", 1, doc.headings[6].text, doc.headings[6].tocBookmark);
+    body += "<text:p text:style-name=\"Standard\">The last page has " +
+            Link("https://www.example.com/wide", "a wide link") + " on it.</text:p>\n";
+    doc.links.push_back({"a wide link", "https://www.example.com/wide", 0});
     body += kFooter;
     doc.fodt = std::move(body);
     return doc;

@@ -35,6 +35,8 @@ struct TestDocument {
     std::string pageReferenceLink;
     std::string linkedFile;  // the file link's target, relative
     int pages;
+    double lastPageWidth;   // points
+    double lastLeftMargin;  // points
 };
 
 TestDocument MakeTestDocument();
