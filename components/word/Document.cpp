@@ -76,10 +76,13 @@ class Document final : public DispatchObject {
         }
 #ifdef TESSALINE_WORD_CAN_PRINT
         const std::string name = std::filesystem::path(document_->loaded->path).filename();
-        for (int copy = 0; copy < copies; ++copy) {
-            if (!word_print::PrintPdfToDefaultPrinter(pdf, name, &error)) {
-                FailWord(kWordCommandFailed, "Word could not print the document: " + error);
-            }
+        bool printed = true;
+        for (int copy = 0; copy < copies && printed; ++copy) {
+            printed = word_print::PrintPdfToDefaultPrinter(pdf, name, &error);
+        }
+        DiscardPdfExport(*document_->loaded);
+        if (!printed) {
+            FailWord(kWordCommandFailed, "Word could not print the document: " + error);
         }
 #else
         FailWord(kWordCommandFailed,

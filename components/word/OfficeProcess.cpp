@@ -77,11 +77,17 @@ pid_t StartOfficeProcess(const OfficeIdentity& identity, std::string* error) {
     // hand-off's pages live.
     std::vector<std::string> environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
-        if (std::strncmp(*variable, "TMPDIR=", 7) != 0) {
+        if (std::strncmp(*variable, "TMPDIR=", 7) != 0 &&
+            std::strncmp(*variable, "XDG_CACHE_HOME=", 15) != 0 &&
+            std::strncmp(*variable, "GSETTINGS_BACKEND=", 18) != 0) {
             environment.emplace_back(*variable);
         }
     }
     environment.push_back("TMPDIR=" + identity.temporaryFolder);
+    // A headless office has no business in the user's desktop settings: its settings stay in
+    // memory and what it caches (dconf's database among it) stays in its own folder.
+    environment.push_back("GSETTINGS_BACKEND=memory");
+    environment.push_back("XDG_CACHE_HOME=" + identity.temporaryFolder + "/cache");
     std::vector<char*> envp;
     for (std::string& variable : environment) {
         envp.push_back(variable.data());

@@ -77,4 +77,12 @@ bool ExportPdf(LoadedDocument& document, std::string* pdfPath, std::string* erro
     return true;
 }
 
+void DiscardPdfExport(LoadedDocument& document) {
+    std::lock_guard<std::mutex> lock(document.exportMutex);
+    if (!document.pdfPath.empty()) {
+        ::unlink(document.pdfPath.c_str());
+        document.pdfPath.clear();
+    }
+}
+
 }  // namespace word_component
