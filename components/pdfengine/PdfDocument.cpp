@@ -48,6 +48,22 @@ std::string Utf8(BSTR text) {
                            : platform::Utf16ToUtf8(std::u16string_view(text, SysStringLen(text)));
 }
 
+// An outline title as readers show it: word processors hand over a heading's text with its
+// paragraph mark (and sometimes line breaks or tabs inside); those control characters are not
+// part of the title, so inner ones become spaces and trailing ones go.
+std::string OutlineTitle(BSTR text) {
+    std::string title = Utf8(text);
+    for (char& c : title) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            c = ' ';
+        }
+    }
+    while (!title.empty() && title.back() == ' ') {
+        title.pop_back();
+    }
+    return title;
+}
+
 bool Finite(std::initializer_list<double> values) {
     for (double value : values) {
         if (!std::isfinite(value)) {
@@ -187,10 +203,11 @@ class PdfDocument final : public ComObject<IPDFDocument4> {
     // plain ASCII). The character set names the code page the caller converted the title from;
     // once the title is Unicode it changes nothing, so any value is accepted.
     HRESULT AddOutlineChild(LONG parent, BSTR title, LONG /*charset*/, LONG* id) override {
-        return Guarded([&] { return document_.outline.AddChild(parent, Utf8(title), id); });
+        return Guarded([&] { return document_.outline.AddChild(parent, OutlineTitle(title), id); });
     }
     HRESULT AddOutlineSibling(LONG previous, BSTR title, LONG /*charset*/, LONG* id) override {
-        return Guarded([&] { return document_.outline.AddSibling(previous, Utf8(title), id); });
+        return Guarded(
+            [&] { return document_.outline.AddSibling(previous, OutlineTitle(title), id); });
     }
     HRESULT CreateDestination(LONG page, FLOAT y, LONG* id) override {
         if (id == nullptr) {

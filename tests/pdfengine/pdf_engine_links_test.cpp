@@ -141,9 +141,10 @@ TEST_F(PdfEngineLinksTest, OutlineKeepsNestingOrderTitlesAndDestinations) {
     ASSERT_EQ(engine_->SetOutlineMode(1), S_OK);
     LONG root = 0;
     ASSERT_EQ(engine_->GetOutlineRoot(&root), S_OK);
-    const LONG one = Child(root, u"1 Introduction");
+    // Headings come with their paragraph mark; a tab inside reads as a space.
+    const LONG one = Child(root, u"1 Introduction\r");
     const LONG oneOne = Child(one, u"1.1 \u4E2D\u6587\u6807\u9898");  // 中文标题
-    const LONG oneThree = Sibling(oneOne, u"1.3 Later");
+    const LONG oneThree = Sibling(oneOne, u"1.3\tLater\r\n");
     const LONG oneTwo = Sibling(oneOne, u"1.2 Between");  // goes right after 1.1
     const LONG two = Sibling(one, u"2 End");
     const LONG deep = Child(oneTwo, u"1.2.1 Deep");
