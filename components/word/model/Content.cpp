@@ -1,6 +1,8 @@
 #include "Content.h"
 
+#include <algorithm>
 #include <functional>
+#include <string_view>
 
 #include <com/sun/star/container/XContentEnumerationAccess.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -314,6 +316,42 @@ std::vector<FieldEntry> CollectFields(const Reference<css::text::XTextRange>& ra
             }
         }
     }
+    return fields;
+}
+
+std::vector<FieldEntry> LinkFields(const LinkTarget& target, const std::u16string& text,
+                                   std::vector<FieldEntry> inner) {
+    const std::u16string place = platform::Utf8ToUtf16(target.subAddress);
+    std::u16string code = u" HYPERLINK ";
+    if (!target.address.empty()) {
+        code += u"\"" + platform::Utf8ToUtf16(target.address) + u"\" ";
+    }
+    if (!place.empty()) {
+        code += u"\\l \"" + place + u"\" ";
+    }
+    std::vector<FieldEntry> fields = {{code, text}};
+
+    const bool hasPageReference = std::any_of(inner.begin(), inner.end(), [](const FieldEntry& f) {
+        return f.code.starts_with(u" PAGEREF ");
+    });
+    const std::size_t tab = text.rfind(u'\t');
+    if (!hasPageReference && target.address.empty() && !place.empty() &&
+        tab != std::u16string::npos) {
+        std::u16string page = text.substr(tab + 1);
+        while (!page.empty() && (page.back() == u'\r' || page.back() == u' ')) {
+            page.pop_back();
+        }
+        // Page numbers are arabic or roman numerals.
+        const bool isPageNumber =
+            !page.empty() && std::all_of(page.begin(), page.end(), [](char16_t c) {
+                return (c >= u'0' && c <= u'9') ||
+                       std::u16string_view(u"ivxlcdmIVXLCDM").find(c) != std::u16string_view::npos;
+            });
+        if (isPageNumber) {
+            inner.insert(inner.begin(), {u" PAGEREF " + place + u" \\h ", page});
+        }
+    }
+    fields.insert(fields.end(), inner.begin(), inner.end());
     return fields;
 }
 

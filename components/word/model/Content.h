@@ -46,6 +46,14 @@ std::vector<BookmarkEntry> CollectBookmarks(const css::uno::Reference<css::frame
 // The text fields inside a range, in order.
 std::vector<FieldEntry> CollectFields(const css::uno::Reference<css::text::XTextRange>& range);
 
+// The fields of a hyperlink's text as Word lists them. Word keeps every hyperlink as a HYPERLINK
+// field whose result is the link's text, so that field comes first, then the fields inside the
+// text. A table-of-contents entry ("Heading<tab>12") carries its page number in a PAGEREF field
+// to the link's target; LibreOffice keeps that number as plain text when it reads a Word file,
+// so the field is made up from the text when the document has none.
+std::vector<FieldEntry> LinkFields(const LinkTarget& target, const std::u16string& text,
+                                   std::vector<FieldEntry> inner);
+
 // A range's text as Word gives it: paragraphs end in "\r", line breaks inside a paragraph are
 // "\v". LibreOffice gives both as "\n"; within one paragraph it can only be a line break.
 std::u16string WordText(const css::uno::Reference<css::text::XTextRange>& range, bool oneParagraph);

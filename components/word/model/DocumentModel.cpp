@@ -219,6 +219,9 @@ class RangeObject : public DispatchObject {
     // The one character of a picture in the line: on screen it is as big as the picture.
     RangeObject(State state, TextRange range, Reference<css::beans::XPropertySet> picture)
         : state_(std::move(state)), range_(std::move(range)), picture_(std::move(picture)) {}
+    // A text hyperlink's text, which Word keeps as the result of the link's own field.
+    RangeObject(State state, TextRange range, LinkTarget link)
+        : state_(std::move(state)), range_(std::move(range)), link_(std::move(link)) {}
 
     const TextRange& Range() const { return range_; }
     const Reference<css::beans::XPropertySet>& Picture() const { return picture_; }
@@ -238,6 +241,7 @@ class RangeObject : public DispatchObject {
     TextRange range_;
     std::optional<std::u16string> text_;
     Reference<css::beans::XPropertySet> picture_;
+    std::optional<LinkTarget> link_;
     bool oneParagraph_ = true;
     bool paragraphMark_ = false;
 };
@@ -309,12 +313,16 @@ HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT*
                          MakeObject<PageSetupObject>(state_, state_->layout.FormatOfPage(page)));
             return S_OK;
         }
-        case kRangeFields:
+        case kRangeFields: {
             ExpectProperty(flags, args);
-            ReturnObject(result,
-                         MakeObject<FieldsObject>(state_, range_.is() ? CollectFields(range_)
-                                                                      : std::vector<FieldEntry>{}));
+            std::vector<FieldEntry> fields =
+                range_.is() ? CollectFields(range_) : std::vector<FieldEntry>{};
+            if (link_ && range_.is()) {
+                fields = LinkFields(*link_, WordText(range_, true), std::move(fields));
+            }
+            ReturnObject(result, MakeObject<FieldsObject>(state_, std::move(fields)));
             return S_OK;
+        }
         default:
             return DISP_E_MEMBERNOTFOUND;
     }
@@ -454,7 +462,8 @@ class HyperlinkObject : public DispatchObject {
                     ReturnObject(result,
                                  MakeObject<RangeObject>(state_, link_.range, link_.object));
                 } else {
-                    ReturnObject(result, MakeObject<RangeObject>(state_, link_.range, true));
+                    ReturnObject(result,
+                                 MakeObject<RangeObject>(state_, link_.range, link_.target));
                 }
                 return S_OK;
             case kHyperlinkShape:
