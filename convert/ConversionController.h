@@ -64,6 +64,8 @@ class CConversionController {
     std::vector<CBookmarkEntry> m_bookmarks;
     int m_nBookmarkCount = 0;
     int m_nLevel[10] = {};
+    // Levels whose counter was left by a heading that a higher-level one has since followed.
+    bool m_bLevelStale[10] = {};
 
     IControllerHost& Host() { return host_; }
 

@@ -313,6 +313,7 @@ void ClearResults(CConversionController& dialog) {
     dialog.m_bookmarks.clear();
     dialog.m_nBookmarkCount = 0;
     std::fill(std::begin(dialog.m_nLevel), std::end(dialog.m_nLevel), 0);
+    std::fill(std::begin(dialog.m_bLevelStale), std::end(dialog.m_bLevelStale), false);
 }
 
 // "1", "1.2", "1.2.3": the counters of levels 1 to `level` joined by dots.
@@ -345,17 +346,23 @@ void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatc
         return;
     }
     int(&levels)[10] = dialog.m_nLevel;
+    bool(&stale)[10] = dialog.m_bLevelStale;
     if (level == 1) {
         ++levels[1];
         std::fill(levels + 2, levels + 10, 0);
     } else {
         ++levels[level];
-        // Every entry's parent number must exist before it.
+        // Every entry's parent number must exist before it. A deeper level's counter outlives
+        // the heading it counted under (only a level-1 heading sets it back); once a heading of
+        // a higher level came in between, that counter names a parent of the earlier heading,
+        // so the level needs a filler of its own as an empty one does. Without it a heading
+        // that skips a level would hang under an unrelated earlier one, out of order.
         for (int k = 1; k < level; ++k) {
-            if (levels[k] != 0) {
+            if (levels[k] != 0 && !stale[k]) {
                 continue;
             }
-            levels[k] = 1;
+            levels[k] = levels[k] == 0 ? 1 : levels[k] + 1;
+            stale[k] = false;
             CBookmarkEntry filler;
             filler.y = 0;
             filler.page = 1;
@@ -364,6 +371,8 @@ void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatc
             ++dialog.m_nBookmarkCount;
         }
     }
+    stale[level] = false;
+    std::fill(stale + level + 1, stale + 10, true);
     CBookmarkEntry entry;
     entry.number = OutlineNumber(levels, level);
     ComPtr<IDispatch> range = GetObject(paragraph, kParagraphRange);
@@ -483,6 +492,7 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
 
     dialog.m_nLinkCount = count;
     std::fill(std::begin(dialog.m_nLevel), std::end(dialog.m_nLevel), 0);
+    std::fill(std::begin(dialog.m_bLevelStale), std::end(dialog.m_bLevelStale), false);
     return 1;
 }
 

@@ -595,6 +595,21 @@ paragraph: 3 Two, deeper
               10);
 }
 
+// A heading that skips a level after a higher heading came in between gets a filler of its own
+// parent level, so it hangs under the heading above it and not under an earlier one.
+TEST_F(Harvest, ASkippedLevelUnderANewParentGetsAFillerThoughItsCounterIsSet) {
+    ASSERT_EQ(Run("paragraph: 1 Part\nparagraph: 3 Three under one\nparagraph: 4 Four\n"
+                  "paragraph: 2 Two\nparagraph: 4 Four under two\nparagraph: 3 Three\n",
+                  false),
+              1);
+    EXPECT_EQ(Numbers(), (std::vector<std::string>{"1", "1.1", "1.1.1", "1.1.1.1", "1.2", "1.2.2",
+                                                   "1.2.2.2", "1.2.3"}));
+    EXPECT_EQ(Bookmarks()[5].title, "");
+    EXPECT_EQ(Bookmarks()[6].title, "Four under two\r");
+    EXPECT_EQ(Bookmarks()[7].title, "Three\r");
+    EXPECT_EQ(controller_->m_nBookmarkCount, 8);
+}
+
 TEST_F(Harvest, AFirstHeadingBelowLevelOneGetsFillersForItsParents) {
     const std::string heading = "\n  page: 5\n  at: 0 300\n";
     ASSERT_EQ(Run("paragraph: 2 Deep" + heading, false), 1);
