@@ -35,18 +35,6 @@ using testing_support::RunProcess;
 
 namespace {
 
-std::string FindTool(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path != nullptr ? path : "/usr/bin:/bin");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const fs::path candidate = fs::path(folder) / name;
-        if (!folder.empty() && fs::exists(candidate)) {
-            return candidate.string();
-        }
-    }
-    return {};
-}
-
 const char* const kWords[] = {
     "conversion", "document", "engine",  "page",    "outline", "heading", "paragraph",
     "font",       "metafile", "printer", "spooler", "payload", "link",    "table",
@@ -136,13 +124,13 @@ int main(int argc, char** argv) {
     const int pages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
     testing_support::ScopedPlatform platform;
     const fs::path work = platform.Work();
-    const std::string qpdf = FindTool("qpdf");
+    const std::string qpdf = testing_support::FindProgram("qpdf");
     if (qpdf.empty()) {
         std::fprintf(stderr, "qpdf is needed to split the reference document\n");
         return 2;
     }
 
-    const std::string soffice = FindTool("soffice");
+    const std::string soffice = testing_support::FindProgram("soffice");
     std::string reference =
         soffice.empty() ? std::string() : ExportWithLibreOffice(soffice, work, pages);
     const char* referenceName = "LibreOffice export";

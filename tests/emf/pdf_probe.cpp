@@ -51,21 +51,8 @@ std::string RenderToPdf(const testing_support::Bytes& bytes, const std::filesyst
 
 namespace {
 
-// The tool's full path from PATH (RunProcess does not search), or empty.
-std::string ToolPath(const std::string& tool) {
-    std::stringstream path(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
-    std::string folder;
-    while (std::getline(path, folder, ':')) {
-        const std::string candidate = folder + "/" + tool;
-        if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return {};
-}
-
 testing_support::ProcessResult RunTool(std::vector<std::string> argv) {
-    argv[0] = ToolPath(argv[0]);
+    argv[0] = testing_support::FindProgram(argv[0]);
     return testing_support::RunProcess(argv);
 }
 
@@ -80,7 +67,7 @@ std::string Run(const std::vector<std::string>& argv) {
 
 bool PdfToolsPresent() {
     for (const char* tool : {"pdftotext", "pdffonts", "pdftoppm", "qpdf"}) {
-        if (ToolPath(tool).empty()) {
+        if (testing_support::FindProgram(tool).empty()) {
             return false;
         }
     }

@@ -286,23 +286,10 @@ TEST(VernelloFileFormat, TextsAreTakenAsWrittenAndTheFileNameStandsInForAMissing
     EXPECT_STREQ(GetText("MsgBox", ""), "");
 }
 
-// A program found on PATH, or empty.
-std::string FindOnPath(const std::string& program) {
-    const char* path = ::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        fs::path candidate = fs::path(folder) / program;
-        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) {
-            return candidate.string();
-        }
-    }
-    return {};
-}
-
 // The library stands in for an outside component: the program sees its five calls and none of
 // its insides (the XML reader, the platform code it carries).
 TEST(VernelloExports, ExactlyTheFiveCallsAreExported) {
-    const std::string nm = FindOnPath("nm");
+    const std::string nm = testing_support::FindProgram("nm");
     if (nm.empty()) {
         GTEST_SKIP() << "nm (binutils) is not installed, so the exports cannot be listed";
     }

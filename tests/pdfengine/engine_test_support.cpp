@@ -40,22 +40,10 @@ cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned
 
 }  // namespace
 
-std::string FindTool(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path != nullptr ? path : "/usr/bin:/bin");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const fs::path candidate = fs::path(folder) / name;
-        if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) {
-            return candidate.string();
-        }
-    }
-    return {};
-}
-
 std::string MissingTools() {
     std::string missing;
     for (const char* tool : {"qpdf", "pdftotext"}) {
-        if (FindTool(tool).empty()) {
+        if (testing_support::FindProgram(tool).empty()) {
             missing += std::string(missing.empty() ? "" : ", ") + tool;
         }
     }
@@ -87,8 +75,9 @@ std::vector<std::string> SplitPages(const std::string& pdf, const fs::path& fold
     fs::create_directories(folder);
     const fs::path whole = folder / "whole.pdf";
     testing_support::WriteFile(whole, pdf);
-    const auto result = testing_support::RunProcess(
-        {FindTool("qpdf"), "--split-pages", whole.string(), (folder / "part-%d.pdf").string()});
+    const auto result =
+        testing_support::RunProcess({testing_support::FindProgram("qpdf"), "--split-pages",
+                                     whole.string(), (folder / "part-%d.pdf").string()});
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     std::vector<fs::path> parts;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -148,22 +137,24 @@ ComPtr<IPDFDocument4> CreateDirectEngine() {
 }
 
 std::string QpdfCheckProblems(const fs::path& pdf) {
-    const auto result = testing_support::RunProcess({FindTool("qpdf"), "--check", pdf.string()});
+    const auto result = testing_support::RunProcess(
+        {testing_support::FindProgram("qpdf"), "--check", pdf.string()});
     return result.exitCode == 0 ? std::string() : result.output + result.errors;
 }
 
 std::string PageText(const fs::path& pdf, int page) {
     const std::string number = std::to_string(page);
     const auto result = testing_support::RunProcess(
-        {FindTool("pdftotext"), "-f", number, "-l", number, pdf.string(), "-"});
+        {testing_support::FindProgram("pdftotext"), "-f", number, "-l", number, pdf.string(), "-"});
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     return result.output;
 }
 
 std::vector<Word> PageWords(const fs::path& pdf, int page) {
     const std::string number = std::to_string(page);
-    const auto result = testing_support::RunProcess(
-        {FindTool("pdftotext"), "-bbox", "-f", number, "-l", number, pdf.string(), "-"});
+    const auto result =
+        testing_support::RunProcess({testing_support::FindProgram("pdftotext"), "-bbox", "-f",
+                                     number, "-l", number, pdf.string(), "-"});
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     static const std::regex word(
         R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="[0-9.]+" yMax="[0-9.]+">([^<]*)</word>)re");

@@ -16,8 +16,6 @@ namespace pdfengine_test {
 
 namespace fs = std::filesystem;
 
-// The full path of a program on PATH; empty when there is none.
-std::string FindTool(const std::string& name);
 // The tools the tests read PDFs with (qpdf, pdftotext) that are not installed; empty when all are.
 std::string MissingTools();
 

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
 
 namespace testing_support {
@@ -105,6 +106,18 @@ int WaitProcess(pid_t pid) {
         }
     }
     return ExitCodeOf(status);
+}
+
+std::string FindProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const std::string candidate = folder + "/" + name;
+        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
 }
 
 }  // namespace testing_support

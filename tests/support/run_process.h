@@ -25,6 +25,9 @@ struct ProcessOptions {
 // Runs argv[0] with the arguments and waits for it.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
+// The full path of a program found on $PATH (execv does not search it); empty when there is none.
+std::string FindProgram(const std::string& name);
+
 // Starts a process whose output goes to the test's own; WaitProcess returns its exit code.
 pid_t StartProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 int WaitProcess(pid_t pid);

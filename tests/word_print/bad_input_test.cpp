@@ -60,9 +60,9 @@ void TwoPages(const fs::path& pdf) {
 void Encrypt(const fs::path& pdf, const std::string& userPassword) {
     const fs::path plain = pdf.string() + ".plain";
     TwoPages(plain);
-    auto result =
-        testing_support::RunProcess({word_print_test::FindTool("qpdf"), "--encrypt", userPassword,
-                                     "owner", "256", "--", plain.string(), pdf.string()});
+    auto result = testing_support::RunProcess({testing_support::FindProgram("qpdf"), "--encrypt",
+                                               userPassword, "owner", "256", "--", plain.string(),
+                                               pdf.string()});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     fs::remove(plain);
 }
@@ -138,7 +138,7 @@ std::vector<BadPdf> BadPdfs() {
 }  // namespace
 
 TEST(WordPrintBadInput, EveryBadPdfIsRefusedWithItsReasonAndLeavesNoJob) {
-    if (word_print_test::FindTool("qpdf").empty()) {
+    if (testing_support::FindProgram("qpdf").empty()) {
         GTEST_SKIP() << "skipped: qpdf is needed to encrypt the samples";
     }
     for (const BadPdf& bad : BadPdfs()) {

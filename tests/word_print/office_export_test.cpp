@@ -45,9 +45,9 @@ fs::path ExportPdf(const std::string& soffice, const testing_support::TempFolder
 }  // namespace
 
 TEST_P(WordPrintOfficeExport, EveryPageKeepsItsTextAndTheMergedPayloadsStaySmall) {
-    const std::string soffice = word_print_test::FindTool("soffice");
-    if (soffice.empty() || word_print_test::FindTool("pdftotext").empty() ||
-        word_print_test::FindTool("qpdf").empty()) {
+    const std::string soffice = testing_support::FindProgram("soffice");
+    if (soffice.empty() || testing_support::FindProgram("pdftotext").empty() ||
+        testing_support::FindProgram("qpdf").empty()) {
         GTEST_SKIP() << "skipped: LibreOffice (soffice), pdftotext and qpdf are needed";
     }
     testing_support::TempFolder folder("word-print-export");

@@ -16,6 +16,7 @@
 #include "PrintedDocument.h"
 #include "merged_size.h"
 #include "sample_pdfs.h"
+#include "support/run_process.h"
 #include "support/scoped_environment.h"
 
 namespace {
@@ -74,8 +75,8 @@ void CollectStreams(QPDFObjectHandle object, const std::string& path, int depth,
 class WordPrintPayloads : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (word_print_test::FindTool("pdftotext").empty() ||
-            word_print_test::FindTool("qpdf").empty()) {
+        if (testing_support::FindProgram("pdftotext").empty() ||
+            testing_support::FindProgram("qpdf").empty()) {
             GTEST_SKIP() << "skipped: pdftotext (poppler-utils) and qpdf are needed";
         }
     }

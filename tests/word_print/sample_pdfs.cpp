@@ -133,20 +133,8 @@ void WriteLargePdf(const std::filesystem::path& path, int pages, int imageBytes)
     writer.write();
 }
 
-std::string FindTool(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::filesystem::path candidate = std::filesystem::path(folder) / name;
-        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) {
-            return candidate.string();
-        }
-    }
-    return {};
-}
-
 std::string PageText(const std::filesystem::path& pdf, int page) {
-    std::vector<std::string> argv = {FindTool("pdftotext"), "-q"};
+    std::vector<std::string> argv = {testing_support::FindProgram("pdftotext"), "-q"};
     if (page > 0) {
         argv.insert(argv.end(), {"-f", std::to_string(page), "-l", std::to_string(page)});
     }
@@ -160,8 +148,8 @@ std::string PageText(const std::filesystem::path& pdf, int page) {
 
 std::vector<std::string> WordBoxes(const std::filesystem::path& pdf, int page) {
     testing_support::ProcessResult result = testing_support::RunProcess(
-        {FindTool("pdftotext"), "-q", "-cropbox", "-bbox", "-f", std::to_string(page), "-l",
-         std::to_string(page), pdf.string(), "-"});
+        {testing_support::FindProgram("pdftotext"), "-q", "-cropbox", "-bbox", "-f",
+         std::to_string(page), "-l", std::to_string(page), pdf.string(), "-"});
     if (result.exitCode != 0) {
         throw std::runtime_error("pdftotext -bbox failed on " + pdf.string() + ": " +
                                  result.errors);
@@ -184,8 +172,8 @@ std::vector<std::string> WordBoxes(const std::filesystem::path& pdf, int page) {
 }
 
 std::string QpdfCheck(const std::filesystem::path& pdf, int* exitCode) {
-    testing_support::ProcessResult result =
-        testing_support::RunProcess({FindTool("qpdf"), "--check", pdf.string()});
+    testing_support::ProcessResult result = testing_support::RunProcess(
+        {testing_support::FindProgram("qpdf"), "--check", pdf.string()});
     *exitCode = result.exitCode;
     return result.output + result.errors;
 }

@@ -31,9 +31,6 @@ void EditPdf(const std::filesystem::path& path, const std::function<void(QPDF&)>
 // incompressible data, written with qpdf (fast, no font needed): for memory checks.
 void WriteLargePdf(const std::filesystem::path& path, int pages, int imageBytes);
 
-// The full path of a program found on PATH, or "" when there is none.
-std::string FindTool(const std::string& name);
-
 // pdftotext of one page (1-based) of a PDF, or of the whole file with page 0.
 std::string PageText(const std::filesystem::path& pdf, int page = 0);
 
