@@ -3,16 +3,14 @@
 #include <new>
 #include <type_traits>
 
-#include "ComObject.h"
 #include "PdfDocument.h"
 #include "platform/com.h"
+#include "platform/com_object.h"
 
 namespace {
 
-class DocumentFactory final : public pdfengine::ComObject<IClassFactory> {
+class DocumentFactory final : public platform::ComObject<IClassFactory> {
   public:
-    DocumentFactory() : ComObject(IID_IClassFactory) {}
-
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (object == nullptr) {
             return E_POINTER;
@@ -27,6 +25,7 @@ class DocumentFactory final : public pdfengine::ComObject<IClassFactory> {
 
   private:
     ~DocumentFactory() override = default;
+    bool Answers(REFIID riid) const override { return riid == IID_IClassFactory; }
 };
 
 }  // namespace

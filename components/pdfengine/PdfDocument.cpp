@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "CairoLayer.h"
-#include "ComObject.h"
 #include "DocumentWriter.h"
 #include "EmfReader.h"
 #include "EmfRenderer.h"
@@ -26,6 +25,7 @@
 #include "PageStore.h"
 #include "PdfEngine.h"
 #include "PlacedPdf.h"
+#include "platform/com_object.h"
 #include "platform/text.h"
 
 namespace pdfengine {
@@ -114,11 +114,11 @@ HRESULT Guarded(Body&& body) noexcept {
     }
 }
 
-class PdfDocument final : public ComObject<IPDFDocument4> {
+class PdfDocument final : public platform::ComObject<IPDFDocument4> {
   public:
-    PdfDocument() : ComObject(kPdfDocumentIid) {
-        document_.pages.push_back({kNewPageWidth, kNewPageHeight, {}, {}});
-    }
+    PdfDocument() { document_.pages.push_back({kNewPageWidth, kNewPageHeight, {}, {}}); }
+
+    bool Answers(REFIID riid) const override { return riid == kPdfDocumentIid; }
 
     HRESULT GetResolution(LONG* unitsPerInch) override {
         if (unitsPerInch == nullptr) {

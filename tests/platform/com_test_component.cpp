@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "platform/com.h"
+#include "platform/com_object.h"
 
 namespace {
 
@@ -19,45 +20,17 @@ constexpr DISPID kDispLiveObjects = 2;
 
 std::atomic<LONG> g_liveObjects{0};
 
-// Reference counting shared by the two classes; the object deletes itself on the last Release.
+// Counts the component's live objects, for the tests of unloading.
 template <typename Interface>
-class Counted : public Interface {
+class Counted : public platform::ComObject<Interface> {
   public:
     Counted() { ++g_liveObjects; }
-    virtual ~Counted() { --g_liveObjects; }
-
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
-  protected:
-    HRESULT Answer(bool supported, void** object) {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (!supported) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *object = static_cast<Interface*>(this);
-        return S_OK;
-    }
-
-  private:
-    std::atomic<ULONG> refs_{1};
+    ~Counted() override { --g_liveObjects; }
 };
 
 class Component final : public Counted<IDispatch> {
   public:
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        return Answer(riid == IID_IUnknown || riid == IID_IDispatch, object);
-    }
+    bool Answers(REFIID riid) const override { return riid == IID_IDispatch; }
     HRESULT GetTypeInfoCount(UINT* count) override {
         *count = 0;
         return S_OK;
@@ -121,9 +94,7 @@ class Component final : public Counted<IDispatch> {
 
 class Factory final : public Counted<IClassFactory> {
   public:
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        return Answer(riid == IID_IUnknown || riid == IID_IClassFactory, object);
-    }
+    bool Answers(REFIID riid) const override { return riid == IID_IClassFactory; }
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (outer != nullptr) {
             *object = nullptr;

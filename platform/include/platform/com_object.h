@@ -1,29 +1,27 @@
-// Reference counting and QueryInterface for the engine's objects: IUnknown and the one interface
-// an object implements give the same pointer, and the last Release deletes the object.
+// Reference counting and QueryInterface for a component's own objects: IUnknown and the
+// interfaces an object answers all give the same pointer, and the last Release deletes it.
 #pragma once
 
 #include <atomic>
 
 #include "platform/com.h"
 
-namespace pdfengine {
+namespace platform {
 
 template <typename Interface>
 class ComObject : public Interface {
   public:
-    explicit ComObject(const IID& interfaceId) : interfaceId_(interfaceId) {}
-
     HRESULT QueryInterface(REFIID riid, void** object) override {
         if (object == nullptr) {
             return E_POINTER;
         }
-        if (riid != IID_IUnknown && riid != interfaceId_) {
-            *object = nullptr;
-            return E_NOINTERFACE;
+        if (riid == IID_IUnknown || Answers(riid)) {
+            AddRef();
+            *object = static_cast<Interface*>(this);
+            return S_OK;
         }
-        AddRef();
-        *object = static_cast<Interface*>(this);
-        return S_OK;
+        *object = nullptr;
+        return E_NOINTERFACE;
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
@@ -36,10 +34,11 @@ class ComObject : public Interface {
 
   protected:
     virtual ~ComObject() = default;
+    // The interfaces besides IUnknown that the object answers.
+    virtual bool Answers(REFIID riid) const = 0;
 
   private:
-    const IID& interfaceId_;
     std::atomic<ULONG> refs_{1};
 };
 
-}  // namespace pdfengine
+}  // namespace platform
