@@ -393,8 +393,10 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
     ComPtr<IDispatch> window = GetObject(document, kDocumentActiveWindow);
     ComPtr<IDispatch> hyperlinks = GetObject(document, kDocumentHyperlinks);
     const LONG count = GetInt(hyperlinks.Get(), kHyperlinksCount);
-    // Table-of-contents links waiting for their headings; this harvest's own.
+    // Table-of-contents links waiting for their headings; this harvest's own. With each, the
+    // bookmark it names.
     std::vector<CBookmarkEntry> contents;
+    std::vector<std::string> contentsTargets;
 
     for (LONG i = 1; i <= count; ++i) {
         ComPtr<IDispatch> link = Item(hyperlinks.Get(), i);
@@ -441,6 +443,7 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
                     reference.matchText = MatchTextFromFields(range.Get(), type);
                 }
                 contents.push_back(std::move(reference));
+                contentsTargets.push_back(subAddress);
             }
         }
 
@@ -486,6 +489,17 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
             }
             if (numberHeadings) {
                 NumberHeading(paragraph.Get(), dialog, window.Get());
+            }
+        }
+    }
+    if (matchHeadings) {
+        // A link to a "_Toc" bookmark that is no table-of-contents entry (a cross-reference in
+        // the text: no heading begins with what its fields say) would lose its target; the
+        // bookmark itself still says where it leads.
+        for (std::size_t c = 0; c < contents.size(); ++c) {
+            CHyperlinkRecord& record = dialog.m_links[contents[c].linkNumber - 1];
+            if (!record.hasHeadingTarget) {
+                FindBookmarkTarget(document, window.Get(), contentsTargets[c], record);
             }
         }
     }

@@ -509,6 +509,44 @@ paragraph: 1 Toc_Chart
     EXPECT_EQ(Links()[0].destPage, 2);
 }
 
+// A cross-reference in the text to a heading's "_Toc" bookmark matches no heading by its
+// fields; it leads to the bookmark instead of nowhere. Without such a bookmark it keeps none.
+TEST_F(Harvest, AContentsTargetThatMatchesNoHeadingFallsBackToItsBookmark) {
+    ASSERT_EQ(Run(R"(hyperlink: see Results
+  subaddress: _Toc3
+  field: HYPERLINK \l "_Toc3" | see Results
+  page: 1
+hyperlink: see nothing
+  subaddress: _Toc9
+  field: HYPERLINK \l "_Toc9" | see nothing
+bookmark: _Toc3
+  page: 4
+  at: 0 210
+paragraph: 1 Results
+  page: 4
+  at: 0 210
+)"),
+              1);
+    ASSERT_EQ(Links().size(), 2u);
+    EXPECT_EQ(Links()[0].hasHeadingTarget, 0);
+    EXPECT_EQ(Links()[0].hasBookmarkTarget, 1);
+    EXPECT_EQ(Links()[0].destPage, 4);
+    EXPECT_EQ(Links()[0].destY, 210.0f);
+    EXPECT_EQ(Links()[1].hasHeadingTarget, 0);
+    EXPECT_EQ(Links()[1].hasBookmarkTarget, 0);
+    EXPECT_EQ(Links()[1].destPage, 0);
+
+    // Only a job that keeps links looks for targets of contents links at all.
+    ASSERT_EQ(Run(R"(hyperlink: see Results
+  subaddress: _Toc3
+bookmark: _Toc3
+  page: 4
+)",
+                  /*keepLinks=*/false),
+              1);
+    EXPECT_EQ(Links()[0].hasBookmarkTarget, 0);
+}
+
 TEST_F(Harvest, HeadingsAreMatchedWhenTwoTo256BytesLong) {
     const std::string longest(255, 'B');  // 256 bytes with the paragraph mark
     const std::string tooLong(256, 'A');
