@@ -115,8 +115,9 @@ TestDocument MakeTestDocument() {
                     {1, "Details", "_Toc1003"},      {2, "Setup", "_Toc1004"},
                     {4, "A deep level", "_Toc1005"}, {1, "第三章 中文标题", "_Toc1006"},
                     {1, "A wide page", "_Toc1007"}};
-    const std::string wrapText =
+    doc.wrappingLink =
         "this link text is long enough to run past the end of its line and go on below";
+    const std::string& wrapText = doc.wrappingLink;
     const std::string chineseLink = "中文链接文字";
 
     std::string body = kHeader;

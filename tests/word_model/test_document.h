@@ -33,7 +33,8 @@ struct TestDocument {
     std::string headerBookmark;               // a bookmark in the page header
     // A link whose text holds a page reference to `bookmark` after this text.
     std::string pageReferenceLink;
-    std::string linkedFile;  // the file link's target, relative
+    std::string linkedFile;    // the file link's target, relative
+    std::string wrappingLink;  // a link's text that runs on from one line onto the next
     int pages;
     double lastPageWidth;   // points
     double lastLeftMargin;  // points

@@ -118,16 +118,16 @@ void Information(DocumentState& state, const TextRange& range, int item, VARIANT
     switch (item) {
         case kInfoActiveEndAdjustedPage:
         case kInfoActiveEndPage:
-            ReturnInt(result, state.layout.Place(range->getEnd()).page);
+            ReturnInt(result, state.layout.EndPage(range));
             return;
         case kInfoPageCount:
             ReturnInt(result, state.layout.PageCount());
             return;
         case kInfoHorizontal:
-            ReturnFloat(result, static_cast<float>(state.layout.Place(range->getStart()).x));
+            ReturnFloat(result, static_cast<float>(state.layout.Start(range).x));
             return;
         case kInfoVertical:
-            ReturnFloat(result, static_cast<float>(state.layout.Place(range->getStart()).y));
+            ReturnFloat(result, static_cast<float>(state.layout.TextTop(range)));
             return;
         default:
             FailWord(kWordCommandFailed, "This Information item is not available.");
@@ -308,7 +308,7 @@ HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT*
             return S_OK;
         case kRangePageSetup: {
             ExpectProperty(flags, args);
-            const int page = state_->layout.Place(Laid()->getStart()).page;
+            const int page = state_->layout.Start(Laid()).page;
             ReturnObject(result,
                          MakeObject<PageSetupObject>(state_, state_->layout.FormatOfPage(page)));
             return S_OK;
@@ -377,7 +377,7 @@ class ShapeObject : public DispatchObject {
     ShapeObject(State state, LinkEntry link) : state_(std::move(state)), link_(std::move(link)) {}
 
     ShapeBox Box() {
-        const PagePlace anchor = state_->layout.Place(Anchor());
+        const PagePlace anchor = state_->layout.Start(Anchor());
         return PlaceShape(*state_, link_, anchor);
     }
 
@@ -394,10 +394,11 @@ class ShapeObject : public DispatchObject {
                 ExpectProperty(flags, args);
                 // Counted from the anchor's position as Information(5)/(6) report it, less the
                 // point by which Word's own offsets and positions differ.
-                const PagePlace anchor = state_->layout.Place(Anchor());
+                const PagePlace anchor = state_->layout.Start(Anchor());
                 const ShapeBox box = PlaceShape(*state_, link_, anchor);
-                const double offset =
-                    id == kShapeLeft ? box.left - anchor.x - 1 : box.top - anchor.y - 1;
+                const double offset = id == kShapeLeft
+                                          ? box.left - anchor.x - 1
+                                          : box.top - state_->layout.TextTop(Anchor()) - 1;
                 ReturnFloat(result, static_cast<float>(offset));
                 return S_OK;
             }
@@ -657,7 +658,7 @@ class WindowObject : public DispatchObject {
                 FailWord(kWordCommandFailed, "The range is not on the screen.");
             }
             if (range->Picture().is()) {
-                const PagePlace place = state_->layout.Place(range->Range());
+                const PagePlace place = state_->layout.Start(range->Range());
                 left = place.x;
                 top = place.y;
                 width = Mm100ToPoints(PropertyOr<sal_Int32>(range->Picture(), "Width", 0));

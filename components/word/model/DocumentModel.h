@@ -10,16 +10,21 @@
 //   margins, less the heights of pages 1..n-1 (each from its own page style) and the view's
 //   fixed gap between pages. The page is XPageCursor::getPage(). Checked against the office's
 //   own PDF export (pdftotext) for every example document: links overlap their words, headings
-//   lie within 2 points of their text's top.
-// - Selection.Information(5)/(6) is the top-left of the selection's first character cell: the
-//   left of the character and the top of its line (Chinese and Japanese fonts put some extra
-//   room above their glyphs, so there the line's top is a few points above the glyphs).
-//   Information(1) and (3) are the page of the range's end, (4) the page count; other items
-//   fail with Word's command error.
+//   lie within 2 points of their text's top. Each range is measured once and its answers kept
+//   (see Layout.h).
+// - Selection.Information(5)/(6) is the top-left of the selection's first character: its left
+//   and the top of its line's text. The view cursor gives the line's top, which lies above the
+//   text by the room the line's tallest font keeps above its glyphs; Chinese and Japanese fonts
+//   keep a fifth of their size more than Latin ones, so a line with such text is lowered by the
+//   difference of the two fonts' ascents (from the office's font metrics) to where its glyphs
+//   start. Information(1) and (3) are the page of the range's end, (4) the page count; other
+//   items fail with Word's command error.
 // - Window.GetPoint gives, on a 96 dpi virtual screen with the page's corner at 0,0, the box of
-//   every line the range covers: its width from the characters' positions, its height about
-//   1.17 times the font size (1.3 for Chinese and Japanese text), as the API shows no line
-//   heights. An inline picture's range is as big as the picture. It fails with Word's command
+//   every line the range covers on its first page, from the top of its text as Information(6)
+//   gives it: its width from the characters' positions (the line breaks found by halving the
+//   range), its height about 1.17 times the font size per line (1.3 for Chinese and Japanese
+//   text), as the API shows no line heights. A range that wraps is thus about as wide as the
+//   text column. An inline picture's range is as big as the picture. It fails with Word's command
 //   error for text with no layout: hidden text, headers and footers (which Word does not measure
 //   either), fields' code and result.
 // - Window.ScrollIntoView only checks its argument: measuring needs no scrolling.

@@ -3,18 +3,19 @@
 #include <algorithm>
 #include <cmath>
 
+#include <com/sun/star/awt/FontDescriptor.hpp>
 #include <com/sun/star/awt/Point.hpp>
+#include <com/sun/star/awt/SimpleFontMetric.hpp>
+#include <com/sun/star/awt/XFont.hpp>
 #include <com/sun/star/beans/UnknownPropertyException.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
-#include <com/sun/star/text/XText.hpp>
-#include <com/sun/star/text/XTextRangeCompare.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
-#include <com/sun/star/view/XLineCursor.hpp>
 #include <com/sun/star/view/XViewSettingsSupplier.hpp>
 
 #include "DispatchObject.h"
@@ -37,18 +38,27 @@ constexpr double kGapBetweenPages = 501;  // 284 twips
 constexpr double kLineHeightFactor = 1.17;
 constexpr double kCjkLineHeightFactor = 1.3;
 
-// A range that wraps is measured character by character, up to this many.
-constexpr int kLongestWalk = 4000;
+// A first line has at most this many characters: enough of a range's text to know its fonts.
+constexpr sal_Int32 kFirstLineLength = 200;
+// A range is measured over at most this many lines; the rest add nothing to a link's box.
+constexpr int kMostLines = 64;
+// Places on one line differ by less than this (1/100 mm) in height.
+constexpr double kSameLine = 20;
+// Font metrics are read at this size (device units), large enough for whole-number precision.
+constexpr sal_Int16 kMetricSize = 1000;
 
 [[noreturn]] void NoLayout() {
     FailWord(kWordCommandFailed, "The object is not in the page layout.");
 }
 
-bool HasCjk(const rtl::OUString& text) {
-    for (sal_Int32 i = 0; i < text.getLength(); ++i) {
-        const sal_Unicode c = text[i];
-        if ((c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
-            (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF)) {
+bool IsCjk(sal_Unicode c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+bool HasCjk(const rtl::OUString& text, sal_Int32 length) {
+    for (sal_Int32 i = 0; i < std::min(length, text.getLength()); ++i) {
+        if (IsCjk(text[i])) {
             return true;
         }
     }
@@ -58,15 +68,6 @@ bool HasCjk(const rtl::OUString& text) {
 }  // namespace
 
 Layout::Layout(const Reference<css::frame::XModel>& model) : model_(model) {}
-
-bool Layout::HasLayout(const Reference<css::text::XTextRange>& range) {
-    Reference<css::lang::XServiceInfo> text(range->getText(), UNO_QUERY);
-    if (text.is() && text->getImplementationName().indexOf("HeadFoot") >= 0) {
-        return false;  // headers and footers repeat on pages: Word measures none of them
-    }
-    Reference<css::beans::XPropertySet> properties(range, UNO_QUERY);
-    return !PropertyOr<bool>(properties, "CharHidden", false);
-}
 
 void Layout::Prepare() {
     if (prepared_) {
@@ -92,7 +93,12 @@ void Layout::Prepare() {
     }
     cursor_ =
         Reference<css::text::XTextViewCursorSupplier>(controller, UNO_QUERY_THROW)->getViewCursor();
+    cursorRange_.set(cursor_, UNO_QUERY_THROW);
     pageCursor_.set(cursor_, UNO_QUERY_THROW);
+    Reference<css::frame::XFrame> frame = controller->getFrame();
+    if (frame.is()) {
+        device_.set(frame->getContainerWindow(), UNO_QUERY);
+    }
 
     Reference<css::container::XNameAccess> styles;
     Reference<css::style::XStyleFamiliesSupplier>(model_, UNO_QUERY_THROW)
@@ -102,24 +108,31 @@ void Layout::Prepare() {
 
     pageCursor_->jumpToLastPage();  // lays out the whole document
     const int count = pageCursor_->getPage();
+    std::map<rtl::OUString, std::pair<PageFormat, double>> formats;  // with the height, 1/100 mm
     double top = 0;
     for (int page = 1; page <= count; ++page) {
         pageCursor_->jumpToPage(static_cast<sal_Int16>(page));
-        Page entry;
         rtl::OUString style;
         cursorProperties->getPropertyValue(rtl::OUString::createFromAscii("PageStyleName")) >>=
             style;
-        entry.style = ToUtf8(style);
-        Reference<css::beans::XPropertySet> format;
-        if (styles.is() && styles->hasByName(style)) {
-            styles->getByName(style) >>= format;
+        auto known = formats.find(style);
+        if (known == formats.end()) {
+            Reference<css::beans::XPropertySet> format;
+            if (styles.is() && styles->hasByName(style)) {
+                styles->getByName(style) >>= format;
+            }
+            PageFormat entry;
+            const double height = PropertyOr<sal_Int32>(format, "Height", 27940);
+            entry.width = Mm100ToPoints(PropertyOr<sal_Int32>(format, "Width", 21590));
+            entry.height = Mm100ToPoints(height);
+            entry.leftMargin = Mm100ToPoints(PropertyOr<sal_Int32>(format, "LeftMargin", 0));
+            entry.topMargin = Mm100ToPoints(PropertyOr<sal_Int32>(format, "TopMargin", 0));
+            known = formats.emplace(style, std::make_pair(entry, height)).first;
         }
-        const double height = PropertyOr<sal_Int32>(format, "Height", 27940);
-        entry.format.width = Mm100ToPoints(PropertyOr<sal_Int32>(format, "Width", 21590));
-        entry.format.height = Mm100ToPoints(height);
-        entry.format.leftMargin = Mm100ToPoints(PropertyOr<sal_Int32>(format, "LeftMargin", 0));
+        Page entry;
+        entry.format = known->second.first;
         entry.top = top;
-        top += height + kGapBetweenPages;
+        top += known->second.second + kGapBetweenPages;
         pages_.push_back(entry);
     }
     prepared_ = true;
@@ -138,94 +151,234 @@ PageFormat Layout::FormatOfPage(int page) {
     return pages_[page - 1].format;
 }
 
-PagePlace Layout::Place(const Reference<css::text::XTextRange>& position) {
-    Prepare();
-    if (!HasLayout(position)) {
+Layout::RangeFacts& Layout::Facts(const Reference<css::text::XTextRange>& range) {
+    RangeFacts& facts = facts_[range.get()];
+    if (!facts.range.is()) {
+        facts.range = range;
+    }
+    return facts;
+}
+
+bool Layout::Measurable(const Reference<css::text::XText>& text) {
+    auto known = measurable_.find(text.get());
+    if (known != measurable_.end()) {
+        return known->second;
+    }
+    // Headers and footers repeat on pages: Word measures none of them.
+    Reference<css::lang::XServiceInfo> info(text, UNO_QUERY);
+    const bool measurable = !info.is() || info->getImplementationName().indexOf("HeadFoot") < 0;
+    texts_.push_back(text);
+    measurable_.emplace(text.get(), measurable);
+    comparers_.emplace(text.get(), Reference<css::text::XTextRangeCompare>(text, UNO_QUERY));
+    return measurable;
+}
+
+void Layout::CheckLaidOut(RangeFacts& facts) {
+    if (!facts.laidOut) {
+        Prepare();
+        facts.owner = facts.range->getText();
+        Reference<css::beans::XPropertySet> properties(facts.range, UNO_QUERY);
+        facts.laidOut = facts.owner.is() && Measurable(facts.owner) &&
+                        !PropertyOr<bool>(properties, "CharHidden", false);
+    }
+    if (!*facts.laidOut) {
         NoLayout();
     }
-    cursor_->gotoRange(position->getStart(), false);
-    // Text the view cannot show leaves the cursor elsewhere.
-    Reference<css::text::XTextRangeCompare> compare(position->getText(), UNO_QUERY);
-    try {
-        if (compare.is() && compare->compareRegionStarts(cursor_->getStart(), position) != 0) {
-            NoLayout();
-        }
-    } catch (const css::lang::IllegalArgumentException&) {
-        NoLayout();
-    }
+}
+
+PagePlace Layout::CursorPlace() {
     const int page = pageCursor_->getPage();
     if (page < 1 || page > static_cast<int>(pages_.size())) {
         NoLayout();
     }
     const css::awt::Point at = cursor_->getPosition();
-    // The cursor's position is counted from the text area of the first page: its page style's
+    // The cursor's position is counted from the text area of the first page: the page style's
     // top and left margins from that page's corner.
-    Reference<css::beans::XPropertySet> cursorProperties(cursor_, UNO_QUERY_THROW);
-    rtl::OUString style;
-    cursorProperties->getPropertyValue(rtl::OUString::createFromAscii("PageStyleName")) >>= style;
-    Reference<css::container::XNameAccess> styles;
-    Reference<css::style::XStyleFamiliesSupplier>(model_, UNO_QUERY_THROW)
-        ->getStyleFamilies()
-        ->getByName(rtl::OUString::createFromAscii("PageStyles")) >>= styles;
-    Reference<css::beans::XPropertySet> format;
-    if (styles.is() && styles->hasByName(style)) {
-        styles->getByName(style) >>= format;
-    }
-    const double topMargin = PropertyOr<sal_Int32>(format, "TopMargin", 0);
-    const double leftMargin = PropertyOr<sal_Int32>(format, "LeftMargin", 0);
+    const Page& on = pages_[page - 1];
     PagePlace place;
     place.page = page;
-    place.x = Mm100ToPoints(at.X + leftMargin);
-    place.y = Mm100ToPoints(at.Y + topMargin - pages_[page - 1].top);
+    place.x = Mm100ToPoints(at.X) + on.format.leftMargin;
+    place.y = Mm100ToPoints(at.Y - on.top) + on.format.topMargin;
     return place;
 }
 
-double Layout::LineHeight(const Reference<css::text::XTextRange>& range) {
-    Reference<css::beans::XPropertySet> properties(range, UNO_QUERY);
-    const rtl::OUString text = range->getString();
-    if (HasCjk(text)) {
+PagePlace Layout::PlaceOf(const Reference<css::text::XTextRange>& position,
+                          const Reference<css::text::XText>& text) {
+    cursor_->gotoRange(position, false);
+    // Text the view cannot show leaves the cursor elsewhere.
+    const Reference<css::text::XTextRangeCompare>& compare = comparers_[text.get()];
+    try {
+        if (compare.is() && compare->compareRegionStarts(cursorRange_, position) != 0) {
+            NoLayout();
+        }
+    } catch (const css::lang::IllegalArgumentException&) {
+        NoLayout();
+    }
+    return CursorPlace();
+}
+
+PagePlace Layout::Start(const Reference<css::text::XTextRange>& range) {
+    RangeFacts& facts = Facts(range);
+    if (!facts.start) {
+        CheckLaidOut(facts);
+        facts.startPosition = range->getStart();
+        facts.start = PlaceOf(facts.startPosition, facts.owner);
+    }
+    return *facts.start;
+}
+
+PagePlace Layout::End(RangeFacts& facts) {
+    if (!facts.end) {
+        CheckLaidOut(facts);
+        facts.end = PlaceOf(facts.range->getEnd(), facts.owner);
+    }
+    return *facts.end;
+}
+
+int Layout::EndPage(const Reference<css::text::XTextRange>& range) {
+    return End(Facts(range)).page;
+}
+
+const rtl::OUString& Layout::Text(RangeFacts& facts) {
+    if (!facts.content) {
+        facts.content = facts.range->getString();
+    }
+    return *facts.content;
+}
+
+double Layout::AscentShare(const rtl::OUString& font) {
+    auto known = ascents_.find(font);
+    if (known != ascents_.end()) {
+        return known->second;
+    }
+    double share = 0;
+    if (device_.is() && !font.isEmpty()) {
+        css::awt::FontDescriptor descriptor;
+        descriptor.Name = font;
+        descriptor.Height = kMetricSize;
+        Reference<css::awt::XFont> metrics = device_->getFont(descriptor);
+        if (metrics.is()) {
+            // The font's size (its em) is the ascent and descent less the internal leading.
+            const css::awt::SimpleFontMetric metric = metrics->getFontMetric();
+            const double em = metric.Ascent + metric.Descent - metric.Leading;
+            share = em > 0 ? metric.Ascent / em : 0;
+        }
+    }
+    ascents_.emplace(font, share);
+    return share;
+}
+
+double Layout::TextTop(const Reference<css::text::XTextRange>& range) {
+    const PagePlace start = Start(range);
+    RangeFacts& facts = Facts(range);
+    if (!facts.textTop) {
+        // The line's baseline lies below its top by its tallest font's ascent. CJK fonts keep
+        // much more room above their glyphs than Latin ones, so a line with CJK text starts
+        // its glyphs that much lower than the line's top.
+        double drop = 0;
+        if (HasCjk(Text(facts), kFirstLineLength)) {
+            Reference<css::beans::XPropertySet> at(facts.startPosition, UNO_QUERY);
+            const double latin =
+                AscentShare(PropertyOr<rtl::OUString>(at, "CharFontName", rtl::OUString())) *
+                PropertyOr<float>(at, "CharHeight", 12.0f);
+            const double cjk =
+                AscentShare(PropertyOr<rtl::OUString>(at, "CharFontNameAsian", rtl::OUString())) *
+                PropertyOr<float>(at, "CharHeightAsian", 10.5f);
+            if (latin > 0 && cjk > 0) {
+                drop = std::max(0.0, cjk - latin);
+            }
+        }
+        facts.textTop = start.y + drop;
+    }
+    return *facts.textTop;
+}
+
+double Layout::LineHeight(RangeFacts& facts) {
+    Reference<css::beans::XPropertySet> properties(facts.range, UNO_QUERY);
+    if (HasCjk(Text(facts), Text(facts).getLength())) {
         return PropertyOr<float>(properties, "CharHeightAsian", 10.5f) * kCjkLineHeightFactor;
     }
     return PropertyOr<float>(properties, "CharHeight", 12.0f) * kLineHeightFactor;
 }
 
 RangeExtent Layout::Measure(const Reference<css::text::XTextRange>& range) {
+    const PagePlace start = Start(range);
+    const double top = TextTop(range);
+    RangeFacts& facts = Facts(range);
+    if (facts.extent) {
+        return *facts.extent;
+    }
+    const PagePlace end = End(facts);
+    const double height = LineHeight(facts);
+    const double drop = top - start.y;
     RangeExtent extent;
-    extent.start = Place(range->getStart());
-    const PagePlace end = Place(range->getEnd());
+    extent.start = start;
     extent.endPage = end.page;
-    const double height = LineHeight(range);
-    extent.left = extent.start.x;
-    extent.top = extent.start.y;
-    extent.right = end.x;
-    extent.bottom = extent.start.y + height;
-    const bool oneLine = end.page == extent.start.page && std::fabs(end.y - extent.start.y) < 0.5;
-    if (oneLine) {
-        extent.right = std::max(end.x, extent.start.x);
-        return extent;
-    }
-    // Several lines: walk the range's characters and take in every line's left and right.
-    // (The view's line-end movements depend on the visible area, which a hidden view lacks.)
-    const PagePlace origin = Place(range->getStart());
-    const double toPageX = origin.x - Mm100ToPoints(cursor_->getPosition().X);
-    Reference<css::text::XTextRangeCompare> compare(range->getText(), UNO_QUERY_THROW);
-    const Reference<css::text::XTextRange> rangeEnd = range->getEnd();
-    for (int step = 0; step < kLongestWalk; ++step) {
-        if (compare->compareRegionStarts(cursor_->getStart(), rangeEnd) != 1 ||
-            !cursor_->goRight(1, false)) {
-            break;
+    extent.left = start.x;
+    extent.top = top;
+    extent.right = std::max(start.x, end.x);
+    extent.bottom = top + height;
+    const bool oneLine = end.page == start.page && std::fabs(end.y - start.y) < 0.5;
+    if (!oneLine) {
+        // Several lines: find each line break by halving the stretch of characters between a
+        // place on the line and one past it, from the view cursor's positions (in the view's
+        // coordinates, which grow down the pages). The box stays on the page the range starts
+        // on. (The view's line-end movements depend on the visible area, which a hidden view
+        // lacks.)
+        struct Probe {
+            sal_Int32 index;
+            css::awt::Point at;
+        };
+        cursor_->gotoRange(facts.startPosition, false);
+        sal_Int32 cursorIndex = 0;
+        auto probe = [&](sal_Int32 index) {
+            const bool moved =
+                index >= cursorIndex
+                    ? cursor_->goRight(static_cast<sal_Int16>(index - cursorIndex), false)
+                    : cursor_->goLeft(static_cast<sal_Int16>(cursorIndex - index), false);
+            if (!moved) {
+                cursor_->gotoRange(facts.startPosition, false);
+                cursor_->goRight(static_cast<sal_Int16>(index), false);
+            }
+            cursorIndex = index;
+            return Probe{index, cursor_->getPosition()};
+        };
+        cursor_->gotoRange(facts.range->getEnd(), false);
+        const Probe last{std::min<sal_Int32>(Text(facts).getLength(), SAL_MAX_INT16),
+                         cursor_->getPosition()};
+        cursor_->gotoRange(facts.startPosition, false);
+        Probe onLine{0, cursor_->getPosition()};
+        const double leftMargin = pages_[start.page - 1].format.leftMargin;
+        double lineTop = start.y;
+        for (int line = 0; line < kMostLines && last.at.Y - onLine.at.Y >= kSameLine; ++line) {
+            Probe beyond = last;
+            while (beyond.index - onLine.index > 1) {
+                const Probe middle = probe((onLine.index + beyond.index) / 2);
+                if (middle.at.Y - onLine.at.Y < kSameLine) {
+                    onLine = middle;
+                } else {
+                    beyond = middle;
+                }
+            }
+            // onLine is the line's last character, beyond the next line's first.
+            extent.right = std::max(extent.right, Mm100ToPoints(onLine.at.X) + leftMargin);
+            probe(beyond.index);
+            const PagePlace next = CursorPlace();
+            if (next.page != start.page) {
+                break;
+            }
+            extent.left = std::min(extent.left, next.x);
+            lineTop = next.y;
+            onLine = beyond;
         }
-        if (pageCursor_->getPage() != extent.start.page) {
-            break;  // the box stays on the page the range starts on
+        // The last line reached on the first page, and how far right it goes.
+        if (end.page == start.page) {
+            extent.right = std::max(extent.right, end.x);
+            lineTop = end.y;
         }
-        const double x = Mm100ToPoints(cursor_->getPosition().X) + toPageX;
-        extent.left = std::min(extent.left, x);
-        extent.right = std::max(extent.right, x);
+        extent.bottom = lineTop + drop + height;
     }
-    if (end.page == extent.start.page) {
-        extent.right = std::max(extent.right, end.x);
-        extent.bottom = end.y + height;
-    }
+    facts.extent = extent;
     return extent;
 }
 

@@ -1,13 +1,23 @@
 // Where LibreOffice laid out the document's text: pages and positions on them, in points from
 // the page's top-left corner, measured with the document view's cursor.
+//
+// Every answer is kept per range object: the harvest asks about the same range several times
+// (its place, its page, its size), and the layout of a loaded document does not change while
+// it is read. Each question costs calls to the office process, so a range is measured once.
 #pragma once
 
+#include <map>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include <com/sun/star/awt/XDevice.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
+#include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/text/XTextRangeCompare.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 
 namespace word_model {
@@ -33,6 +43,7 @@ struct PageFormat {
     double width = 0;       // points
     double height = 0;      // points
     double leftMargin = 0;  // points
+    double topMargin = 0;   // points
 };
 
 class Layout {
@@ -40,29 +51,65 @@ class Layout {
     explicit Layout(const css::uno::Reference<css::frame::XModel>& model);
 
     int PageCount();
-    // A collapsed range's place. Fails with Word's command error when the text has no place in
-    // the page layout (hidden, or in a header, footer or other text Word does not measure).
-    PagePlace Place(const css::uno::Reference<css::text::XTextRange>& position);
+    // Where a range starts: the top-left of its first character's line. Fails with Word's
+    // command error when the text has no place in the page layout (hidden, or in a header,
+    // footer or other text Word does not measure).
+    PagePlace Start(const css::uno::Reference<css::text::XTextRange>& range);
+    // The page the range ends on.
+    int EndPage(const css::uno::Reference<css::text::XTextRange>& range);
+    // The top of the range's first line of text: the line's top, lowered by the room the line's
+    // tallest font keeps above its glyphs beyond what the paragraph's Latin font keeps.
+    double TextTop(const css::uno::Reference<css::text::XTextRange>& range);
+    // The bounding box of all the range's lines on the page it starts on.
     RangeExtent Measure(const css::uno::Reference<css::text::XTextRange>& range);
     // The page style in force on a page.
     PageFormat FormatOfPage(int page);
-    // Whether the text has a place in the page layout at all.
-    static bool HasLayout(const css::uno::Reference<css::text::XTextRange>& range);
 
   private:
     struct Page {
-        std::string style;
         double top = 0;  // 1/100 mm, in the view's coordinates less the document border
         PageFormat format;
     };
+    // What is known about one range; kept alive with the range, so its address stays unique.
+    struct RangeFacts {
+        css::uno::Reference<css::text::XTextRange> range;
+        css::uno::Reference<css::text::XText> owner;  // the text it lies in
+        css::uno::Reference<css::text::XTextRange> startPosition;
+        std::optional<bool> laidOut;
+        std::optional<PagePlace> start;
+        std::optional<PagePlace> end;
+        std::optional<double> textTop;
+        std::optional<RangeExtent> extent;
+        std::optional<rtl::OUString> content;
+    };
+
     void Prepare();
-    double LineHeight(const css::uno::Reference<css::text::XTextRange>& position);
+    RangeFacts& Facts(const css::uno::Reference<css::text::XTextRange>& range);
+    void CheckLaidOut(RangeFacts& facts);
+    const rtl::OUString& Text(RangeFacts& facts);
+    // Moves the view cursor to a collapsed position and reads its place there.
+    PagePlace PlaceOf(const css::uno::Reference<css::text::XTextRange>& position,
+                      const css::uno::Reference<css::text::XText>& text);
+    PagePlace End(RangeFacts& facts);
+    PagePlace CursorPlace();
+    bool Measurable(const css::uno::Reference<css::text::XText>& text);
+    double LineHeight(RangeFacts& facts);
+    // A font's ascent as a share of its size, from the office's own font metrics; 0 unknown.
+    double AscentShare(const rtl::OUString& font);
 
     css::uno::Reference<css::frame::XModel> model_;
     css::uno::Reference<css::text::XTextViewCursor> cursor_;
+    css::uno::Reference<css::text::XTextRange> cursorRange_;  // the same cursor, as a range
     css::uno::Reference<css::text::XPageCursor> pageCursor_;
+    css::uno::Reference<css::awt::XDevice> device_;
     std::vector<Page> pages_;
     bool prepared_ = false;
+    std::unordered_map<const void*, RangeFacts> facts_;
+    // Per text (body, cell, frame, header): whether Word measures it, and its comparer.
+    std::unordered_map<const void*, bool> measurable_;
+    std::unordered_map<const void*, css::uno::Reference<css::text::XTextRangeCompare>> comparers_;
+    std::vector<css::uno::Reference<css::text::XText>> texts_;  // keeps the keys above alive
+    std::map<rtl::OUString, double> ascents_;
 };
 
 }  // namespace word_model

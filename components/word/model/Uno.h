@@ -5,7 +5,6 @@
 
 #include <com/sun/star/beans/UnknownPropertyException.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <rtl/ustring.hxx>
 
 namespace word_model {
@@ -24,7 +23,8 @@ inline double Mm100ToPoints(double mm100) {
     return mm100 * 72.0 / 2540.0;
 }
 
-// A property's value, or the fallback when the object lacks it or it is void.
+// A property's value, or the fallback when the object lacks it or it is void. One call to the
+// office: an unknown name comes back as an exception rather than being asked about first.
 template <typename T>
 T PropertyOr(const css::uno::Reference<css::beans::XPropertySet>& object, const char* name,
              T fallback) {
@@ -33,8 +33,7 @@ T PropertyOr(const css::uno::Reference<css::beans::XPropertySet>& object, const 
     }
     try {
         T value{};
-        if (object->getPropertySetInfo()->hasPropertyByName(rtl::OUString::createFromAscii(name)) &&
-            (object->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= value)) {
+        if (object->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= value) {
             return value;
         }
     } catch (const css::beans::UnknownPropertyException&) {
