@@ -150,8 +150,18 @@ bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4
     CheckEngine(engine->SetCreator(CEngineText::FromAnsi(kCreator).Get()));
     CheckEngine(engine->SetProducer(CEngineText::FromAnsi(kCreator).Get()));
 
-    const std::string outputPath = MakePdfOutputPath(
-        controller.m_strCurrentFile, controller.m_strOutputFolder, controller.m_bRenameExisting);
+    // A PDF another job of the list has made (documents of the same name from two folders, or
+    // report.doc beside report.docx) is kept as if the user had asked to keep existing files:
+    // one batch never overwrites its own results.
+    const std::string plainPath =
+        MakePdfOutputPath(controller.m_strCurrentFile, controller.m_strOutputFolder, false);
+    const bool madeByAnotherJob =
+        std::any_of(controller.m_jobs.begin(), controller.m_jobs.end(), [&](const auto& other) {
+            return other.get() != &job && other->m_strOutputPath == plainPath;
+        });
+    const std::string outputPath =
+        MakePdfOutputPath(controller.m_strCurrentFile, controller.m_strOutputFolder,
+                          controller.m_bRenameExisting || madeByAnotherJob);
     const std::size_t slash = outputPath.rfind('/');
     job.m_strOutputName = slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
     job.m_strOutputPath = outputPath;

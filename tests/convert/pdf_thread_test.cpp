@@ -430,6 +430,24 @@ TEST_F(PdfThreadTest, NumbersTheNameWhenTheFileExists) {
     EXPECT_EQ(old, "old");
 }
 
+// report.docx and report.doc in one batch: the second PDF gets a number rather than replacing
+// the first, whatever the answer about files that were there before.
+TEST_F(PdfThreadTest, NeverOverwritesAPdfAnotherJobMade) {
+    const std::string plain = OutputPath("report.final.pdf");
+    auto earlier = std::make_unique<CWordRecord>();
+    earlier->m_strOutputPath = plain;
+    controller_.m_jobs.insert(controller_.m_jobs.begin(), std::move(earlier));
+    controller_.m_nCurrentJob = 1;
+    std::ofstream(plain) << "first";
+    controller_.m_bRenameExisting = 0;
+    WritePages(1, 1);
+    EXPECT_EQ(Run(), JOB_SUCCEEDED);
+    EXPECT_EQ(controller_.m_jobs[1]->m_strOutputPath, OutputPath("report.final(1).pdf"));
+    std::string first;
+    std::ifstream(plain) >> first;
+    EXPECT_EQ(first, "first");
+}
+
 TEST_F(PdfThreadTest, OverwritesWhenNotRenaming) {
     std::ofstream(OutputPath("report.final.pdf")) << "old";
     WritePages(1, 1);
