@@ -1,9 +1,15 @@
 #include "Content.h"
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <string_view>
+#include <unordered_map>
 
+#include <com/sun/star/beans/PropertyState.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
+#include <com/sun/star/beans/XPropertyState.hpp>
+#include <com/sun/star/container/NoSuchElementException.hpp>
 #include <com/sun/star/container/XContentEnumerationAccess.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -32,7 +38,9 @@ namespace {
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
-using ParagraphVisitor = std::function<void(const Reference<css::text::XTextContent>&)>;
+// A paragraph and the text (body, table cell) it belongs to.
+using ParagraphVisitor = std::function<void(const Reference<css::text::XTextContent>&,
+                                            const Reference<css::text::XText>&)>;
 
 bool Supports(const Reference<css::uno::XInterface>& object, const char* service) {
     Reference<css::lang::XServiceInfo> info(object, UNO_QUERY);
@@ -46,16 +54,22 @@ void VisitParagraphs(const Reference<css::text::XText>& text, const ParagraphVis
         return;
     }
     Reference<css::container::XEnumeration> items = access->createEnumeration();
-    while (items->hasMoreElements()) {
-        Reference<css::uno::XInterface> item(items->nextElement(), UNO_QUERY);
-        if (Supports(item, "com.sun.star.text.TextTable")) {
-            Reference<css::text::XTextTable> table(item, UNO_QUERY_THROW);
+    while (true) {
+        // The end is the exception: asking before each item would double the calls.
+        Reference<css::uno::XInterface> item;
+        try {
+            item.set(items->nextElement(), UNO_QUERY);
+        } catch (const css::container::NoSuchElementException&) {
+            break;
+        }
+        // A text holds paragraphs and tables.
+        if (Reference<css::text::XTextTable> table(item, UNO_QUERY); table.is()) {
             for (const rtl::OUString& name : table->getCellNames()) {
                 Reference<css::text::XText> cell(table->getCellByName(name), UNO_QUERY);
                 VisitParagraphs(cell, visit);
             }
-        } else if (Supports(item, "com.sun.star.text.Paragraph")) {
-            visit(Reference<css::text::XTextContent>(item, UNO_QUERY_THROW));
+        } else if (Reference<css::text::XTextContent> paragraph(item, UNO_QUERY); paragraph.is()) {
+            visit(paragraph, text);
         }
     }
 }
@@ -68,11 +82,35 @@ rtl::OUString StringProperty(const Reference<css::beans::XPropertySet>& object, 
     return PropertyOr<rtl::OUString>(object, name, rtl::OUString());
 }
 
+// Several string properties of an object in one call to the office; empty where one is missing.
+std::vector<rtl::OUString> StringProperties(const Reference<css::uno::XInterface>& object,
+                                            const css::uno::Sequence<rtl::OUString>& names) {
+    std::vector<rtl::OUString> values(static_cast<size_t>(names.getLength()));
+    Reference<css::beans::XMultiPropertySet> multiple(object, UNO_QUERY);
+    if (multiple.is()) {
+        try {
+            const css::uno::Sequence<css::uno::Any> found = multiple->getPropertyValues(names);
+            for (sal_Int32 i = 0; i < std::min(found.getLength(), names.getLength()); ++i) {
+                found[i] >>= values[static_cast<size_t>(i)];
+            }
+            return values;
+        } catch (const css::uno::RuntimeException&) {
+            // An object that does not answer for all of them at once: one by one below.
+        }
+    }
+    Reference<css::beans::XPropertySet> properties(object, UNO_QUERY);
+    for (sal_Int32 i = 0; i < names.getLength(); ++i) {
+        values[static_cast<size_t>(i)] =
+            PropertyOr<rtl::OUString>(properties, ToUtf8(names[i]).c_str(), rtl::OUString());
+    }
+    return values;
+}
+
 // A range from the start of one range to the end of another in the same text.
-Reference<css::text::XTextRange> Span(const Reference<css::text::XTextRange>& from,
+Reference<css::text::XTextRange> Span(const Reference<css::text::XText>& text,
+                                      const Reference<css::text::XTextRange>& from,
                                       const Reference<css::text::XTextRange>& to) {
-    Reference<css::text::XTextCursor> cursor =
-        from->getText()->createTextCursorByRange(from->getStart());
+    Reference<css::text::XTextCursor> cursor = text->createTextCursorByRange(from->getStart());
     cursor->gotoRange(to->getEnd(), true);
     return Reference<css::text::XTextRange>(cursor, UNO_QUERY);
 }
@@ -118,17 +156,37 @@ void CollectInlineLinks(const Reference<css::uno::XInterface>& holder,
     }
 }
 
-// A floating picture, frame or shape that carries a link, waiting for its anchor's paragraph.
-struct FloatingLink {
+// A picture, frame or shape that carries a link, waiting for its anchor's paragraph.
+struct LinkedObject {
     Reference<css::beans::XPropertySet> object;
     Reference<css::text::XTextRange> anchor;
+    Reference<css::text::XTextRange> anchorStart;
+    bool inLine = false;  // anchored as a character: met among its paragraph's portions
 };
 
-std::vector<FloatingLink> FloatingLinks(const Reference<css::frame::XModel>& model) {
-    std::vector<FloatingLink> floating;
+// The document's linked objects, per text their anchors lie in, in the order of their anchors:
+// as the paragraphs are visited in order, each paragraph only looks at the next one waiting.
+class LinkedObjects {
+  public:
+    explicit LinkedObjects(const Reference<css::frame::XModel>& model);
+    // Takes the objects anchored in a paragraph: floating ones become its first links; true when
+    // a linked picture stands in its line.
+    bool TakeAnchoredIn(const Reference<css::text::XTextRange>& paragraph,
+                        const Reference<css::text::XText>& text, std::vector<LinkEntry>& links);
+
+  private:
+    struct Waiting {
+        Reference<css::text::XText> text;  // keeps the key alive
+        Reference<css::text::XTextRangeCompare> compare;
+        std::deque<LinkedObject> objects;
+    };
+    std::unordered_map<const void*, Waiting> waiting_;
+};
+
+LinkedObjects::LinkedObjects(const Reference<css::frame::XModel>& model) {
     Reference<css::drawing::XDrawPageSupplier> supplier(model, UNO_QUERY);
     if (!supplier.is()) {
-        return floating;
+        return;
     }
     // Deprecated in favour of XDrawPagesSupplier, which text documents do not offer.
 #pragma GCC diagnostic push
@@ -140,57 +198,95 @@ std::vector<FloatingLink> FloatingLinks(const Reference<css::frame::XModel>& mod
         if (StringProperty(object, "HyperLinkURL").isEmpty()) {
             continue;
         }
-        const auto anchorType = PropertyOr<css::text::TextContentAnchorType>(
-            object, "AnchorType", css::text::TextContentAnchorType_AT_PARAGRAPH);
-        if (anchorType == css::text::TextContentAnchorType_AS_CHARACTER) {
-            continue;  // met among its paragraph's text
-        }
         Reference<css::text::XTextContent> content(object, UNO_QUERY);
         Reference<css::text::XTextRange> anchor = content.is() ? content->getAnchor() : nullptr;
-        if (anchor.is()) {
-            floating.push_back({object, anchor});
+        if (!anchor.is()) {
+            continue;
         }
+        const auto anchorType = PropertyOr<css::text::TextContentAnchorType>(
+            object, "AnchorType", css::text::TextContentAnchorType_AT_PARAGRAPH);
+        Reference<css::text::XText> text = anchor->getText();
+        Waiting& in = waiting_[text.get()];
+        if (!in.text.is()) {
+            in.text = text;
+            in.compare.set(text, UNO_QUERY);
+        }
+        in.objects.push_back({object, anchor, anchor->getStart(),
+                              anchorType == css::text::TextContentAnchorType_AS_CHARACTER});
     }
-    return floating;
+    for (auto& [key, in] : waiting_) {
+        if (!in.compare.is()) {
+            continue;
+        }
+        // Objects on one paragraph keep the drawing's order: Word lists them so.
+        std::stable_sort(in.objects.begin(), in.objects.end(),
+                         [&](const LinkedObject& a, const LinkedObject& b) {
+                             // 1: the first comes before the second.
+                             return in.compare->compareRegionStarts(a.anchorStart, b.anchorStart) >
+                                    0;
+                         });
+    }
 }
 
-// Whether a position lies in a paragraph; false for one in another text.
-bool Inside(const Reference<css::text::XTextRange>& position,
-            const Reference<css::text::XTextRange>& paragraph) {
-    Reference<css::text::XTextRangeCompare> compare(paragraph->getText(), UNO_QUERY);
-    if (!compare.is()) {
+bool LinkedObjects::TakeAnchoredIn(const Reference<css::text::XTextRange>& paragraph,
+                                   const Reference<css::text::XText>& text,
+                                   std::vector<LinkEntry>& links) {
+    auto found = waiting_.find(text.get());
+    if (found == waiting_.end() || !found->second.compare.is()) {
         return false;
     }
+    Waiting& in = found->second;
+    bool inLine = false;
+    // Not after the paragraph's end: in it, as the earlier paragraphs took theirs.
+    while (!in.objects.empty() &&
+           in.compare->compareRegionEnds(in.objects.front().anchorStart, paragraph) >= 0) {
+        const LinkedObject& object = in.objects.front();
+        if (object.inLine) {
+            inLine = true;
+        } else {
+            links.push_back(ObjectLink(object.object, LinkKind::Shape, object.anchor));
+        }
+        in.objects.pop_front();
+    }
+    return inLine;
+}
+
+// Whether any of a paragraph's text carries a link; a paragraph with none needs no look at its
+// portions, which costs many calls to the office.
+bool MayHoldLinks(const Reference<css::text::XTextRange>& paragraph) {
+    Reference<css::beans::XPropertyState> state(paragraph, UNO_QUERY);
+    if (!state.is()) {
+        return true;
+    }
     try {
-        // 1: the first comes before the second, 0: the same place.
-        return compare->compareRegionStarts(paragraph->getStart(), position->getStart()) >= 0 &&
-               compare->compareRegionStarts(position->getStart(), paragraph->getEnd()) >= 0;
-    } catch (const css::lang::IllegalArgumentException&) {
-        return false;
+        return state->getPropertyState(rtl::OUString::createFromAscii("HyperLinkURL")) !=
+               css::beans::PropertyState_DEFAULT_VALUE;
+    } catch (const css::beans::UnknownPropertyException&) {
+        return true;
     }
 }
 
 void CollectParagraphLinks(const Reference<css::text::XTextContent>& paragraph,
-                           std::vector<FloatingLink>& floating, std::vector<LinkEntry>& links) {
+                           const Reference<css::text::XTextRange>& paragraphRange,
+                           const Reference<css::text::XText>& text, LinkedObjects& objects,
+                           std::vector<LinkEntry>& links) {
     // Floating objects anchored here come first: Word anchors them to the paragraph's start.
-    const Reference<css::text::XTextRange> paragraphRange = paragraph->getAnchor();
-    std::erase_if(floating, [&](const FloatingLink& pending) {
-        if (!Inside(pending.anchor, paragraphRange)) {
-            return false;
-        }
-        links.push_back(ObjectLink(pending.object, LinkKind::Shape, pending.anchor));
-        return true;
-    });
-
+    // Linked pictures in the line are met among the portions below.
+    const bool holdsPicture = objects.TakeAnchoredIn(paragraphRange, text, links);
+    if (!holdsPicture && !MayHoldLinks(paragraphRange)) {
+        return;
+    }
     rtl::OUString url;
     rtl::OUString name;
-    Reference<css::text::XTextRange> first;
-    Reference<css::text::XTextRange> last;
+    // A link's first and last portions; asked for their ranges only once the link is whole.
+    Reference<css::uno::XInterface> first;
+    Reference<css::uno::XInterface> last;
     auto flush = [&] {
         if (first.is()) {
             LinkEntry link;
             link.target = SplitLinkTarget(ToUtf8(url));
-            link.range = Span(first, last);
+            link.range = Span(text, Reference<css::text::XTextRange>(first, UNO_QUERY_THROW),
+                              Reference<css::text::XTextRange>(last, UNO_QUERY_THROW));
             links.push_back(std::move(link));
         }
         first.clear();
@@ -199,10 +295,17 @@ void CollectParagraphLinks(const Reference<css::text::XTextContent>& paragraph,
     Reference<css::container::XEnumeration> portions =
         Reference<css::container::XEnumerationAccess>(paragraph, UNO_QUERY_THROW)
             ->createEnumeration();
-    while (portions->hasMoreElements()) {
-        Reference<css::text::XTextRange> portion(portions->nextElement(), UNO_QUERY);
-        Reference<css::beans::XPropertySet> properties(portion, UNO_QUERY);
-        const rtl::OUString type = StringProperty(properties, "TextPortionType");
+    const rtl::OUString names[] = {"TextPortionType", "HyperLinkURL", "HyperLinkName"};
+    const css::uno::Sequence<rtl::OUString> portionProperties(names, 3);
+    while (true) {
+        Reference<css::uno::XInterface> portion;
+        try {
+            portion.set(portions->nextElement(), UNO_QUERY);
+        } catch (const css::container::NoSuchElementException&) {
+            break;
+        }
+        const std::vector<rtl::OUString> values = StringProperties(portion, portionProperties);
+        const rtl::OUString& type = values[0];
         if (IsMarker(type)) {
             continue;
         }
@@ -211,8 +314,8 @@ void CollectParagraphLinks(const Reference<css::text::XTextContent>& paragraph,
             CollectInlineLinks(portion, links);
             continue;
         }
-        const rtl::OUString portionUrl = StringProperty(properties, "HyperLinkURL");
-        const rtl::OUString portionName = StringProperty(properties, "HyperLinkName");
+        const rtl::OUString& portionUrl = values[1];
+        const rtl::OUString& portionName = values[2];
         if (portionUrl.isEmpty()) {
             flush();
             continue;
@@ -248,26 +351,20 @@ std::u16string FieldCode(const Reference<css::text::XTextField>& field) {
 
 }  // namespace
 
-std::vector<ParagraphEntry> CollectParagraphs(const Reference<css::frame::XModel>& model) {
-    std::vector<ParagraphEntry> paragraphs;
-    VisitParagraphs(BodyText(model), [&](const Reference<css::text::XTextContent>& paragraph) {
+BodyContent CollectBody(const Reference<css::frame::XModel>& model) {
+    BodyContent body;
+    LinkedObjects objects(model);
+    VisitParagraphs(BodyText(model), [&](const Reference<css::text::XTextContent>& paragraph,
+                                         const Reference<css::text::XText>& text) {
         ParagraphEntry entry;
         entry.range = paragraph->getAnchor();
         Reference<css::beans::XPropertySet> properties(paragraph, UNO_QUERY);
         const sal_Int16 level = PropertyOr<sal_Int16>(properties, "OutlineLevel", 0);
         entry.outlineLevel = level >= 1 && level <= 9 ? level : 10;
-        paragraphs.push_back(std::move(entry));
+        CollectParagraphLinks(paragraph, entry.range, text, objects, body.links);
+        body.paragraphs.push_back(std::move(entry));
     });
-    return paragraphs;
-}
-
-std::vector<LinkEntry> CollectLinks(const Reference<css::frame::XModel>& model) {
-    std::vector<LinkEntry> links;
-    std::vector<FloatingLink> floating = FloatingLinks(model);
-    VisitParagraphs(BodyText(model), [&](const Reference<css::text::XTextContent>& paragraph) {
-        CollectParagraphLinks(paragraph, floating, links);
-    });
-    return links;
+    return body;
 }
 
 std::vector<BookmarkEntry> CollectBookmarks(const Reference<css::frame::XModel>& model) {

@@ -39,9 +39,13 @@ struct BookmarkEntry {
     css::uno::Reference<css::text::XTextRange> range;
 };
 
-// Body text paragraphs, text tables' cells row by row included.
-std::vector<ParagraphEntry> CollectParagraphs(const css::uno::Reference<css::frame::XModel>& model);
-std::vector<LinkEntry> CollectLinks(const css::uno::Reference<css::frame::XModel>& model);
+// The body text's paragraphs (text tables' cells row by row included) and its hyperlinks, read
+// in one pass over the text.
+struct BodyContent {
+    std::vector<ParagraphEntry> paragraphs;
+    std::vector<LinkEntry> links;
+};
+BodyContent CollectBody(const css::uno::Reference<css::frame::XModel>& model);
 std::vector<BookmarkEntry> CollectBookmarks(const css::uno::Reference<css::frame::XModel>& model);
 // The text fields inside a range, in order.
 std::vector<FieldEntry> CollectFields(const css::uno::Reference<css::text::XTextRange>& range);

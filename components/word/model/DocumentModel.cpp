@@ -33,17 +33,13 @@ struct DocumentState {
             Fail(kDisconnected);
         }
     }
-    const std::vector<LinkEntry>& Links() {
-        if (!links) {
-            links = CollectLinks(model);
+    const std::vector<LinkEntry>& Links() { return Body().links; }
+    const std::vector<ParagraphEntry>& Paragraphs() { return Body().paragraphs; }
+    const BodyContent& Body() {
+        if (!body) {
+            body = CollectBody(model);
         }
-        return *links;
-    }
-    const std::vector<ParagraphEntry>& Paragraphs() {
-        if (!paragraphs) {
-            paragraphs = CollectParagraphs(model);
-        }
-        return *paragraphs;
+        return *body;
     }
     const std::vector<BookmarkEntry>& Bookmarks() {
         if (!bookmarks) {
@@ -56,8 +52,7 @@ struct DocumentState {
     std::string path;
     Layout layout;
     bool open = true;
-    std::optional<std::vector<LinkEntry>> links;
-    std::optional<std::vector<ParagraphEntry>> paragraphs;
+    std::optional<BodyContent> body;
     std::optional<std::vector<BookmarkEntry>> bookmarks;
     // What Range.Select selected last; Selection.Information reports on it.
     TextRange selection;
