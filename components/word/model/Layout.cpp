@@ -316,10 +316,12 @@ RangeExtent Layout::Measure(const Reference<css::text::XTextRange>& range) {
     extent.endPage = end.page;
     extent.left = start.x;
     extent.top = top;
-    extent.right = std::max(start.x, end.x);
+    extent.right = start.x;
     extent.bottom = top + height;
     const bool oneLine = end.page == start.page && std::fabs(end.y - start.y) < 0.5;
-    if (!oneLine) {
+    if (oneLine) {
+        extent.right = std::max(start.x, end.x);
+    } else {
         // Several lines: find each line break by halving the stretch of characters between a
         // place on the line and one past it, from the view cursor's positions (in the view's
         // coordinates, which grow down the pages). The box stays on the page the range starts
@@ -329,7 +331,6 @@ RangeExtent Layout::Measure(const Reference<css::text::XTextRange>& range) {
             sal_Int32 index;
             css::awt::Point at;
         };
-        cursor_->gotoRange(facts.startPosition, false);
         sal_Int32 cursorIndex = 0;
         auto probe = [&](sal_Int32 index) {
             const bool moved =
