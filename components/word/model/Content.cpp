@@ -386,33 +386,75 @@ std::vector<BookmarkEntry> CollectBookmarks(const Reference<css::frame::XModel>&
     return bookmarks;
 }
 
-std::vector<FieldEntry> CollectFields(const Reference<css::text::XTextRange>& range) {
-    std::vector<FieldEntry> fields;
+namespace {
+
+// Calls `visit` for every text portion of the paragraphs in a range (tables inside it left out).
+void VisitPortions(const Reference<css::text::XTextRange>& range,
+                   const std::function<void(const Reference<css::beans::XPropertySet>&)>& visit) {
     Reference<css::text::XTextCursor> cursor = range->getText()->createTextCursorByRange(range);
     Reference<css::container::XEnumerationAccess> access(cursor, UNO_QUERY);
     if (!access.is()) {
-        return fields;
+        return;
     }
     Reference<css::container::XEnumeration> paragraphs = access->createEnumeration();
     while (paragraphs->hasMoreElements()) {
         Reference<css::container::XEnumerationAccess> paragraph(paragraphs->nextElement(),
                                                                 UNO_QUERY);
         if (!paragraph.is()) {
-            continue;  // a table inside the range: its fields are not the link's
+            continue;  // a table inside the range
         }
         Reference<css::container::XEnumeration> portions = paragraph->createEnumeration();
         while (portions->hasMoreElements()) {
             Reference<css::beans::XPropertySet> portion(portions->nextElement(), UNO_QUERY);
-            if (StringProperty(portion, "TextPortionType") != "TextField") {
-                continue;
-            }
-            Reference<css::text::XTextField> field;
-            portion->getPropertyValue(rtl::OUString::createFromAscii("TextField")) >>= field;
-            if (field.is()) {
-                fields.push_back({FieldCode(field), ToU16(field->getPresentation(false))});
+            if (portion.is()) {
+                visit(portion);
             }
         }
     }
+}
+
+}  // namespace
+
+std::vector<BookmarkEntry> CollectHeadingMarks(const std::vector<ParagraphEntry>& paragraphs,
+                                               const std::vector<BookmarkEntry>& known) {
+    std::vector<BookmarkEntry> marks;
+    for (const ParagraphEntry& paragraph : paragraphs) {
+        if (paragraph.outlineLevel > 9 || !paragraph.range.is()) {
+            continue;
+        }
+        VisitPortions(paragraph.range, [&](const Reference<css::beans::XPropertySet>& portion) {
+            if (StringProperty(portion, "TextPortionType") != "Bookmark") {
+                return;
+            }
+            Reference<css::container::XNamed> named;
+            portion->getPropertyValue(rtl::OUString::createFromAscii("Bookmark")) >>= named;
+            if (!named.is()) {
+                return;
+            }
+            const std::u16string name =
+                platform::Utf8ToUtf16(WordBookmarkName(ToUtf8(named->getName())));
+            const auto same = [&](const BookmarkEntry& entry) { return entry.name == name; };
+            if (std::none_of(known.begin(), known.end(), same) &&
+                std::none_of(marks.begin(), marks.end(), same)) {
+                marks.push_back({name, paragraph.range});
+            }
+        });
+    }
+    return marks;
+}
+
+std::vector<FieldEntry> CollectFields(const Reference<css::text::XTextRange>& range) {
+    std::vector<FieldEntry> fields;
+    VisitPortions(range, [&](const Reference<css::beans::XPropertySet>& portion) {
+        if (StringProperty(portion, "TextPortionType") != "TextField") {
+            return;
+        }
+        Reference<css::text::XTextField> field;
+        portion->getPropertyValue(rtl::OUString::createFromAscii("TextField")) >>= field;
+        if (field.is()) {
+            fields.push_back({FieldCode(field), ToU16(field->getPresentation(false))});
+        }
+    });
     return fields;
 }
 

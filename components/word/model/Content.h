@@ -47,6 +47,11 @@ struct BodyContent {
 };
 BodyContent CollectBody(const css::uno::Reference<css::frame::XModel>& model);
 std::vector<BookmarkEntry> CollectBookmarks(const css::uno::Reference<css::frame::XModel>& model);
+// The marks LibreOffice keeps on headings for cross-references (a Word file's "_Toc" bookmarks
+// become these when it is read): not among the document's bookmarks, but what Word lists as
+// bookmarks and what links into the document name. Only those not in `known` are returned.
+std::vector<BookmarkEntry> CollectHeadingMarks(const std::vector<ParagraphEntry>& paragraphs,
+                                               const std::vector<BookmarkEntry>& known);
 // The text fields inside a range, in order.
 std::vector<FieldEntry> CollectFields(const css::uno::Reference<css::text::XTextRange>& range);
 

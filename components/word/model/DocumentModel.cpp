@@ -44,6 +44,8 @@ struct DocumentState {
     const std::vector<BookmarkEntry>& Bookmarks() {
         if (!bookmarks) {
             bookmarks = CollectBookmarks(model);
+            std::vector<BookmarkEntry> marks = CollectHeadingMarks(Paragraphs(), *bookmarks);
+            bookmarks->insert(bookmarks->end(), marks.begin(), marks.end());
         }
         return *bookmarks;
     }
