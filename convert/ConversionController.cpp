@@ -6,6 +6,7 @@
 
 #include "JobFailure.h"
 #include "LanguageProvider.h"
+#include "PdfThread.h"
 #include "WordAutomation.h"
 #include "platform/com.h"
 
@@ -22,18 +23,6 @@ bool IsFolder(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
-}
-
-// The PDF a document would get: the output folder, the document's file name without its last
-// extension, ".pdf".
-std::string CandidatePdfPath(const std::string& outputFolder, const std::string& documentPath) {
-    size_t slash = documentPath.rfind('/');
-    std::string name = slash == std::string::npos ? std::string() : documentPath.substr(slash + 1);
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos) {
-        name.resize(dot);
-    }
-    return outputFolder + name + ".pdf";
 }
 
 // The word processor's document collection and the job's document opened in it, released in
@@ -111,7 +100,8 @@ void CConversionController::OnConvert() {
 
     // One question per Convert, at the first existing PDF of any job, checked or not.
     for (const auto& job : m_jobs) {
-        if (Exists(CandidatePdfPath(m_strOutputFolder, job->m_strFilePath))) {
+        // The PDF the document would get, named as the PDF thread names it.
+        if (Exists(MakePdfOutputPath(job->m_strFilePath, m_strOutputFolder, false))) {
             if (ShowMessage("Rename", MB_YESNO) == IDNO) {
                 m_bRenameExisting = 1;
             }

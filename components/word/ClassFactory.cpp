@@ -1,11 +1,11 @@
 // The library's entry point: the class factory of "Word.Application".
-#include <atomic>
 #include <type_traits>
 
 #include "Objects.h"
 #include "Office.h"
 #include "OfficeProcess.h"
 #include "installer.h"
+#include "platform/com_object.h"
 
 namespace {
 
@@ -14,28 +14,8 @@ using tessaline::installer::kWordApplicationClsid;
 // The server program could not be started: here, the office is not installed.
 constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005);
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public platform::ComObject<IClassFactory> {
   public:
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *object = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (object == nullptr) {
             return E_POINTER;
@@ -55,8 +35,8 @@ class ClassFactory final : public IClassFactory {
     HRESULT LockServer(BOOL) override { return S_OK; }
 
   private:
-    ~ClassFactory() = default;
-    std::atomic<ULONG> refs_{1};
+    ~ClassFactory() override = default;
+    bool Answers(REFIID riid) const override { return riid == IID_IClassFactory; }
 };
 
 }  // namespace
