@@ -1,6 +1,5 @@
 // The library's one export: the class factory of the PDF engine's document class, as the
 // platform's class registry asks a registered component library for it.
-#include <new>
 #include <type_traits>
 
 #include "PdfDocument.h"
@@ -33,20 +32,8 @@ class DocumentFactory final : public platform::ComObject<IClassFactory> {
 extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
                                                                             REFIID riid,
                                                                             void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    if (clsid != pdfengine::kPdfDocumentClsid) {
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    auto* factory = new (std::nothrow) DocumentFactory;
-    if (factory == nullptr) {
-        return E_OUTOFMEMORY;
-    }
-    const HRESULT hr = factory->QueryInterface(riid, object);
-    factory->Release();
-    return hr;
+    return platform::GetClassObjectOf<DocumentFactory>(pdfengine::kPdfDocumentClsid, clsid, riid,
+                                                       object);
 }
 
 static_assert(std::is_same_v<decltype(&DllGetClassObject), DllGetClassObjectProc>,

@@ -343,15 +343,11 @@ HRESULT CreatePdfDocument(REFIID riid, void** object) {
         return E_POINTER;
     }
     *object = nullptr;
-    PdfDocument* document = nullptr;
     try {
-        document = new PdfDocument;
+        return platform::HandOutNewObject(new PdfDocument, riid, object);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    const HRESULT hr = document->QueryInterface(riid, object);
-    document->Release();
-    return hr;
 }
 
 }  // namespace pdfengine

@@ -44,17 +44,7 @@ class ClassFactory final : public platform::ComObject<IClassFactory> {
 extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
                                                                             REFIID riid,
                                                                             void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    if (clsid != kWordApplicationClsid) {
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    auto* factory = new ClassFactory;
-    const HRESULT hr = factory->QueryInterface(riid, object);
-    factory->Release();
-    return hr;
+    return platform::GetClassObjectOf<ClassFactory>(kWordApplicationClsid, clsid, riid, object);
 }
 
 static_assert(std::is_same_v<decltype(&DllGetClassObject), DllGetClassObjectProc>,

@@ -100,10 +100,7 @@ class Factory final : public Counted<IClassFactory> {
             *object = nullptr;
             return CLASS_E_NOAGGREGATION;
         }
-        auto* component = new Component;
-        const HRESULT hr = component->QueryInterface(riid, object);
-        component->Release();
-        return hr;
+        return platform::HandOutNewObject(new Component, riid, object);
     }
     HRESULT LockServer(BOOL) override { return S_OK; }
 };
@@ -113,17 +110,7 @@ class Factory final : public Counted<IClassFactory> {
 extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
                                                                             REFIID riid,
                                                                             void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    if (clsid != kComponentClsid) {
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    auto* factory = new Factory;
-    const HRESULT hr = factory->QueryInterface(riid, object);
-    factory->Release();
-    return hr;
+    return platform::GetClassObjectOf<Factory>(kComponentClsid, clsid, riid, object);
 }
 
 static_assert(std::is_same_v<decltype(&DllGetClassObject), DllGetClassObjectProc>,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <new>
 
 #include "platform/com.h"
 
@@ -40,5 +41,30 @@ class ComObject : public Interface {
   private:
     std::atomic<ULONG> refs_{1};
 };
+
+// Hands out a newly made object for `riid`: the caller gets the object's answer to
+// QueryInterface, and the maker's own reference goes, so an unanswered interface frees it.
+template <typename Object>
+HRESULT HandOutNewObject(Object* made, REFIID riid, void** object) {
+    if (made == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = made->QueryInterface(riid, object);
+    made->Release();
+    return hr;
+}
+
+// The body of DllGetClassObject for a library that serves one class with `Factory`.
+template <typename Factory>
+HRESULT GetClassObjectOf(REFCLSID served, REFCLSID clsid, REFIID riid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    if (clsid != served) {
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    return HandOutNewObject(new (std::nothrow) Factory, riid, object);
+}
 
 }  // namespace platform
