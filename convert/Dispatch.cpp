@@ -227,4 +227,34 @@ Variant Invoke(IDispatch* object, DISPID member, WORD flags, std::span<Variant> 
     throw _com_error(hr, std::move(description));
 }
 
+ComPtr<IDispatch> RequireObject(const Variant& result) {
+    ComPtr<IDispatch> object = result.AsDispatch();
+    if (!object) {
+        throw _com_error(E_POINTER);
+    }
+    return object;
+}
+
+ComPtr<IDispatch> GetObject(IDispatch* object, DISPID member) {
+    return RequireObject(Get(object, member));
+}
+
+ComPtr<IDispatch> Item(IDispatch* collection, LONG index) {
+    constexpr DISPID kItem = 0;
+    std::vector<Variant> args{Variant::Int32(index)};
+    return RequireObject(Invoke(collection, kItem, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args));
+}
+
+std::string GetString(IDispatch* object, DISPID member) {
+    return Get(object, member).AsString();
+}
+
+LONG GetInt(IDispatch* object, DISPID member) {
+    return Get(object, member).AsInt();
+}
+
+float GetFloat(IDispatch* object, DISPID member) {
+    return static_cast<float>(Get(object, member).AsDouble());
+}
+
 }  // namespace dispatch

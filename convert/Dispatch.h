@@ -67,4 +67,14 @@ inline Variant Get(IDispatch* object, DISPID member, std::vector<Variant> args =
 // Raises _com_error when hr failed.
 void Check(HRESULT hr);
 
+// Typed reads of the members the conversion uses. An object that must be there and is not
+// raises _com_error(E_POINTER) at once, rather than failing later, further away.
+ComPtr<IDispatch> RequireObject(const Variant& result);
+ComPtr<IDispatch> GetObject(IDispatch* object, DISPID member);
+// Item(index) of a collection: a method in the word processor, so both flags are offered.
+ComPtr<IDispatch> Item(IDispatch* collection, LONG index);
+std::string GetString(IDispatch* object, DISPID member);
+LONG GetInt(IDispatch* object, DISPID member);
+float GetFloat(IDispatch* object, DISPID member);
+
 }  // namespace dispatch

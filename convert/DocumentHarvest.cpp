@@ -15,6 +15,11 @@
 
 namespace {
 
+using dispatch::GetFloat;
+using dispatch::GetInt;
+using dispatch::GetObject;
+using dispatch::GetString;
+using dispatch::Item;
 using dispatch::Variant;
 
 // The word processor's members, by dispatch id.
@@ -71,39 +76,6 @@ constexpr size_t kLongestHeading = 256;
 // The share of the row's progress bar each phase of the harvest fills.
 constexpr double kLinksProgress = 25;
 constexpr double kHeadingsProgress = 20;
-
-// A member that must return an object; a null one would only fail later, further away.
-ComPtr<IDispatch> GetObject(IDispatch* object, DISPID member) {
-    ComPtr<IDispatch> result = dispatch::Get(object, member).AsDispatch();
-    if (!result) {
-        throw _com_error(E_POINTER);
-    }
-    return result;
-}
-
-// Item(i) of a collection; a method in the word processor, so both flags are offered.
-ComPtr<IDispatch> Item(IDispatch* collection, LONG index) {
-    std::vector<Variant> args{Variant::Int32(index)};
-    ComPtr<IDispatch> result =
-        dispatch::Invoke(collection, kItem, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args)
-            .AsDispatch();
-    if (!result) {
-        throw _com_error(E_POINTER);
-    }
-    return result;
-}
-
-std::string GetString(IDispatch* object, DISPID member) {
-    return dispatch::Get(object, member).AsString();
-}
-
-LONG GetInt(IDispatch* object, DISPID member) {
-    return dispatch::Get(object, member).AsInt();
-}
-
-float GetFloat(IDispatch* object, DISPID member) {
-    return static_cast<float>(dispatch::Get(object, member).AsDouble());
-}
 
 // Scrolls the window to an item, selects it and hands out the window's selection.
 ComPtr<IDispatch> SelectOnScreen(IDispatch* window, IDispatch* range) {

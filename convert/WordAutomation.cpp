@@ -17,15 +17,6 @@ std::vector<Variant> Omitted(size_t count) {
     return std::vector<Variant>(count, Variant::Missing());
 }
 
-// The members below must return an object; a null one would only fail later, further away.
-ComPtr<IDispatch> RequireObject(const Variant& result) {
-    ComPtr<IDispatch> object = result.AsDispatch();
-    if (!object) {
-        throw _com_error(E_POINTER);
-    }
-    return object;
-}
-
 // The leading integer of a text, as atoi reads it; saturates instead of overflowing.
 int LeadingInteger(const std::string& text) {
     size_t i = 0;
@@ -69,7 +60,7 @@ int GetMajorVersion(IDispatch* application) {
 }
 
 ComPtr<IDispatch> GetDocuments(IDispatch* application) {
-    return RequireObject(dispatch::Get(application, kDispDocuments));
+    return dispatch::GetObject(application, kDispDocuments);
 }
 
 ComPtr<IDispatch> OpenDocument(IDispatch* documents, const std::string& path, int majorVersion) {
@@ -84,7 +75,7 @@ ComPtr<IDispatch> OpenDocument(IDispatch* documents, const std::string& path, in
     }
     std::vector<Variant> args = Omitted(count);
     args[0] = Variant::String(path);  // FileName
-    return RequireObject(dispatch::Call(documents, member, std::move(args)));
+    return dispatch::RequireObject(dispatch::Call(documents, member, std::move(args)));
 }
 
 void PrintOutDocument(IDispatch* document, int majorVersion) {

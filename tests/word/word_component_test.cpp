@@ -29,6 +29,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using dispatch::GetString;
 using dispatch::Variant;
 using namespace std::chrono_literals;
 
@@ -90,10 +91,6 @@ Outcome Open(IDispatch* documents, const std::string& path) {
     args[0] = Variant::String(path);
     std::vector<VARIANT> reversed = ByReference(args);
     return InvokeRaw(documents, word::kDispOpenMajor11, DISPATCH_METHOD, reversed);
-}
-
-std::string GetString(IDispatch* object, DISPID member) {
-    return dispatch::Get(object, member).AsString();
 }
 
 class WordComponent : public ::testing::Test {

@@ -6,37 +6,6 @@ namespace word_model_test {
 
 using dispatch::Variant;
 
-ComPtr<IDispatch> GetObject(IDispatch* object, DISPID member) {
-    ComPtr<IDispatch> result = dispatch::Get(object, member).AsDispatch();
-    if (!result) {
-        throw _com_error(E_POINTER);
-    }
-    return result;
-}
-
-ComPtr<IDispatch> Item(IDispatch* collection, LONG index) {
-    std::vector<Variant> args{Variant::Int32(index)};
-    ComPtr<IDispatch> result =
-        dispatch::Invoke(collection, id::kItem, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args)
-            .AsDispatch();
-    if (!result) {
-        throw _com_error(E_POINTER);
-    }
-    return result;
-}
-
-std::string GetString(IDispatch* object, DISPID member) {
-    return dispatch::Get(object, member).AsString();
-}
-
-LONG GetInt(IDispatch* object, DISPID member) {
-    return dispatch::Get(object, member).AsInt();
-}
-
-float GetFloat(IDispatch* object, DISPID member) {
-    return static_cast<float>(dispatch::Get(object, member).AsDouble());
-}
-
 HRESULT FailureOf(IDispatch* object, DISPID member, WORD flags, std::vector<Variant> args) {
     try {
         dispatch::Invoke(object, member, flags, args);

@@ -29,11 +29,11 @@ constexpr DISPID kFieldCode = 0, kFieldResult = 4;
 constexpr DISPID kParagraphRange = 0, kParagraphLevel = 202;
 }  // namespace id
 
-ComPtr<IDispatch> GetObject(IDispatch* object, DISPID member);
-ComPtr<IDispatch> Item(IDispatch* collection, LONG index);
-std::string GetString(IDispatch* object, DISPID member);
-LONG GetInt(IDispatch* object, DISPID member);
-float GetFloat(IDispatch* object, DISPID member);
+using dispatch::GetFloat;
+using dispatch::GetInt;
+using dispatch::GetObject;
+using dispatch::GetString;
+using dispatch::Item;
 // The result of a call that is expected to fail: the error a caller sees (Word's scode).
 HRESULT FailureOf(IDispatch* object, DISPID member, WORD flags,
                   std::vector<dispatch::Variant> args = {});
