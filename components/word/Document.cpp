@@ -81,6 +81,7 @@ class Document final : public DispatchObject {
             printed = word_print::PrintPdfToDefaultPrinter(pdf, name, &error);
         }
         DiscardPdfExport(*document_->loaded);
+        document_->loaded->printed = true;
         if (!printed) {
             FailWord(kWordCommandFailed, "Word could not print the document: " + error);
         }

@@ -17,6 +17,7 @@
 #include "DispatchObject.h"
 #include "DurationSetting.h"
 #include "FileUrl.h"
+#include "HiddenFrame.h"
 #include "Office.h"
 #include "PropertyList.h"
 #include "RecentDocuments.h"
@@ -132,9 +133,13 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
     {
         Office::Watch watch(OfficeCallLimit());
         try {
-            component = session.desktop->loadComponentFromURL(
-                rtl::OUString::fromUtf8(rtl::OString(FileUrlFromPath(path).c_str())), "_blank", 0,
-                arguments);
+            document->frame = CreateHiddenFrame(session);
+            component =
+                css::uno::Reference<css::frame::XComponentLoader>(document->frame,
+                                                                  css::uno::UNO_QUERY_THROW)
+                    ->loadComponentFromURL(
+                        rtl::OUString::fromUtf8(rtl::OString(FileUrlFromPath(path).c_str())),
+                        "_self", 0, arguments);
         } catch (const css::uno::RuntimeException& e) {
             // Maybe the office crashed, or the watchdog ended it, during the load.
             CheckOffice(session);

@@ -1,5 +1,6 @@
 // Documents: Open, in the three forms callers pick by Word's major version.
 #include "DocumentLoader.h"
+#include "InOfficeSnapshot.h"
 #include "Objects.h"
 
 namespace word_component {
@@ -39,8 +40,8 @@ class Documents final : public DispatchObject {
         if (!opened->loaded) {
             FailWord(failure.scode, failure.description);
         }
-        opened->model =
-            std::make_unique<DocumentModel>(opened->loaded->model, opened->loaded->path);
+        opened->model = std::make_unique<DocumentModel>(opened->loaded->model, opened->loaded->path,
+                                                        InOfficeSnapshots(opened->loaded));
         instance_->documents.push_back(opened);
         ReturnObject(result, MakeDocument(instance_, std::move(opened)));
         return S_OK;

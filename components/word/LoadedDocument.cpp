@@ -7,6 +7,7 @@
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
+#include "HiddenFrame.h"
 #include "Office.h"
 
 namespace word_component {
@@ -46,6 +47,11 @@ LoadedDocument::~LoadedDocument() {
             // Gone with its office, or refused: either way it is no longer ours.
         }
         model.clear();
+    }
+    if (frame.is()) {
+        Office::Watch watch(10s);
+        CloseFrameQuietly(frame);
+        frame.clear();
     }
     if (!pdfPath.empty()) {
         ::unlink(pdfPath.c_str());

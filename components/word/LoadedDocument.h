@@ -4,11 +4,16 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+
+#include "DocumentSnapshot.h"
 
 namespace word_component {
 
@@ -25,17 +30,25 @@ bool ReadFileStamp(const std::string& path, FileStamp* stamp);
 
 struct LoadedDocument {
     css::uno::Reference<css::frame::XModel> model;
-    std::string path;         // absolute, as opened
-    FileStamp stamp;          // of the file when it was loaded
-    unsigned generation = 0;  // the office that holds it (Office::Session)
+    css::uno::Reference<css::frame::XFrame> frame;  // ours, shown in nowhere (HiddenFrame.h)
+    std::string path;                               // absolute, as opened
+    FileStamp stamp;                                // of the file when it was loaded
+    unsigned generation = 0;                        // the office that holds it (Office::Session)
+
+    std::atomic<bool> printed{false};  // PrintOut ran on it: what it was opened for is done
 
     std::mutex exportMutex;
     std::string pdfPath;  // our PDF export of it, made once; deleted with the document
 
+    // Its content and layout, taken once in the office and shared by every model of it (the
+    // document is read-only, so they do not change). Taken before exportMutex when both are.
+    std::mutex snapshotMutex;
+    std::optional<word_model::DocumentSnapshot> snapshot;
+
     LoadedDocument() = default;
     LoadedDocument(const LoadedDocument&) = delete;
     LoadedDocument& operator=(const LoadedDocument&) = delete;
-    // Closes the document in the office (without saving) and deletes the export.
+    // Closes the document and its frame in the office (without saving) and deletes the export.
     ~LoadedDocument();
     // The document may be handed to the next Open of the same, unchanged file.
     bool Reusable() const;

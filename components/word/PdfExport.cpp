@@ -37,12 +37,12 @@ css::uno::Sequence<css::beans::PropertyValue> PrintFilterData() {
 
 }  // namespace
 
-bool ExportPdf(LoadedDocument& document, std::string* pdfPath, std::string* error) {
-    std::lock_guard<std::mutex> lock(document.exportMutex);
-    if (!document.pdfPath.empty() && ::access(document.pdfPath.c_str(), R_OK) == 0) {
-        *pdfPath = document.pdfPath;
-        return true;
-    }
+css::uno::Sequence<css::beans::PropertyValue> PdfExportArguments() {
+    return PropertyList({Property("FilterName", css::uno::Any(rtl::OUString("writer_pdf_Export"))),
+                         Property("FilterData", css::uno::Any(PrintFilterData()))});
+}
+
+bool ReservePdfExportFile(std::string* path, std::string* error) {
     const std::string folder = platform::TempPath();
     if (folder.empty()) {
         *error = "no temporary folder for the printed pages";
@@ -55,16 +55,27 @@ bool ExportPdf(LoadedDocument& document, std::string* pdfPath, std::string* erro
         return false;
     }
     ::close(fd);
+    *path = std::move(name);
+    return true;
+}
+
+bool ExportPdf(LoadedDocument& document, std::string* pdfPath, std::string* error) {
+    std::lock_guard<std::mutex> lock(document.exportMutex);
+    if (!document.pdfPath.empty() && ::access(document.pdfPath.c_str(), R_OK) == 0) {
+        *pdfPath = document.pdfPath;
+        return true;
+    }
+    std::string name;
+    if (!ReservePdfExportFile(&name, error)) {
+        return false;
+    }
     css::uno::Reference<css::frame::XStorable> storable(document.model, css::uno::UNO_QUERY);
     Office::Watch watch(OfficeCallLimit());
     try {
         if (!storable.is()) {
             throw css::uno::RuntimeException("the document cannot be exported");
         }
-        storable->storeToURL(
-            rtl::OUString::fromUtf8(rtl::OString(FileUrlFromPath(name).c_str())),
-            PropertyList({Property("FilterName", css::uno::Any(rtl::OUString("writer_pdf_Export"))),
-                          Property("FilterData", css::uno::Any(PrintFilterData()))}));
+        storable->storeToURL(word_model::FromUtf8(FileUrlFromPath(name)), PdfExportArguments());
     } catch (const css::uno::Exception& e) {
         ::unlink(name.c_str());
         *error = watch.Fired() ? std::string("the document engine did not finish in time")

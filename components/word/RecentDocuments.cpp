@@ -1,7 +1,10 @@
 #include "RecentDocuments.h"
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "DurationSetting.h"
 #include "Office.h"
@@ -44,13 +47,30 @@ RecentDocuments& RecentDocuments::Get() {
 
 void RecentDocuments::Keep(std::shared_ptr<LoadedDocument> document) {
     const auto keep = KeepTime();
-    std::shared_ptr<Entry> previous;
+    std::vector<std::shared_ptr<Entry>> closing;
     if (keep.count() > 0 && document && document->Reusable()) {
         auto entry = std::make_shared<Entry>();
-        entry->document = std::move(document);
         entry->expires = Clock::now() + keep;
+        entry->document = std::move(document);
         std::lock_guard<std::mutex> lock(g_mutex);
-        previous = std::exchange(entry_, entry);
+        const std::string& path = entry->document->path;
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            if ((*it)->document->path == path) {
+                closing.push_back(*it);
+                it = entries_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        entries_.push_back(std::move(entry));
+        if (entries_.size() > kMostKept) {
+            auto printed = std::find_if(entries_.begin(), entries_.end(), [](const auto& kept) {
+                return kept->document->printed.load();
+            });
+            auto leaving = printed != entries_.end() ? printed : entries_.begin();
+            closing.push_back(*leaving);
+            entries_.erase(leaving);
+        }
     }
     // The documents close here, outside the lock (a call into the office).
 }
@@ -61,16 +81,16 @@ std::shared_ptr<LoadedDocument> RecentDocuments::Take(const std::string& path,
     bool fits = false;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
-        if (!entry_) {
-            return {};
-        }
-        const LoadedDocument& kept = *entry_->document;
-        if (kept.path != path) {
+        auto found = std::find_if(entries_.begin(), entries_.end(),
+                                  [&](const auto& entry) { return entry->document->path == path; });
+        if (found == entries_.end()) {
             return {};
         }
         // A kept document that does not fit is of no further use.
+        const LoadedDocument& kept = *(*found)->document;
         fits = kept.stamp == stamp && kept.generation == generation;
-        taken = std::exchange(entry_, nullptr);
+        taken = *found;
+        entries_.erase(found);
     }
     if (!fits || !taken->document->Reusable()) {
         return {};
@@ -79,17 +99,21 @@ std::shared_ptr<LoadedDocument> RecentDocuments::Take(const std::string& path,
 }
 
 void RecentDocuments::Clear() {
-    std::shared_ptr<Entry> previous;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    previous = std::exchange(entry_, nullptr);
+    std::deque<std::shared_ptr<Entry>> closing;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        closing.swap(entries_);
+    }
 }
 
 void RecentDocuments::Expire() {
-    std::shared_ptr<Entry> expired;
+    std::vector<std::shared_ptr<Entry>> expired;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
-        if (entry_ && Clock::now() >= entry_->expires) {
-            expired = std::exchange(entry_, nullptr);
+        const Clock::time_point now = Clock::now();
+        while (!entries_.empty() && now >= entries_.front()->expires) {
+            expired.push_back(entries_.front());
+            entries_.pop_front();
         }
     }
 }

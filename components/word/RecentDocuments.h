@@ -1,9 +1,13 @@
-// The most recently closed document, kept loaded for a short while: the conversion opens every
-// document twice in a row (once to read it, once to print it), and the second open then costs
-// nothing. A document is handed out again only for the same path whose file is unchanged, and
-// only while its office is the one that loaded it.
+// The most recently closed documents, kept loaded for a short while: the conversion opens every
+// document twice in a row (once to read it, once to print it), and a batch may open its next
+// documents ahead of their turn; the later opens then cost nothing. A document is handed out
+// again only for the same path whose file is unchanged, and only while its office is the one
+// that loaded it. At most kMostKept are kept; when one more comes, the oldest printed one goes
+// (printing is the last thing a conversion opens a document for), else the oldest.
 #pragma once
 
+#include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -16,10 +20,13 @@ class RecentDocuments {
     // The process's one list; it closes expired documents from the office's housekeeping.
     static RecentDocuments& Get();
 
-    // Keeps a document that its last user has closed; the one kept before is closed.
+    static constexpr std::size_t kMostKept = 6;
+
+    // Keeps a document that its last user has closed; one kept before of the same path, or one
+    // to make room, is closed.
     void Keep(std::shared_ptr<LoadedDocument> document);
     // The kept document of that path when the file still has that stamp and the office is of
-    // that generation; it is no longer kept then.
+    // that generation; it is no longer kept then (nor when it does not fit).
     std::shared_ptr<LoadedDocument> Take(const std::string& path, const FileStamp& stamp,
                                          unsigned generation);
     // Closes what is kept.
@@ -29,7 +36,7 @@ class RecentDocuments {
     RecentDocuments() = default;
     void Expire();
     struct Entry;
-    std::shared_ptr<Entry> entry_;
+    std::deque<std::shared_ptr<Entry>> entries_;  // oldest first
 };
 
 }  // namespace word_component

@@ -1,5 +1,8 @@
 #include "reference_office.h"
 
+#include <com/sun/star/frame/XFrames.hpp>
+#include <com/sun/star/frame/XFramesSupplier.hpp>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -275,6 +278,20 @@ std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(
         }
     }
     return documents;
+}
+
+std::size_t FramesInOfficeOf(const fs::path& root) {
+    if (OfficeProcessesOfRoot(root).empty()) {
+        return 0;
+    }
+    testing_support::ScopedEnvVar rootVar("TESSALINE_ROOT", root.string());
+    word_component::OfficeSession session;
+    std::string error;
+    if (!word_component::Office::Get().Session(&session, &error)) {
+        return 0;
+    }
+    css::uno::Reference<css::frame::XFramesSupplier> frames(session.desktop, css::uno::UNO_QUERY);
+    return frames.is() ? static_cast<std::size_t>(frames->getFrames()->getCount()) : 0;
 }
 
 std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root) {

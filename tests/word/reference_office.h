@@ -64,6 +64,9 @@ std::string PdfText(const std::string& pdfBytes);
 std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(
     const fs::path& root);
 
+// The number of frames the office that serves this platform root has, 0 when none runs.
+std::size_t FramesInOfficeOf(const fs::path& root);
+
 // Office processes (soffice.bin) whose command line names the profile under this root.
 std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root);
 

@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +16,8 @@
 
 #include "Dispatch.h"
 #include "PagePayload.h"
+#include "RecentDocuments.h"
+#include "Uno.h"
 #include "WordAutomation.h"
 #include "installer.h"
 #include "platform/com.h"
@@ -465,7 +469,7 @@ TEST_F(WordComponent, PrintOutWithoutAPrinterThatPrintsFailsAsInWord) {
     word::QuitWord(word.Get());
 }
 
-TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocumentAndNoOther) {
+TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocument) {
     InstallVirtualPrinter();
     const fs::path path = Document("two-pages.docx");
     const std::vector<std::string> expected = ReferencePageTexts(path);
@@ -508,16 +512,16 @@ TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocumentAndNoO
     ASSERT_EQ(now.size(), 1u);
     EXPECT_TRUE(now[0] == kept[0]);
 
-    // Another file: the kept one is closed, only the newest is kept.
+    // Another file is kept beside it; the first is still handed out again.
     openAndQuit(Document("two-pages.doc"));
     now = word_test::DocumentsLoadedInOfficeOf(Root());
-    ASSERT_EQ(now.size(), 1u);
-    EXPECT_FALSE(now[0] == kept[0]);
+    ASSERT_EQ(now.size(), 2u);
+    openAndQuit(path);
+    now = word_test::DocumentsLoadedInOfficeOf(Root());
+    ASSERT_EQ(now.size(), 2u);
+    EXPECT_TRUE(std::count(now.begin(), now.end(), kept[0]) == 1);
 
     // A changed file at the same path is loaded anew, and what is printed is the new content.
-    openAndQuit(path);
-    const auto before = word_test::DocumentsLoadedInOfficeOf(Root());
-    ASSERT_EQ(before.size(), 1u);
     testing_support::WriteFile(Work() / "three-pages.fodt", word_test::FlatTextDocument(3, 1));
     {
         word_test::ReferenceOffice office(Work() / "reference-root");
@@ -531,14 +535,70 @@ TEST_F(WordComponent, ASecondOpenOfTheUnchangedFileReusesTheLoadedDocumentAndNoO
     ComPtr<IDispatch> againDocuments = word::GetDocuments(again.Get());
     ComPtr<IDispatch> second = word::OpenDocument(againDocuments.Get(), path.string(), 16);
     now = word_test::DocumentsLoadedInOfficeOf(Root());
-    ASSERT_EQ(now.size(), 1u);
-    EXPECT_FALSE(now[0] == before[0]);
+    // The stale one is closed: the other file's and the new one.
+    ASSERT_EQ(now.size(), 2u);
+    EXPECT_EQ(std::count(now.begin(), now.end(), kept[0]), 0);
     word::PrintOutDocument(second.Get(), 16);
     const std::vector<std::string> printed = PrintedPageTexts();
     ASSERT_EQ(printed.size(), 3u);
     EXPECT_NE(printed[2].find("Page 3 heading"), std::string::npos) << printed[2];
     second.Reset();
     word::QuitWord(again.Get());
+}
+
+TEST_F(WordComponent, KeptDocumentsMakeRoomByClosingPrintedOnesFirstAndLeaveNoFrames) {
+    InstallVirtualPrinter();
+    const std::size_t most = word_component::RecentDocuments::kMostKept;
+    std::vector<fs::path> files;
+    for (std::size_t i = 0; i <= most; ++i) {
+        files.push_back(Work() / ("copy-" + std::to_string(i) + ".docx"));
+        fs::copy_file(Document("two-pages.docx"), files.back());
+    }
+    auto open = [&](const fs::path& file, bool print) {
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        ComPtr<IDispatch> document = word::OpenDocument(documents.Get(), file.string(), 16);
+        if (print) {
+            word::PrintOutDocument(document.Get(), 16);
+            EXPECT_EQ(PrintedPageTexts().size(), 2u);
+        }
+        document.Reset();
+        word::QuitWord(word.Get());
+    };
+    auto urls = [&] {
+        std::set<std::string> loaded;
+        for (const auto& model : word_test::DocumentsLoadedInOfficeOf(Root())) {
+            const std::string url = word_model::ToUtf8(model->getURL());
+            loaded.insert(url.substr(url.rfind('/') + 1));
+        }
+        return loaded;
+    };
+    // The second is printed; then one more than is kept arrives.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        open(files[i], i == 1);
+    }
+    const std::set<std::string> loaded = urls();
+    EXPECT_EQ(loaded.size(), most);
+    EXPECT_EQ(loaded.count("copy-1.docx"), 0u) << "the printed document should have gone first";
+    EXPECT_EQ(loaded.count("copy-0.docx"), 1u);
+    EXPECT_EQ(loaded.count("copy-" + std::to_string(most) + ".docx"), 1u);
+    // Every document has its one frame; closed documents leave none behind.
+    EXPECT_EQ(word_test::FramesInOfficeOf(Root()), most);
+    // One more again: now the oldest goes.
+    const fs::path extra = Work() / "copy-extra.docx";
+    fs::copy_file(Document("two-pages.docx"), extra);
+    open(extra, false);
+    EXPECT_EQ(urls().count("copy-0.docx"), 0u);
+    EXPECT_EQ(word_test::FramesInOfficeOf(Root()), most);
+    // Documents that do not open leave no frame either.
+    for (const char* broken : {"random.doc", "corrupt.docx", "password.doc"}) {
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        EXPECT_THROW(word::OpenDocument(documents.Get(), Document(broken).string(), 16), _com_error)
+            << broken;
+        word::QuitWord(word.Get());
+    }
+    EXPECT_EQ(word_test::FramesInOfficeOf(Root()), most);
 }
 
 TEST_F(WordComponent, NoOfficeIsLeftWhenIdleOrWhenTheProcessEnds) {

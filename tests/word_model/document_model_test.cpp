@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "DocumentModel.h"
+#include "InOfficeSnapshot.h"
 #include "harvest_probe.h"
 #include "office_session.h"
 #include "pdf_words.h"
@@ -24,6 +25,7 @@ namespace fs = std::filesystem;
 
 constexpr HRESULT kNoSuchMember = static_cast<HRESULT>(0x800A1735);
 constexpr HRESULT kCommandFailed = static_cast<HRESULT>(0x800A1066);
+constexpr char kProbeLibrary[] = TESSALINE_PROBE_LIBRARY;
 
 // The document's Document object, reduced to the members the model answers.
 class DocumentStandIn : public word_model::DispatchObject {
@@ -55,13 +57,28 @@ struct LoadedDocument {
     }
 };
 
-// Loads a document, builds its model and measures the office's PDF of it.
+// Loads a document, builds its model and measures the office's PDF of it. With inOffice the
+// model takes its content and layout from our probe in the office, as the component does;
+// without, it reads them piece by piece through the pipe.
 std::unique_ptr<LoadedDocument> LoadAndMeasure(OfficeSession& office, const std::string& path,
-                                               std::string* error) {
+                                               bool inOffice, std::string* error) {
     auto loaded = std::make_unique<LoadedDocument>();
     loaded->path = path;
     loaded->model = office.Load(path);
-    loaded->documentModel = std::make_unique<word_model::DocumentModel>(loaded->model, path);
+    word_model::SnapshotSource source;
+    if (inOffice) {
+        css::uno::Reference<css::task::XJob> probe =
+            word_component::ActivateSnapshotProbe(office.Context(), kProbeLibrary);
+        if (!probe.is()) {
+            *error = std::string("the office did not load ") + kProbeLibrary;
+            return nullptr;
+        }
+        source = [probe](const css::uno::Reference<css::frame::XModel>& model) {
+            return std::optional(word_component::RunSnapshotProbe(probe, model));
+        };
+    }
+    loaded->documentModel =
+        std::make_unique<word_model::DocumentModel>(loaded->model, path, std::move(source));
     loaded->document = word_model::MakeObject<DocumentStandIn>(*loaded->documentModel);
     const std::string pdf = path + ".pdf";
     OfficeSession::StoreTo(loaded->model, pdf, "writer_pdf_Export");
@@ -205,8 +222,8 @@ class WordModelDocument : public testing::TestWithParam<std::string> {
         std::unique_ptr<LoadedDocument>& slot = loaded_[GetParam()];
         if (!slot) {
             std::string error;
-            slot = LoadAndMeasure(*office_, (office_->Folder() / ("sample." + GetParam())).string(),
-                                  &error);
+            slot = LoadAndMeasure(*office_, (office_->Folder() / ("sample." + Format())).string(),
+                                  InOffice(), &error);
             if (!slot) {
                 GTEST_SKIP() << "cannot measure the PDF: " << error;
             }
@@ -215,6 +232,9 @@ class WordModelDocument : public testing::TestWithParam<std::string> {
     }
 
     IDispatch* Document() { return doc_->document.Get(); }
+    // The parameter: the file format, and "+probe" when the model reads through the probe.
+    std::string Format() const { return GetParam().substr(0, GetParam().find('+')); }
+    bool InOffice() const { return GetParam().ends_with("+probe"); }
 
     static inline OfficeSession* office_ = nullptr;
     static inline std::string whyNot_;
@@ -264,7 +284,7 @@ TEST_P(WordModelDocument, HyperlinksInOrderWithWordsTargets) {
     const LONG count = GetInt(links.Get(), id::kLinksCount);
     // The office's .doc export drops the links on pictures; every other link must be there,
     // in the source's order.
-    const bool picturesKept = GetParam() == "docx";
+    const bool picturesKept = Format() == "docx";
     size_t next = 0;
     for (LONG i = 1; i <= count; ++i) {
         ComPtr<IDispatch> link = Item(links.Get(), i);
@@ -358,7 +378,7 @@ TEST_P(WordModelDocument, HeadingsLandOnTheirWordsInThePdf) {
 }
 
 TEST_P(WordModelDocument, PictureLinksLandOnTheirPictures) {
-    if (GetParam() != "docx") {
+    if (Format() != "docx") {
         GTEST_SKIP() << "the office's .doc export drops the links on pictures";
     }
     ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
@@ -530,7 +550,8 @@ TEST_P(WordModelDocument, ArgumentErrorsAsWordGivesThem) {
     EXPECT_EQ(FailureOf(Document(), 3, DISPATCH_PROPERTYGET), DISP_E_MEMBERNOTFOUND);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, WordModelDocument, testing::Values("docx", "doc"));
+INSTANTIATE_TEST_SUITE_P(Formats, WordModelDocument,
+                         testing::Values("docx", "doc", "docx+probe", "doc+probe"));
 
 TEST(WordModelDocumentLifetime, ObjectsOfAClosedDocumentReportDisconnection) {
     std::string whyNot;
@@ -595,7 +616,9 @@ TEST(WordModelExamples, LinksAndHeadingsLandOnTheirWordsInThePdf) {
         const fs::path copy = office->Folder() / ("example-" + example.filename().string());
         fs::copy_file(example, copy, fs::copy_options::overwrite_existing);
         std::string error;
-        std::unique_ptr<LoadedDocument> doc = LoadAndMeasure(*office, copy.string(), &error);
+        // Read as the component reads them: through the probe in the office.
+        std::unique_ptr<LoadedDocument> doc =
+            LoadAndMeasure(*office, copy.string(), /*inOffice=*/true, &error);
         ASSERT_TRUE(doc) << error;
         try {
             links += CheckLinkRectangles(*doc);

@@ -31,6 +31,8 @@ class OfficeSession {
                         const std::string& path, const std::string& filter);
     static void Close(const css::uno::Reference<css::frame::XModel>& document);
 
+    const css::uno::Reference<css::uno::XComponentContext>& Context() const { return context_; }
+
     // A folder for the test's files, removed with the session.
     const std::filesystem::path& Folder() const { return files_.Path(); }
 

@@ -361,7 +361,11 @@ BodyContent CollectBody(const Reference<css::frame::XModel>& model) {
         Reference<css::beans::XPropertySet> properties(paragraph, UNO_QUERY);
         const sal_Int16 level = PropertyOr<sal_Int16>(properties, "OutlineLevel", 0);
         entry.outlineLevel = level >= 1 && level <= 9 ? level : 10;
+        const std::size_t linksBefore = body.links.size();
         CollectParagraphLinks(paragraph, entry.range, text, objects, body.links);
+        entry.holdsLinks =
+            std::any_of(body.links.begin() + linksBefore, body.links.end(),
+                        [](const LinkEntry& link) { return link.kind == LinkKind::Text; });
         body.paragraphs.push_back(std::move(entry));
     });
     return body;
@@ -495,7 +499,11 @@ std::vector<FieldEntry> LinkFields(const LinkTarget& target, const std::u16strin
 }
 
 std::u16string WordText(const Reference<css::text::XTextRange>& range, bool oneParagraph) {
-    std::u16string text = ToU16(range->getString());
+    return WordText(range->getString(), oneParagraph);
+}
+
+std::u16string WordText(const rtl::OUString& office, bool oneParagraph) {
+    std::u16string text = ToU16(office);
     for (char16_t& c : text) {
         if (c == u'\n') {
             c = oneParagraph ? u'\v' : u'\r';

@@ -31,7 +31,8 @@ struct LinkEntry {
 
 struct ParagraphEntry {
     css::uno::Reference<css::text::XTextRange> range;
-    int outlineLevel = 10;  // 1-9 headings, 10 body text
+    int outlineLevel = 10;    // 1-9 headings, 10 body text
+    bool holdsLinks = false;  // a text link starts in it (a table of contents' entry, say)
 };
 
 struct BookmarkEntry {
@@ -66,5 +67,7 @@ std::vector<FieldEntry> LinkFields(const LinkTarget& target, const std::u16strin
 // A range's text as Word gives it: paragraphs end in "\r", line breaks inside a paragraph are
 // "\v". LibreOffice gives both as "\n"; within one paragraph it can only be a line break.
 std::u16string WordText(const css::uno::Reference<css::text::XTextRange>& range, bool oneParagraph);
+// The same, from the text LibreOffice gave for a range.
+std::u16string WordText(const rtl::OUString& text, bool oneParagraph);
 
 }  // namespace word_model

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include <com/sun/star/text/HoriOrientation.hpp>
@@ -25,8 +26,8 @@ using TextRange = Reference<css::text::XTextRange>;
 // Everything the objects of one document share. The objects keep it alive; once the document
 // goes, `open` turns false and they fail as Word's do when their instance has gone.
 struct DocumentState {
-    DocumentState(const Reference<css::frame::XModel>& m, std::string p)
-        : model(m), path(std::move(p)), layout(m) {}
+    DocumentState(const Reference<css::frame::XModel>& m, std::string p, SnapshotSource s)
+        : model(m), path(std::move(p)), source(std::move(s)), layout(m) {}
 
     void CheckOpen() const {
         if (!open) {
@@ -36,12 +37,14 @@ struct DocumentState {
     const std::vector<LinkEntry>& Links() { return Body().links; }
     const std::vector<ParagraphEntry>& Paragraphs() { return Body().paragraphs; }
     const BodyContent& Body() {
+        Load();
         if (!body) {
             body = CollectBody(model);
         }
         return *body;
     }
     const std::vector<BookmarkEntry>& Bookmarks() {
+        Load();
         if (!bookmarks) {
             bookmarks = CollectBookmarks(model);
             std::vector<BookmarkEntry> marks = CollectHeadingMarks(Paragraphs(), *bookmarks);
@@ -49,13 +52,65 @@ struct DocumentState {
         }
         return *bookmarks;
     }
+    // A range's text as LibreOffice gives it.
+    rtl::OUString Text(const TextRange& range) {
+        auto known = texts.find(range.get());
+        return known != texts.end() ? known->second : range->getString();
+    }
+    std::vector<FieldEntry> Fields(const TextRange& range) {
+        auto known = fields.find(range.get());
+        return known != fields.end() ? known->second : CollectFields(range);
+    }
+
+    // Everything at once from the snapshot source, when there is one; what it does not give is
+    // read piece by piece.
+    void Load() {
+        if (loaded) {
+            return;
+        }
+        loaded = true;
+        std::optional<DocumentSnapshot> snapshot = source ? source(model) : std::nullopt;
+        if (!snapshot) {
+            return;
+        }
+        layout.LearnPages(std::move(snapshot->pages));
+        auto learn = [&](const TextRange& range, const std::optional<MeasuredRange>& measured) {
+            if (range.is() && measured) {
+                layout.Learn(range, *measured);
+            }
+        };
+        body.emplace();
+        for (SnapshotParagraph& paragraph : snapshot->paragraphs) {
+            learn(paragraph.entry.range, paragraph.measured);
+            texts[paragraph.entry.range.get()] = paragraph.text;
+            body->paragraphs.push_back(std::move(paragraph.entry));
+        }
+        for (SnapshotLink& link : snapshot->links) {
+            learn(link.entry.range, link.measured);
+            texts[link.entry.range.get()] = link.text;
+            if (link.entry.kind == LinkKind::Text) {
+                fields[link.entry.range.get()] = std::move(link.fields);
+            }
+            body->links.push_back(std::move(link.entry));
+        }
+        bookmarks.emplace();
+        for (SnapshotBookmark& bookmark : snapshot->bookmarks) {
+            learn(bookmark.entry.range, bookmark.measured);
+            bookmarks->push_back(std::move(bookmark.entry));
+        }
+    }
 
     Reference<css::frame::XModel> model;
     std::string path;
+    SnapshotSource source;
     Layout layout;
     bool open = true;
+    bool loaded = false;
     std::optional<BodyContent> body;
     std::optional<std::vector<BookmarkEntry>> bookmarks;
+    // Texts and fields the snapshot gave, by range; the ranges are kept alive in the entries.
+    std::unordered_map<const void*, rtl::OUString> texts;
+    std::unordered_map<const void*, std::vector<FieldEntry>> fields;
     // What Range.Select selected last; Selection.Information reports on it.
     TextRange selection;
 };
@@ -288,7 +343,7 @@ HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT*
             if (text_) {
                 ReturnString(result, std::u16string_view(*text_));
             } else {
-                std::u16string text = WordText(range_, oneParagraph_);
+                std::u16string text = WordText(state_->Text(range_), oneParagraph_);
                 if (paragraphMark_) {
                     text += u'\r';
                 }
@@ -313,9 +368,10 @@ HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT*
         case kRangeFields: {
             ExpectProperty(flags, args);
             std::vector<FieldEntry> fields =
-                range_.is() ? CollectFields(range_) : std::vector<FieldEntry>{};
+                range_.is() ? state_->Fields(range_) : std::vector<FieldEntry>{};
             if (link_ && range_.is()) {
-                fields = LinkFields(*link_, WordText(range_, true), std::move(fields));
+                fields =
+                    LinkFields(*link_, WordText(state_->Text(range_), true), std::move(fields));
             }
             ReturnObject(result, MakeObject<FieldsObject>(state_, std::move(fields)));
             return S_OK;
@@ -690,8 +746,9 @@ class WindowObject : public DispatchObject {
 
 // ---- DocumentModel ----------------------------------------------------------------------------
 
-DocumentModel::DocumentModel(const Reference<css::frame::XModel>& model, const std::string& path)
-    : state_(std::make_shared<DocumentState>(model, path)) {}
+DocumentModel::DocumentModel(const Reference<css::frame::XModel>& model, const std::string& path,
+                             SnapshotSource source)
+    : state_(std::make_shared<DocumentState>(model, path, std::move(source))) {}
 
 DocumentModel::~DocumentModel() {
     state_->open = false;
@@ -724,6 +781,7 @@ HRESULT DocumentModel::Member(DISPID id, WORD flags, const Arguments& args, VARI
 
 int DocumentModel::PageCount() {
     state_->CheckOpen();
+    state_->Load();
     return state_->layout.PageCount();
 }
 

@@ -3,6 +3,10 @@
 // reachable from them (Hyperlink, Shape, Window, Selection, Range, PageSetup, Bookmark, Fields,
 // Field, Paragraph), answered from LibreOffice's own model and layout of the document.
 //
+// With a snapshot source (the component's reads the document inside the office, see
+// DocumentSnapshot.h), everything below is read in one go at the first question, by the same
+// readers; what the snapshot lacks is asked of the office then.
+//
 // Where LibreOffice has no direct equivalent of what Word reports, this is what we give:
 // - Positions come from the layout through the document view's cursor. The view shows one page
 //   per row; XTextViewCursor::getPosition() is in 1/100 mm, counted from the first page's text
@@ -47,21 +51,32 @@
 //   area or the anchor's paragraph.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <com/sun/star/frame/XModel.hpp>
 
 #include "DispatchObject.h"
+#include "DocumentSnapshot.h"
 
 namespace word_model {
 
 struct DocumentState;
 
+// Takes a document's snapshot where it is cheap (in the office's own process); nullopt when it
+// cannot, and the objects then read the document piece by piece. Like a DispatchObject::Call it
+// may throw.
+using SnapshotSource =
+    std::function<std::optional<DocumentSnapshot>(const css::uno::Reference<css::frame::XModel>&)>;
+
 class DocumentModel {
   public:
-    // model: a loaded text document (with a controller); path: the file it came from.
-    DocumentModel(const css::uno::Reference<css::frame::XModel>& model, const std::string& path);
+    // model: a loaded text document (with a controller); path: the file it came from; source:
+    // where the content and layout come from in one go, when they can.
+    DocumentModel(const css::uno::Reference<css::frame::XModel>& model, const std::string& path,
+                  SnapshotSource source = {});
     // Objects handed out stay valid COM objects, but fail with kDisconnected from then on.
     ~DocumentModel();
     DocumentModel(const DocumentModel&) = delete;

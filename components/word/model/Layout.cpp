@@ -18,7 +18,6 @@
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/view/XViewSettingsSupplier.hpp>
 
-#include "DispatchObject.h"
 #include "Uno.h"
 
 namespace word_model {
@@ -48,7 +47,7 @@ constexpr double kSameLine = 20;
 constexpr sal_Int16 kMetricSize = 1000;
 
 [[noreturn]] void NoLayout() {
-    FailWord(kWordCommandFailed, "The object is not in the page layout.");
+    throw NotInLayout("The object is not in the page layout.");
 }
 
 bool IsCjk(sal_Unicode c) {
@@ -69,13 +68,13 @@ bool HasCjk(const rtl::OUString& text, sal_Int32 length) {
 
 Layout::Layout(const Reference<css::frame::XModel>& model) : model_(model) {}
 
-void Layout::Prepare() {
-    if (prepared_) {
+void Layout::PrepareView() {
+    if (cursor_.is()) {
         return;
     }
     Reference<css::frame::XController> controller = model_->getCurrentController();
     if (!controller.is()) {
-        FailWord(kWordCommandFailed, "The document has no window.");
+        throw NotInLayout("The document has no window.");
     }
     // One page per row, as the positions below assume.
     Reference<css::view::XViewSettingsSupplier> settings(controller, UNO_QUERY);
@@ -98,6 +97,13 @@ void Layout::Prepare() {
     Reference<css::frame::XFrame> frame = controller->getFrame();
     if (frame.is()) {
         device_.set(frame->getContainerWindow(), UNO_QUERY);
+    }
+}
+
+void Layout::Prepare() {
+    PrepareView();
+    if (prepared_) {
+        return;
     }
 
     Reference<css::container::XNameAccess> styles;
@@ -129,7 +135,7 @@ void Layout::Prepare() {
             entry.topMargin = Mm100ToPoints(PropertyOr<sal_Int32>(format, "TopMargin", 0));
             known = formats.emplace(style, std::make_pair(entry, height)).first;
         }
-        Page entry;
+        PageLayout entry;
         entry.format = known->second.first;
         entry.top = top;
         top += known->second.second + kGapBetweenPages;
@@ -194,7 +200,7 @@ PagePlace Layout::CursorPlace() {
     const css::awt::Point at = cursor_->getPosition();
     // The cursor's position is counted from the text area of the first page: the page style's
     // top and left margins from that page's corner.
-    const Page& on = pages_[page - 1];
+    const PageLayout& on = pages_[page - 1];
     PagePlace place;
     place.page = page;
     place.x = Mm100ToPoints(at.X) + on.format.leftMargin;
@@ -381,6 +387,49 @@ RangeExtent Layout::Measure(const Reference<css::text::XTextRange>& range) {
     }
     facts.extent = extent;
     return extent;
+}
+
+std::vector<PageLayout> Layout::Pages() {
+    Prepare();
+    return pages_;
+}
+
+MeasuredRange Layout::MeasureAll(const Reference<css::text::XTextRange>& range, bool withExtent) {
+    MeasuredRange measured;
+    try {
+        measured.start = Start(range);
+        measured.textTop = TextTop(range);
+        measured.end = End(Facts(range));
+        if (withExtent) {
+            measured.extent = Measure(range);
+        }
+    } catch (const NotInLayout&) {
+        return MeasuredRange{};
+    }
+    measured.laidOut = true;
+    return measured;
+}
+
+void Layout::LearnPages(std::vector<PageLayout> pages) {
+    if (prepared_) {
+        return;
+    }
+    pages_ = std::move(pages);
+    prepared_ = true;
+}
+
+void Layout::Learn(const Reference<css::text::XTextRange>& range, const MeasuredRange& measured) {
+    RangeFacts& facts = Facts(range);
+    facts.laidOut = measured.laidOut;
+    if (!measured.laidOut) {
+        return;
+    }
+    facts.start = measured.start;
+    facts.end = measured.end;
+    facts.textTop = measured.textTop;
+    if (measured.extent) {
+        facts.extent = measured.extent;
+    }
 }
 
 }  // namespace word_model

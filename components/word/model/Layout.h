@@ -8,6 +8,7 @@
 
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +40,14 @@ struct RangeExtent {
     double bottom = 0;
 };
 
+// The text asked about has no place in the page layout (hidden, or in a header, footer or other
+// text Word does not measure), or the document has no view to lay it out in. The automation
+// objects report it as Word's command error, with this message.
+class NotInLayout : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 struct PageFormat {
     double width = 0;       // points
     double height = 0;      // points
@@ -46,13 +55,29 @@ struct PageFormat {
     double topMargin = 0;   // points
 };
 
+// One page of the view: where it starts in the view and its page style.
+struct PageLayout {
+    double top = 0;  // 1/100 mm, in the view's coordinates less the document border
+    PageFormat format;
+};
+
+// What was measured about one range; what another Layout of the same document is given so it
+// need not measure again.
+struct MeasuredRange {
+    bool laidOut = false;  // false: every question about the range fails with NotInLayout
+    PagePlace start;
+    PagePlace end;
+    double textTop = 0;
+    std::optional<RangeExtent> extent;  // when asked for: it costs more than the rest
+};
+
 class Layout {
   public:
     explicit Layout(const css::uno::Reference<css::frame::XModel>& model);
 
     int PageCount();
-    // Where a range starts: the top-left of its first character's line. Fails with Word's
-    // command error when the text has no place in the page layout (hidden, or in a header,
+    // Where a range starts: the top-left of its first character's line. Throws NotInLayout
+    // when the text has no place in the page layout (hidden, or in a header,
     // footer or other text Word does not measure).
     PagePlace Start(const css::uno::Reference<css::text::XTextRange>& range);
     // The page the range ends on.
@@ -65,11 +90,18 @@ class Layout {
     // The page style in force on a page.
     PageFormat FormatOfPage(int page);
 
+    // Hand-over between two Layouts of one document: the pages and what one measured, for the
+    // other to answer from (see DocumentSnapshot.h). MeasureAll measures a range's start, end
+    // and text top, and its extent when asked; a range without layout comes back with laidOut
+    // false.
+    std::vector<PageLayout> Pages();
+    MeasuredRange MeasureAll(const css::uno::Reference<css::text::XTextRange>& range,
+                             bool withExtent);
+    void LearnPages(std::vector<PageLayout> pages);
+    void Learn(const css::uno::Reference<css::text::XTextRange>& range,
+               const MeasuredRange& measured);
+
   private:
-    struct Page {
-        double top = 0;  // 1/100 mm, in the view's coordinates less the document border
-        PageFormat format;
-    };
     // What is known about one range; kept alive with the range, so its address stays unique.
     struct RangeFacts {
         css::uno::Reference<css::text::XTextRange> range;
@@ -83,6 +115,9 @@ class Layout {
         std::optional<rtl::OUString> content;
     };
 
+    // The view's cursor, in a view showing one page per row.
+    void PrepareView();
+    // That, and the pages, unless they were learnt.
     void Prepare();
     RangeFacts& Facts(const css::uno::Reference<css::text::XTextRange>& range);
     void CheckLaidOut(RangeFacts& facts);
@@ -102,7 +137,7 @@ class Layout {
     css::uno::Reference<css::text::XTextRange> cursorRange_;  // the same cursor, as a range
     css::uno::Reference<css::text::XPageCursor> pageCursor_;
     css::uno::Reference<css::awt::XDevice> device_;
-    std::vector<Page> pages_;
+    std::vector<PageLayout> pages_;
     bool prepared_ = false;
     std::unordered_map<const void*, RangeFacts> facts_;
     // Per text (body, cell, frame, header): whether Word measures it, and its comparer.

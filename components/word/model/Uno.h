@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <com/sun/star/beans/UnknownPropertyException.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -12,6 +13,15 @@ namespace word_model {
 inline std::u16string ToU16(const rtl::OUString& text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text.getStr()),
                           static_cast<size_t>(text.getLength()));
+}
+
+inline rtl::OUString FromU16(std::u16string_view text) {
+    return rtl::OUString(reinterpret_cast<const sal_Unicode*>(text.data()),
+                         static_cast<sal_Int32>(text.size()));
+}
+
+inline rtl::OUString FromUtf8(std::string_view text) {
+    return rtl::OUString(text.data(), static_cast<sal_Int32>(text.size()), RTL_TEXTENCODING_UTF8);
 }
 
 inline std::string ToUtf8(const rtl::OUString& text) {

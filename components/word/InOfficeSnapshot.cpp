@@ -1,0 +1,179 @@
+#include "InOfficeSnapshot.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+#include <com/sun/star/beans/NamedValue.hpp>
+#include <com/sun/star/lang/XMultiComponentFactory.hpp>
+#include <com/sun/star/lang/XSingleComponentFactory.hpp>
+#include <com/sun/star/loader/XImplementationLoader.hpp>
+#include <com/sun/star/task/XJob.hpp>
+#include <com/sun/star/uno/RuntimeException.hpp>
+#include <com/sun/star/uno/Sequence.hxx>
+
+#include "DocumentLoader.h"
+#include "FileUrl.h"
+#include "Office.h"
+#include "PdfExport.h"
+#include "SnapshotProbeName.h"
+#include "Uno.h"
+
+namespace word_component {
+namespace {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY_THROW;
+
+// The probe of the running office: activated once per office start; an empty one after a
+// refusal, so that the office is not asked again for every document.
+struct ProbeCache {
+    std::mutex mutex;
+    bool known = false;
+    unsigned generation = 0;
+    Reference<css::task::XJob> probe;
+};
+
+ProbeCache& Cache() {
+    static ProbeCache* cache = new ProbeCache;  // used from exit-time housekeeping too
+    return *cache;
+}
+
+Reference<css::task::XJob> ProbeOfRunningOffice(const std::string& library) {
+    OfficeSession session;
+    std::string error;
+    if (!Office::Get().Session(&session, &error)) {
+        return nullptr;
+    }
+    ProbeCache& cache = Cache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (!cache.known || cache.generation != session.generation) {
+        cache.probe = ActivateSnapshotProbe(session.context, library);
+        cache.generation = session.generation;
+        cache.known = true;
+    }
+    return cache.probe;
+}
+
+// The probe's two results: the packed snapshot and the export's failure.
+css::uno::Sequence<css::uno::Any> Take(const css::uno::Any& result) {
+    css::uno::Sequence<css::uno::Any> results;
+    if (!(result >>= results) || results.getLength() != 2) {
+        throw css::uno::RuntimeException("The office's snapshot of the document is malformed.");
+    }
+    return results;
+}
+
+void RemoveQuietly(const std::string& path) {
+    if (!path.empty()) {
+        ::unlink(path.c_str());
+    }
+}
+
+}  // namespace
+
+Reference<css::task::XJob> ActivateSnapshotProbe(
+    const Reference<css::uno::XComponentContext>& context, const std::string& library) {
+    if (library.empty() || ::access(library.c_str(), R_OK) != 0) {
+        return nullptr;
+    }
+    try {
+        Reference<css::lang::XMultiComponentFactory> services = context->getServiceManager();
+        Reference<css::loader::XImplementationLoader> loader(
+            services->createInstanceWithContext("com.sun.star.loader.SharedLibrary", context),
+            UNO_QUERY_THROW);
+        Reference<css::lang::XSingleComponentFactory> factory(
+            loader->activate(rtl::OUString::createFromAscii(word_probe::kImplementationName),
+                             rtl::OUString(), word_model::FromUtf8(FileUrlFromPath(library)),
+                             nullptr),
+            UNO_QUERY_THROW);
+        return Reference<css::task::XJob>(factory->createInstanceWithContext(context),
+                                          UNO_QUERY_THROW);
+    } catch (const css::uno::Exception&) {
+        return nullptr;  // an office without the loader, or one that cannot load our build
+    }
+}
+
+word_model::DocumentSnapshot RunSnapshotProbe(
+    const Reference<css::task::XJob>& probe, const Reference<css::frame::XModel>& document,
+    const std::string& exportUrl,
+    const css::uno::Sequence<css::beans::PropertyValue>& exportArguments,
+    std::string* exportError) {
+    std::vector<css::beans::NamedValue> arguments = {
+        css::beans::NamedValue("Document", css::uno::Any(document))};
+    if (!exportUrl.empty()) {
+        arguments.emplace_back("ExportURL", css::uno::Any(word_model::FromUtf8(exportUrl)));
+        arguments.emplace_back("ExportArguments", css::uno::Any(exportArguments));
+    }
+    const css::uno::Sequence<css::uno::Any> results =
+        Take(probe->execute(css::uno::Sequence<css::beans::NamedValue>(
+            arguments.data(), static_cast<sal_Int32>(arguments.size()))));
+    rtl::OUString failure;
+    results[1] >>= failure;
+    if (exportError != nullptr) {
+        *exportError = word_model::ToUtf8(failure);
+    }
+    return word_model::UnpackSnapshot(results[0]);
+}
+
+std::string ProbeLibraryPath() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<const void*>(&ProbeLibraryPath), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return {};
+    }
+    std::string path = info.dli_fname;
+    const std::size_t slash = path.rfind('/');
+    path.resize(slash == std::string::npos ? 0 : slash + 1);
+    return path + word_probe::kLibraryName;
+}
+
+word_model::SnapshotSource InOfficeSnapshots(std::shared_ptr<LoadedDocument> document,
+                                             std::string libraryPath) {
+    return [document = std::move(document),
+            libraryPath = std::move(libraryPath)](const Reference<css::frame::XModel>& model)
+               -> std::optional<word_model::DocumentSnapshot> {
+        std::lock_guard<std::mutex> snapshotLock(document->snapshotMutex);
+        if (!document->snapshot) {
+            Reference<css::task::XJob> probe = ProbeOfRunningOffice(libraryPath);
+            if (!probe.is()) {
+                return std::nullopt;
+            }
+            std::lock_guard<std::mutex> exportLock(document->exportMutex);
+            // Printing follows: the export rides along, unless it exists or has no file.
+            std::string exportPath;
+            std::string error;
+            if (!document->pdfPath.empty() || !ReservePdfExportFile(&exportPath, &error)) {
+                exportPath.clear();
+            }
+            std::string exportError;
+            {
+                Office::Watch watch(OfficeCallLimit());
+                try {
+                    document->snapshot = RunSnapshotProbe(
+                        probe, model,
+                        exportPath.empty() ? std::string() : FileUrlFromPath(exportPath),
+                        PdfExportArguments(), &exportError);
+                } catch (...) {
+                    RemoveQuietly(exportPath);
+                    if (watch.Fired()) {
+                        throw css::uno::RuntimeException(
+                            "The office did not read the document in time.");
+                    }
+                    throw;
+                }
+            }
+            if (!exportPath.empty() && exportError.empty()) {
+                document->pdfPath = exportPath;
+            } else {
+                // PrintOut exports again itself, and reports what fails then.
+                RemoveQuietly(exportPath);
+            }
+        }
+        return *document->snapshot;
+    };
+}
+
+}  // namespace word_component

@@ -1,0 +1,294 @@
+#include "DocumentSnapshot.h"
+
+#include <initializer_list>
+#include <stdexcept>
+
+#include <com/sun/star/uno/Sequence.hxx>
+
+#include "Uno.h"
+
+namespace word_model {
+namespace {
+
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using TextRange = Reference<css::text::XTextRange>;
+
+// The first element of a packed snapshot: a value of another form is refused, not misread.
+constexpr char kForm[] = "tessaline.word.snapshot.1";
+constexpr sal_Int32 kPageNumbers = 5;
+// Laid out, start, end, text top; then, when measured, the extent.
+constexpr sal_Int32 kPlaceNumbers = 8;
+constexpr sal_Int32 kExtentNumbers = 8;
+
+std::optional<MeasuredRange> MeasureRange(Layout& layout, const TextRange& range, bool withExtent) {
+    if (!range.is()) {
+        return std::nullopt;
+    }
+    return layout.MeasureAll(range, withExtent);
+}
+
+// ---- Packing --------------------------------------------------------------------------------
+
+template <typename T>
+Sequence<T> SequenceOf(std::initializer_list<T> items) {
+    return Sequence<T>(items.begin(), static_cast<sal_Int32>(items.size()));
+}
+
+Sequence<double> PackMeasured(const std::optional<MeasuredRange>& measured) {
+    if (!measured) {
+        return {};
+    }
+    const MeasuredRange& m = *measured;
+    Sequence<double> packed(kPlaceNumbers + (m.extent ? kExtentNumbers : 0));
+    double* n = packed.getArray();
+    for (double value : {m.laidOut ? 1.0 : 0.0, double(m.start.page), m.start.x, m.start.y,
+                         double(m.end.page), m.end.x, m.end.y, m.textTop}) {
+        *n++ = value;
+    }
+    if (const std::optional<RangeExtent>& e = m.extent) {
+        for (double value : {double(e->start.page), e->start.x, e->start.y, double(e->endPage),
+                             e->left, e->top, e->right, e->bottom}) {
+            *n++ = value;
+        }
+    }
+    return packed;
+}
+
+template <typename T>
+Any PackList(const std::vector<T>& items, Sequence<Any> (*pack)(const T&)) {
+    Sequence<Any> packed(static_cast<sal_Int32>(items.size()));
+    Any* out = packed.getArray();
+    for (const T& item : items) {
+        *out++ <<= pack(item);
+    }
+    return Any(packed);
+}
+
+Sequence<Any> PackParagraph(const SnapshotParagraph& p) {
+    return SequenceOf<Any>({Any(p.entry.range), Any(sal_Int16(p.entry.outlineLevel)), Any(p.text),
+                            Any(PackMeasured(p.measured))});
+}
+
+Sequence<Any> PackLink(const SnapshotLink& l) {
+    Sequence<rtl::OUString> fields(static_cast<sal_Int32>(l.fields.size() * 2));
+    rtl::OUString* field = fields.getArray();
+    for (const FieldEntry& entry : l.fields) {
+        *field++ = FromU16(entry.code);
+        *field++ = FromU16(entry.result);
+    }
+    return SequenceOf<Any>(
+        {Any(FromUtf8(l.entry.target.address)), Any(FromUtf8(l.entry.target.subAddress)),
+         Any(FromUtf8(l.entry.target.name)), Any(sal_Int32(l.entry.kind)), Any(l.entry.range),
+         Any(l.entry.object), Any(l.text), Any(fields), Any(PackMeasured(l.measured))});
+}
+
+Sequence<Any> PackBookmark(const SnapshotBookmark& b) {
+    return SequenceOf<Any>(
+        {Any(FromU16(b.entry.name)), Any(b.entry.range), Any(PackMeasured(b.measured))});
+}
+
+// ---- Unpacking ------------------------------------------------------------------------------
+
+[[noreturn]] void Malformed() {
+    throw std::runtime_error("The office's snapshot of the document is malformed.");
+}
+
+template <typename T>
+T Take(const Any& value) {
+    T result{};
+    if (!(value >>= result)) {
+        Malformed();
+    }
+    return result;
+}
+
+// A reference that may be empty: an empty Any or a void reference.
+template <typename T>
+Reference<T> TakeReference(const Any& value) {
+    Reference<T> result;
+    if (value.hasValue() && !(value >>= result)) {
+        Malformed();
+    }
+    return result;
+}
+
+Sequence<Any> Fields(const Any& value, sal_Int32 count) {
+    Sequence<Any> fields = Take<Sequence<Any>>(value);
+    if (fields.getLength() != count) {
+        Malformed();
+    }
+    return fields;
+}
+
+std::optional<MeasuredRange> UnpackMeasured(const Any& value) {
+    const Sequence<double> n = Take<Sequence<double>>(value);
+    if (n.getLength() == 0) {
+        return std::nullopt;
+    }
+    if (n.getLength() != kPlaceNumbers && n.getLength() != kPlaceNumbers + kExtentNumbers) {
+        Malformed();
+    }
+    MeasuredRange m;
+    m.laidOut = n[0] != 0;
+    m.start = {int(n[1]), n[2], n[3]};
+    m.end = {int(n[4]), n[5], n[6]};
+    m.textTop = n[7];
+    if (n.getLength() > kPlaceNumbers) {
+        RangeExtent& e = m.extent.emplace();
+        e.start = {int(n[8]), n[9], n[10]};
+        e.endPage = int(n[11]);
+        e.left = n[12];
+        e.top = n[13];
+        e.right = n[14];
+        e.bottom = n[15];
+    }
+    return m;
+}
+
+template <typename T>
+std::vector<T> UnpackList(const Any& value, T (*unpack)(const Any&)) {
+    std::vector<T> items;
+    const Sequence<Any> packed = Take<Sequence<Any>>(value);
+    items.reserve(static_cast<size_t>(packed.getLength()));
+    for (const Any& item : packed) {
+        items.push_back(unpack(item));
+    }
+    return items;
+}
+
+SnapshotParagraph UnpackParagraph(const Any& value) {
+    const Sequence<Any> f = Fields(value, 4);
+    SnapshotParagraph p;
+    p.entry.range = TakeReference<css::text::XTextRange>(f[0]);
+    p.entry.outlineLevel = Take<sal_Int16>(f[1]);
+    p.text = Take<rtl::OUString>(f[2]);
+    p.measured = UnpackMeasured(f[3]);
+    return p;
+}
+
+SnapshotLink UnpackLink(const Any& value) {
+    const Sequence<Any> f = Fields(value, 9);
+    SnapshotLink l;
+    l.entry.target.address = ToUtf8(Take<rtl::OUString>(f[0]));
+    l.entry.target.subAddress = ToUtf8(Take<rtl::OUString>(f[1]));
+    l.entry.target.name = ToUtf8(Take<rtl::OUString>(f[2]));
+    const sal_Int32 kind = Take<sal_Int32>(f[3]);
+    if (kind < sal_Int32(LinkKind::Text) || kind > sal_Int32(LinkKind::InlinePicture)) {
+        Malformed();
+    }
+    l.entry.kind = static_cast<LinkKind>(kind);
+    l.entry.range = TakeReference<css::text::XTextRange>(f[4]);
+    l.entry.object = TakeReference<css::beans::XPropertySet>(f[5]);
+    l.text = Take<rtl::OUString>(f[6]);
+    const Sequence<rtl::OUString> fields = Take<Sequence<rtl::OUString>>(f[7]);
+    if (fields.getLength() % 2 != 0) {
+        Malformed();
+    }
+    for (sal_Int32 i = 0; i < fields.getLength(); i += 2) {
+        l.fields.push_back({ToU16(fields[i]), ToU16(fields[i + 1])});
+    }
+    l.measured = UnpackMeasured(f[8]);
+    return l;
+}
+
+SnapshotBookmark UnpackBookmark(const Any& value) {
+    const Sequence<Any> f = Fields(value, 3);
+    SnapshotBookmark b;
+    b.entry.name = ToU16(Take<rtl::OUString>(f[0]));
+    b.entry.range = TakeReference<css::text::XTextRange>(f[1]);
+    b.measured = UnpackMeasured(f[2]);
+    return b;
+}
+
+}  // namespace
+
+DocumentSnapshot TakeSnapshot(const Reference<css::frame::XModel>& model) {
+    DocumentSnapshot snapshot;
+    Layout layout(model);
+    snapshot.pages = layout.Pages();
+
+    BodyContent body = CollectBody(model);
+    for (ParagraphEntry& entry : body.paragraphs) {
+        SnapshotParagraph paragraph;
+        if (entry.range.is()) {
+            paragraph.text = entry.range->getString();
+            // Headings are what the outline and the table of contents lead to; a table of
+            // contents' own entries begin with their headings' text, so they are asked about too.
+            if (entry.outlineLevel <= 9 || entry.holdsLinks) {
+                paragraph.measured = MeasureRange(layout, entry.range, false);
+            }
+        }
+        paragraph.entry = std::move(entry);
+        snapshot.paragraphs.push_back(std::move(paragraph));
+    }
+    for (LinkEntry& entry : body.links) {
+        SnapshotLink link;
+        if (entry.range.is()) {
+            link.text = entry.range->getString();
+            if (entry.kind == LinkKind::Text) {
+                link.fields = CollectFields(entry.range);
+            }
+            link.measured = MeasureRange(layout, entry.range, true);
+        }
+        link.entry = std::move(entry);
+        snapshot.links.push_back(std::move(link));
+    }
+
+    std::vector<BookmarkEntry> bookmarks = CollectBookmarks(model);
+    std::vector<ParagraphEntry> paragraphs;
+    paragraphs.reserve(snapshot.paragraphs.size());
+    for (const SnapshotParagraph& paragraph : snapshot.paragraphs) {
+        paragraphs.push_back(paragraph.entry);
+    }
+    std::vector<BookmarkEntry> marks = CollectHeadingMarks(paragraphs, bookmarks);
+    bookmarks.insert(bookmarks.end(), marks.begin(), marks.end());
+    for (BookmarkEntry& entry : bookmarks) {
+        SnapshotBookmark bookmark;
+        bookmark.measured = MeasureRange(layout, entry.range, false);
+        bookmark.entry = std::move(entry);
+        snapshot.bookmarks.push_back(std::move(bookmark));
+    }
+    return snapshot;
+}
+
+Any PackSnapshot(const DocumentSnapshot& snapshot) {
+    Sequence<double> pages(static_cast<sal_Int32>(snapshot.pages.size()) * kPageNumbers);
+    double* page = pages.getArray();
+    for (const PageLayout& entry : snapshot.pages) {
+        *page++ = entry.top;
+        *page++ = entry.format.width;
+        *page++ = entry.format.height;
+        *page++ = entry.format.leftMargin;
+        *page++ = entry.format.topMargin;
+    }
+    return Any(SequenceOf<Any>({Any(rtl::OUString::createFromAscii(kForm)), Any(pages),
+                                PackList(snapshot.paragraphs, &PackParagraph),
+                                PackList(snapshot.links, &PackLink),
+                                PackList(snapshot.bookmarks, &PackBookmark)}));
+}
+
+DocumentSnapshot UnpackSnapshot(const Any& packed) {
+    const Sequence<Any> parts = Fields(packed, 5);
+    if (Take<rtl::OUString>(parts[0]) != kForm) {
+        Malformed();
+    }
+    DocumentSnapshot snapshot;
+    const Sequence<double> pages = Take<Sequence<double>>(parts[1]);
+    if (pages.getLength() % kPageNumbers != 0) {
+        Malformed();
+    }
+    for (sal_Int32 i = 0; i < pages.getLength(); i += kPageNumbers) {
+        PageLayout entry;
+        entry.top = pages[i];
+        entry.format = {pages[i + 1], pages[i + 2], pages[i + 3], pages[i + 4]};
+        snapshot.pages.push_back(entry);
+    }
+    snapshot.paragraphs = UnpackList(parts[2], &UnpackParagraph);
+    snapshot.links = UnpackList(parts[3], &UnpackLink);
+    snapshot.bookmarks = UnpackList(parts[4], &UnpackBookmark);
+    return snapshot;
+}
+
+}  // namespace word_model

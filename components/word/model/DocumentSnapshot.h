@@ -1,0 +1,58 @@
+// Everything the automation objects read about a document, taken in one go: the body's
+// paragraphs and hyperlinks, the bookmarks, their texts and fields, the pages, and the layout of
+// every range the conversion measures (headings, links, bookmarks).
+//
+// Read through the pipe, that is tens of thousands of calls to the office for a long document,
+// each a round trip. So the office takes the snapshot itself: our probe library, loaded into
+// the office process (components/word/probe), runs TakeSnapshot there and hands back the result
+// as one UNO value (PackSnapshot), which UnpackSnapshot reads on our side. The ranges in it stay
+// live references into the document, so whatever the snapshot lacks is still asked of the
+// office directly.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/uno/Any.hxx>
+#include <rtl/ustring.hxx>
+
+#include "Content.h"
+#include "Layout.h"
+
+namespace word_model {
+
+struct SnapshotParagraph {
+    ParagraphEntry entry;
+    rtl::OUString text;                     // as LibreOffice gives it
+    std::optional<MeasuredRange> measured;  // headings and paragraphs with text links
+};
+
+struct SnapshotLink {
+    LinkEntry entry;
+    rtl::OUString text;              // the link's text, or a picture's or shape's anchor
+    std::vector<FieldEntry> fields;  // the text fields inside a text link
+    std::optional<MeasuredRange> measured;
+};
+
+struct SnapshotBookmark {
+    BookmarkEntry entry;
+    std::optional<MeasuredRange> measured;
+};
+
+struct DocumentSnapshot {
+    std::vector<PageLayout> pages;
+    std::vector<SnapshotParagraph> paragraphs;
+    std::vector<SnapshotLink> links;
+    std::vector<SnapshotBookmark> bookmarks;  // heading marks included, as Word lists them
+};
+
+// Reads the snapshot of a loaded text document (with a controller).
+DocumentSnapshot TakeSnapshot(const css::uno::Reference<css::frame::XModel>& model);
+
+// The snapshot as one UNO value of the office's own types, and back. UnpackSnapshot throws
+// std::runtime_error when the value is not a snapshot of this form.
+css::uno::Any PackSnapshot(const DocumentSnapshot& snapshot);
+DocumentSnapshot UnpackSnapshot(const css::uno::Any& packed);
+
+}  // namespace word_model
