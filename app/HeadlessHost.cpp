@@ -43,7 +43,9 @@ bool CHeadlessHost::RunUntilIdle() {
             queue_.pop_front();
             lock.unlock();
             if (controller_ != nullptr) {
+                BeforeDispatch(posted.message);
                 controller_->OnMessage(posted.message, posted.wParam, posted.lParam);
+                AfterDispatch(posted.message);
             }
             continue;
         }

@@ -59,6 +59,11 @@ class CHeadlessHost : public IControllerHost {
     void UpdateData(bool) override {}
     std::string DestinationDir() const override;
 
+  protected:
+    // Around each message the loop hands to the controller, on the loop's thread.
+    virtual void BeforeDispatch(UINT /*message*/) {}
+    virtual void AfterDispatch(UINT /*message*/) {}
+
   private:
     struct Posted {
         UINT message;

@@ -11,6 +11,7 @@
 
 #include "ConversionController.h"
 #include "Dispatch.h"
+#include "WordAutomation.h"
 #include "platform/com_ptr.h"
 
 namespace {
@@ -27,9 +28,7 @@ constexpr DISPID kDocumentPath = 3;
 constexpr DISPID kDocumentBookmarks = 4;
 constexpr DISPID kDocumentParagraphs = 16;
 constexpr DISPID kDocumentActiveWindow = 42;
-constexpr DISPID kDocumentHyperlinks = 61;
 constexpr DISPID kItem = 0;  // Item(i) of every collection
-constexpr DISPID kHyperlinksCount = 1;
 constexpr DISPID kBookmarksCount = 2;
 constexpr DISPID kFieldsCount = 1;
 constexpr DISPID kParagraphsCount = 2;
@@ -363,8 +362,8 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
     ClearResults(dialog);
 
     ComPtr<IDispatch> window = GetObject(document, kDocumentActiveWindow);
-    ComPtr<IDispatch> hyperlinks = GetObject(document, kDocumentHyperlinks);
-    const LONG count = GetInt(hyperlinks.Get(), kHyperlinksCount);
+    ComPtr<IDispatch> hyperlinks = GetObject(document, word::kDispDocumentHyperlinks);
+    const LONG count = GetInt(hyperlinks.Get(), word::kDispHyperlinksCount);
     // Table-of-contents links waiting for their headings; this harvest's own. With each, the
     // bookmark it names.
     std::vector<CBookmarkEntry> contents;

@@ -87,6 +87,11 @@ void PrintOutDocument(IDispatch* document, int majorVersion) {
                    std::move(args));
 }
 
+LONG CountHyperlinks(IDispatch* document) {
+    ComPtr<IDispatch> hyperlinks = dispatch::GetObject(document, kDispDocumentHyperlinks);
+    return dispatch::GetInt(hyperlinks.Get(), kDispHyperlinksCount);
+}
+
 void QuitWord(IDispatch* application) {
     // SaveChanges false; OriginalFormat and RouteDocument left empty.
     dispatch::Call(application, kDispQuit, {Variant::Bool(false), Variant(), Variant()});

@@ -19,6 +19,8 @@ constexpr DISPID kDispOpenMajor11 = 19;       // 16 arguments
 constexpr DISPID kDispPrintOutMajor9 = 444;   // 18 arguments
 constexpr DISPID kDispPrintOutMajor10 = 446;  // 18 arguments
 constexpr DISPID kDispQuit = 1105;            // 3 arguments
+constexpr DISPID kDispDocumentHyperlinks = 61;
+constexpr DISPID kDispHyperlinksCount = 1;
 
 // Creates an instance from ProgID "Word.Application"; empty when it cannot be created (the
 // word processor is missing). The thread must be in an apartment.
@@ -31,6 +33,8 @@ ComPtr<IDispatch> GetDocuments(IDispatch* application);
 ComPtr<IDispatch> OpenDocument(IDispatch* documents, const std::string& path, int majorVersion);
 // Document.PrintOut to the default printer: Background 1, Append 1, Copies 1.
 void PrintOutDocument(IDispatch* document, int majorVersion);
+// Document.Hyperlinks.Count, which has the word processor read the document's content.
+LONG CountHyperlinks(IDispatch* document);
 // Application.Quit without saving.
 void QuitWord(IDispatch* application);
 

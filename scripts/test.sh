@@ -23,7 +23,7 @@ bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALINE_C
   -DTESSALINE_TSAN=ON
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --no-tests=error --test-dir build-tsan --output-on-failure --parallel "$(nproc)" \
-  -R '^(Controller|PrintHandOff|WordTest|VernelloLibrary|Harvest|PdfThreadTest)\.'
+  -R '^(Controller|PrintHandOff|WordTest|VernelloLibrary|Harvest|PdfThreadTest|ReadAheadTest)\.'
 
 echo "== Build and run all tests"
 bash scripts/build.sh build

@@ -110,6 +110,49 @@ void CCliHost::PostMessageToUi(UINT message, WPARAM wParam, LPARAM lParam) {
     CHeadlessHost::PostMessageToUi(message, wParam, lParam);
 }
 
+void CCliHost::BeforeDispatch(UINT message) {
+    if (message == WM_JOB_FINISHED) {
+        // The next job starts with this: the office is the batch's own again.
+        readAhead_.Pause();
+    } else if (message == WM_JOB_PREPARED && CurrentJobRead()) {
+        ReadNextJobsAhead();
+    }
+}
+
+void CCliHost::AfterDispatch(UINT message) {
+    if (message == WM_JOB_PREPARED && !CurrentJobRead()) {
+        ReadNextJobsAhead();
+    }
+}
+
+bool CCliHost::CurrentJobRead() const {
+    // A job that kept links or bookmarks had its document read, and rendered along with it:
+    // printing it asks nothing more of the office, so the next documents may go ahead at once.
+    // Otherwise the office renders it while printing, which they wait for.
+    if (controller_ == nullptr || controller_->m_nCurrentJob >= controller_->m_jobs.size()) {
+        return false;
+    }
+    const CWordRecord& job = *controller_->m_jobs[controller_->m_nCurrentJob];
+    return job.m_bKeepLinks || job.m_bKeepBookmarks;
+}
+
+void CCliHost::ReadNextJobsAhead() {
+    if (controller_ == nullptr) {
+        return;
+    }
+    // The jobs the controller takes next: those still checked, as OnJobFinished finds them.
+    std::vector<CReadAhead::Document> next;
+    const auto& jobs = controller_->m_jobs;
+    for (std::size_t job = controller_->m_nCurrentJob + 1;
+         job < jobs.size() && next.size() < kReadAheadDocuments; ++job) {
+        if (jobs[job]->m_bChecked) {
+            next.push_back(
+                {jobs[job]->m_strFilePath, jobs[job]->m_bKeepLinks || jobs[job]->m_bKeepBookmarks});
+        }
+    }
+    readAhead_.Resume(std::move(next));
+}
+
 void CCliHost::ReportJobsNotRun() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (unsigned job = 0; job < outcomes_.size(); ++job) {

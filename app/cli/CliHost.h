@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "HeadlessHost.h"
+#include "ReadAhead.h"
 
 class CCliHost : public CHeadlessHost {
   public:
@@ -29,7 +30,20 @@ class CCliHost : public CHeadlessHost {
     void NoteJobFailure(unsigned job, const std::string& reason) override;
     void PostMessageToUi(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+  protected:
+    // Once the word processor is done with a job's document, the next jobs' documents are read
+    // ahead, up to kReadAheadDocuments of them, while this job's PDF is made; the next job
+    // starts once the document being read is done.
+    void BeforeDispatch(UINT message) override;
+    void AfterDispatch(UINT message) override;
+
   private:
+    // Enough to keep the office busy through a long document's PDF, few enough that the
+    // word processor still keeps the first when its job comes.
+    static constexpr std::size_t kReadAheadDocuments = 4;
+
+    bool CurrentJobRead() const;
+    void ReadNextJobsAhead();
     int Answer(const ShownMessage& message);
     void PrintResultLine(unsigned job, bool succeeded, const std::string& detail);
     void ClearProgressLine();
@@ -44,4 +58,5 @@ class CCliHost : public CHeadlessHost {
     std::vector<std::string> failures_;
     std::string lastMessage_;
     bool progressShown_ = false;
+    CReadAhead readAhead_;
 };

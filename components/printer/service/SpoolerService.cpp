@@ -17,7 +17,10 @@ namespace {
 constexpr char kProgramPipe[] = "\\\\.\\pipe\\tessalinepipe";
 
 // The program creates its pipe only once the print request has returned; the job waits for it
-// to appear, within a limit, as the print path does before it calls the extractor.
+// to appear, within a limit, as the print path does before it calls the extractor. It looks
+// often: the program waits for the pages meanwhile, and every look costs next to nothing.
+constexpr auto kPipeLookInterval = std::chrono::milliseconds(2);
+
 bool WaitForProgramPipe(unsigned limitMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     for (;;) {
@@ -27,7 +30,7 @@ bool WaitForProgramPipe(unsigned limitMs) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(kPipeLookInterval);
     }
 }
 
