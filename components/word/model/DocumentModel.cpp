@@ -82,14 +82,18 @@ struct DocumentState {
         body.emplace();
         for (SnapshotParagraph& paragraph : snapshot->paragraphs) {
             learn(paragraph.entry.range, paragraph.measured);
-            texts[paragraph.entry.range.get()] = paragraph.text;
+            if (paragraph.text) {
+                texts[paragraph.entry.range.get()] = *paragraph.text;
+            }
             body->paragraphs.push_back(std::move(paragraph.entry));
         }
         for (SnapshotLink& link : snapshot->links) {
             learn(link.entry.range, link.measured);
-            texts[link.entry.range.get()] = link.text;
-            if (link.entry.kind == LinkKind::Text) {
-                fields[link.entry.range.get()] = std::move(link.fields);
+            if (link.text) {
+                texts[link.entry.range.get()] = *link.text;
+            }
+            if (link.fields) {
+                fields[link.entry.range.get()] = std::move(*link.fields);
             }
             body->links.push_back(std::move(link.entry));
         }

@@ -22,11 +22,23 @@ constexpr sal_Int32 kPageNumbers = 5;
 constexpr sal_Int32 kPlaceNumbers = 8;
 constexpr sal_Int32 kExtentNumbers = 8;
 
+// One item's reading; nullopt when the office refuses it. The snapshot reads more than a
+// conversion may ask about, so one item's failure must not fail the document: the model asks
+// again only if the item is wanted, and fails then as it would without a snapshot.
+template <typename Read>
+auto Optional(Read read) -> std::optional<decltype(read())> {
+    try {
+        return read();
+    } catch (const css::uno::Exception&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<MeasuredRange> MeasureRange(Layout& layout, const TextRange& range, bool withExtent) {
     if (!range.is()) {
         return std::nullopt;
     }
-    return layout.MeasureAll(range, withExtent);
+    return Optional([&] { return layout.MeasureAll(range, withExtent); });
 }
 
 // ---- Packing --------------------------------------------------------------------------------
@@ -66,22 +78,31 @@ Any PackList(const std::vector<T>& items, Sequence<Any> (*pack)(const T&)) {
     return Any(packed);
 }
 
+// Text left out travels as an empty value.
+Any PackText(const std::optional<rtl::OUString>& text) {
+    return text ? Any(*text) : Any();
+}
+
 Sequence<Any> PackParagraph(const SnapshotParagraph& p) {
-    return SequenceOf<Any>({Any(p.entry.range), Any(sal_Int16(p.entry.outlineLevel)), Any(p.text),
-                            Any(PackMeasured(p.measured))});
+    return SequenceOf<Any>({Any(p.entry.range), Any(sal_Int16(p.entry.outlineLevel)),
+                            PackText(p.text), Any(PackMeasured(p.measured))});
 }
 
 Sequence<Any> PackLink(const SnapshotLink& l) {
-    Sequence<rtl::OUString> fields(static_cast<sal_Int32>(l.fields.size() * 2));
-    rtl::OUString* field = fields.getArray();
-    for (const FieldEntry& entry : l.fields) {
-        *field++ = FromU16(entry.code);
-        *field++ = FromU16(entry.result);
+    Any fields;
+    if (l.fields) {
+        Sequence<rtl::OUString> codesAndResults(static_cast<sal_Int32>(l.fields->size() * 2));
+        rtl::OUString* field = codesAndResults.getArray();
+        for (const FieldEntry& entry : *l.fields) {
+            *field++ = FromU16(entry.code);
+            *field++ = FromU16(entry.result);
+        }
+        fields <<= codesAndResults;
     }
     return SequenceOf<Any>(
         {Any(FromUtf8(l.entry.target.address)), Any(FromUtf8(l.entry.target.subAddress)),
          Any(FromUtf8(l.entry.target.name)), Any(sal_Int32(l.entry.kind)), Any(l.entry.range),
-         Any(l.entry.object), Any(l.text), Any(fields), Any(PackMeasured(l.measured))});
+         Any(l.entry.object), PackText(l.text), fields, Any(PackMeasured(l.measured))});
 }
 
 Sequence<Any> PackBookmark(const SnapshotBookmark& b) {
@@ -120,6 +141,13 @@ Sequence<Any> Fields(const Any& value, sal_Int32 count) {
         Malformed();
     }
     return fields;
+}
+
+std::optional<rtl::OUString> UnpackText(const Any& value) {
+    if (!value.hasValue()) {
+        return std::nullopt;
+    }
+    return Take<rtl::OUString>(value);
 }
 
 std::optional<MeasuredRange> UnpackMeasured(const Any& value) {
@@ -163,7 +191,7 @@ SnapshotParagraph UnpackParagraph(const Any& value) {
     SnapshotParagraph p;
     p.entry.range = TakeReference<css::text::XTextRange>(f[0]);
     p.entry.outlineLevel = Take<sal_Int16>(f[1]);
-    p.text = Take<rtl::OUString>(f[2]);
+    p.text = UnpackText(f[2]);
     p.measured = UnpackMeasured(f[3]);
     return p;
 }
@@ -181,13 +209,16 @@ SnapshotLink UnpackLink(const Any& value) {
     l.entry.kind = static_cast<LinkKind>(kind);
     l.entry.range = TakeReference<css::text::XTextRange>(f[4]);
     l.entry.object = TakeReference<css::beans::XPropertySet>(f[5]);
-    l.text = Take<rtl::OUString>(f[6]);
-    const Sequence<rtl::OUString> fields = Take<Sequence<rtl::OUString>>(f[7]);
-    if (fields.getLength() % 2 != 0) {
-        Malformed();
-    }
-    for (sal_Int32 i = 0; i < fields.getLength(); i += 2) {
-        l.fields.push_back({ToU16(fields[i]), ToU16(fields[i + 1])});
+    l.text = UnpackText(f[6]);
+    if (f[7].hasValue()) {
+        const Sequence<rtl::OUString> fields = Take<Sequence<rtl::OUString>>(f[7]);
+        if (fields.getLength() % 2 != 0) {
+            Malformed();
+        }
+        l.fields.emplace();
+        for (sal_Int32 i = 0; i < fields.getLength(); i += 2) {
+            l.fields->push_back({ToU16(fields[i]), ToU16(fields[i + 1])});
+        }
     }
     l.measured = UnpackMeasured(f[8]);
     return l;
@@ -213,7 +244,7 @@ DocumentSnapshot TakeSnapshot(const Reference<css::frame::XModel>& model) {
     for (ParagraphEntry& entry : body.paragraphs) {
         SnapshotParagraph paragraph;
         if (entry.range.is()) {
-            paragraph.text = entry.range->getString();
+            paragraph.text = Optional([&] { return entry.range->getString(); });
             // Headings are what the outline and the table of contents lead to; a table of
             // contents' own entries begin with their headings' text, so they are asked about too.
             if (entry.outlineLevel <= 9 || entry.holdsLinks) {
@@ -226,9 +257,9 @@ DocumentSnapshot TakeSnapshot(const Reference<css::frame::XModel>& model) {
     for (LinkEntry& entry : body.links) {
         SnapshotLink link;
         if (entry.range.is()) {
-            link.text = entry.range->getString();
+            link.text = Optional([&] { return entry.range->getString(); });
             if (entry.kind == LinkKind::Text) {
-                link.fields = CollectFields(entry.range);
+                link.fields = Optional([&] { return CollectFields(entry.range); });
             }
             link.measured = MeasureRange(layout, entry.range, true);
         }

@@ -22,16 +22,18 @@
 
 namespace word_model {
 
+// What could not be read of an item (the office refused it) is left out, and asked again when
+// it is wanted, as it would be without a snapshot.
 struct SnapshotParagraph {
     ParagraphEntry entry;
-    rtl::OUString text;                     // as LibreOffice gives it
+    std::optional<rtl::OUString> text;      // as LibreOffice gives it
     std::optional<MeasuredRange> measured;  // headings and paragraphs with text links
 };
 
 struct SnapshotLink {
     LinkEntry entry;
-    rtl::OUString text;              // the link's text, or a picture's or shape's anchor
-    std::vector<FieldEntry> fields;  // the text fields inside a text link
+    std::optional<rtl::OUString> text;  // the link's text, or a picture's or shape's anchor
+    std::optional<std::vector<FieldEntry>> fields;  // the text fields inside a text link
     std::optional<MeasuredRange> measured;
 };
 
