@@ -37,7 +37,9 @@ struct ProbeCache {
 };
 
 ProbeCache& Cache() {
-    static ProbeCache* cache = new ProbeCache;  // used from exit-time housekeeping too
+    // Never destroyed: releasing a reference into an office that ended with the process could
+    // reach a bridge that is gone.
+    static ProbeCache* cache = new ProbeCache;
     return *cache;
 }
 
