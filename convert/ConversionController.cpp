@@ -192,7 +192,7 @@ void CConversionController::PrepareJobThread() {
         OpenInWord(application.Get(), m_strCurrentFile, &opened);
         const CWordRecord& job = *m_jobs[m_nCurrentJob];
         bool harvested = true;
-        if ((job.m_bKeepLinks || job.m_bKeepBookmarks) && legs_.harvester != nullptr) {
+        if (KeepsLinksOrBookmarks(job) && legs_.harvester != nullptr) {
             harvested = legs_.harvester->HarvestDocument(*this, m_strCurrentFile,
                                                          opened.document.Get()) != 0;
         }

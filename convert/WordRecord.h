@@ -38,3 +38,8 @@ class CWordRecord {
     std::atomic<bool> m_bDone{false};          // has been through a conversion
     std::atomic<bool> m_bShowProgress{false};  // a progress bar is drawn in the row
 };
+
+// Whether the job reads its document's hyperlinks or headings before printing it.
+inline bool KeepsLinksOrBookmarks(const CWordRecord& job) {
+    return job.m_bKeepLinks != 0 || job.m_bKeepBookmarks != 0;
+}

@@ -132,8 +132,7 @@ bool CCliHost::CurrentJobRead() const {
     if (controller_ == nullptr || controller_->m_nCurrentJob >= controller_->m_jobs.size()) {
         return false;
     }
-    const CWordRecord& job = *controller_->m_jobs[controller_->m_nCurrentJob];
-    return job.m_bKeepLinks || job.m_bKeepBookmarks;
+    return KeepsLinksOrBookmarks(*controller_->m_jobs[controller_->m_nCurrentJob]);
 }
 
 void CCliHost::ReadNextJobsAhead() {
@@ -146,8 +145,7 @@ void CCliHost::ReadNextJobsAhead() {
     for (std::size_t job = controller_->m_nCurrentJob + 1;
          job < jobs.size() && next.size() < kReadAheadDocuments; ++job) {
         if (jobs[job]->m_bChecked) {
-            next.push_back(
-                {jobs[job]->m_strFilePath, jobs[job]->m_bKeepLinks || jobs[job]->m_bKeepBookmarks});
+            next.push_back({jobs[job]->m_strFilePath, KeepsLinksOrBookmarks(*jobs[job])});
         }
     }
     readAhead_.Resume(std::move(next));

@@ -75,6 +75,7 @@ std::chrono::milliseconds OfficeCallLimit() {
 }
 
 std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenFailure* failure) {
+    using word_model::FromUtf8;
     using word_model::kWordBadDocument;
     using word_model::kWordCommandFailed;
     using word_model::kWordOpenFailed;
@@ -137,9 +138,7 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
             component =
                 css::uno::Reference<css::frame::XComponentLoader>(document->frame,
                                                                   css::uno::UNO_QUERY_THROW)
-                    ->loadComponentFromURL(
-                        rtl::OUString::fromUtf8(rtl::OString(FileUrlFromPath(path).c_str())),
-                        "_self", 0, arguments);
+                    ->loadComponentFromURL(FromUtf8(FileUrlFromPath(path)), "_self", 0, arguments);
         } catch (const css::uno::RuntimeException& e) {
             // Maybe the office crashed, or the watchdog ended it, during the load.
             CheckOffice(session);

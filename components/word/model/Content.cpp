@@ -447,6 +447,14 @@ std::vector<BookmarkEntry> CollectHeadingMarks(const std::vector<ParagraphEntry>
     return marks;
 }
 
+std::vector<BookmarkEntry> CollectWordBookmarks(const Reference<css::frame::XModel>& model,
+                                                const std::vector<ParagraphEntry>& paragraphs) {
+    std::vector<BookmarkEntry> bookmarks = CollectBookmarks(model);
+    std::vector<BookmarkEntry> marks = CollectHeadingMarks(paragraphs, bookmarks);
+    bookmarks.insert(bookmarks.end(), marks.begin(), marks.end());
+    return bookmarks;
+}
+
 std::vector<FieldEntry> CollectFields(const Reference<css::text::XTextRange>& range) {
     std::vector<FieldEntry> fields;
     VisitPortions(range, [&](const Reference<css::beans::XPropertySet>& portion) {

@@ -53,6 +53,10 @@ std::vector<BookmarkEntry> CollectBookmarks(const css::uno::Reference<css::frame
 // bookmarks and what links into the document name. Only those not in `known` are returned.
 std::vector<BookmarkEntry> CollectHeadingMarks(const std::vector<ParagraphEntry>& paragraphs,
                                                const std::vector<BookmarkEntry>& known);
+// The bookmarks Word lists: LibreOffice's, then the heading marks not among them.
+std::vector<BookmarkEntry> CollectWordBookmarks(
+    const css::uno::Reference<css::frame::XModel>& model,
+    const std::vector<ParagraphEntry>& paragraphs);
 // The text fields inside a range, in order.
 std::vector<FieldEntry> CollectFields(const css::uno::Reference<css::text::XTextRange>& range);
 

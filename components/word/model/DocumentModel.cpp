@@ -46,9 +46,7 @@ struct DocumentState {
     const std::vector<BookmarkEntry>& Bookmarks() {
         Load();
         if (!bookmarks) {
-            bookmarks = CollectBookmarks(model);
-            std::vector<BookmarkEntry> marks = CollectHeadingMarks(Paragraphs(), *bookmarks);
-            bookmarks->insert(bookmarks->end(), marks.begin(), marks.end());
+            bookmarks = CollectWordBookmarks(model, Paragraphs());
         }
         return *bookmarks;
     }

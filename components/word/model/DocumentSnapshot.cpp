@@ -241,6 +241,7 @@ DocumentSnapshot TakeSnapshot(const Reference<css::frame::XModel>& model) {
     snapshot.pages = layout.Pages();
 
     BodyContent body = CollectBody(model);
+    std::vector<BookmarkEntry> bookmarks = CollectWordBookmarks(model, body.paragraphs);
     for (ParagraphEntry& entry : body.paragraphs) {
         SnapshotParagraph paragraph;
         if (entry.range.is()) {
@@ -267,14 +268,6 @@ DocumentSnapshot TakeSnapshot(const Reference<css::frame::XModel>& model) {
         snapshot.links.push_back(std::move(link));
     }
 
-    std::vector<BookmarkEntry> bookmarks = CollectBookmarks(model);
-    std::vector<ParagraphEntry> paragraphs;
-    paragraphs.reserve(snapshot.paragraphs.size());
-    for (const SnapshotParagraph& paragraph : snapshot.paragraphs) {
-        paragraphs.push_back(paragraph.entry);
-    }
-    std::vector<BookmarkEntry> marks = CollectHeadingMarks(paragraphs, bookmarks);
-    bookmarks.insert(bookmarks.end(), marks.begin(), marks.end());
     for (BookmarkEntry& entry : bookmarks) {
         SnapshotBookmark bookmark;
         bookmark.measured = MeasureRange(layout, entry.range, false);
