@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -39,9 +40,14 @@ struct Measured {
     long peakSumKb = 0;         // the most the run's processes held at one time
 };
 
+// Empty when the process is gone (reading its files then fails, which the stream throws).
 std::string ReadProcFile(const std::string& pid, const char* name) {
     std::ifstream in("/proc/" + pid + "/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    try {
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 long ResidentKb(const std::string& pid) {

@@ -18,6 +18,7 @@
 #include "DurationSetting.h"
 #include "FileUrl.h"
 #include "HiddenFrame.h"
+#include "InOfficeSnapshot.h"
 #include "Office.h"
 #include "PropertyList.h"
 #include "RecentDocuments.h"
@@ -134,11 +135,18 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
     {
         Office::Watch watch(OfficeCallLimit());
         try {
-            document->frame = CreateHiddenFrame(session);
-            component =
-                css::uno::Reference<css::frame::XComponentLoader>(document->frame,
-                                                                  css::uno::UNO_QUERY_THROW)
-                    ->loadComponentFromURL(FromUtf8(FileUrlFromPath(path)), "_self", 0, arguments);
+            const rtl::OUString url = FromUtf8(FileUrlFromPath(path));
+            const auto probe = SnapshotProbeOf(session);
+            if (probe.is()) {
+                ProbeLoad loaded = RunLoadProbe(probe, url, arguments);
+                document->frame = std::move(loaded.frame);
+                component = std::move(loaded.component);
+            } else {
+                document->frame = CreateHiddenFrame(session.context, session.desktop);
+                component = css::uno::Reference<css::frame::XComponentLoader>(
+                                document->frame, css::uno::UNO_QUERY_THROW)
+                                ->loadComponentFromURL(url, "_self", 0, arguments);
+            }
         } catch (const css::uno::RuntimeException& e) {
             // Maybe the office crashed, or the watchdog ended it, during the load.
             CheckOffice(session);

@@ -16,11 +16,12 @@ using css::uno::Reference;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
 
-Reference<css::frame::XFrame> CreateHiddenFrame(const OfficeSession& session) {
-    Reference<css::lang::XMultiComponentFactory> services = session.context->getServiceManager();
+Reference<css::frame::XFrame> CreateHiddenFrame(
+    const Reference<css::uno::XComponentContext>& context,
+    const Reference<css::frame::XDesktop2>& desktop) {
+    Reference<css::lang::XMultiComponentFactory> services = context->getServiceManager();
     Reference<css::awt::XToolkit> toolkit(
-        services->createInstanceWithContext("com.sun.star.awt.Toolkit", session.context),
-        UNO_QUERY_THROW);
+        services->createInstanceWithContext("com.sun.star.awt.Toolkit", context), UNO_QUERY_THROW);
     css::awt::WindowDescriptor descriptor;
     descriptor.Type = css::awt::WindowClass_TOP;
     descriptor.WindowServiceName = "window";
@@ -32,12 +33,11 @@ Reference<css::frame::XFrame> CreateHiddenFrame(const OfficeSession& session) {
     Reference<css::awt::XWindow> window(toolkit->createWindow(descriptor), UNO_QUERY_THROW);
 
     Reference<css::frame::XFrame2> frame(
-        services->createInstanceWithContext("com.sun.star.frame.Frame", session.context),
-        UNO_QUERY_THROW);
+        services->createInstanceWithContext("com.sun.star.frame.Frame", context), UNO_QUERY_THROW);
     frame->initialize(window);
     frame->setLayoutManager(nullptr);
     // Among the desktop's frames, as a frame the office made itself would be.
-    Reference<css::frame::XFramesSupplier>(session.desktop, UNO_QUERY_THROW)
+    Reference<css::frame::XFramesSupplier>(desktop, UNO_QUERY_THROW)
         ->getFrames()
         ->append(Reference<css::frame::XFrame>(frame, UNO_QUERY_THROW));
     return Reference<css::frame::XFrame>(frame, UNO_QUERY_THROW);

@@ -49,21 +49,14 @@ Reference<css::task::XJob> ProbeOfRunningOffice(const std::string& library) {
     if (!Office::Get().Session(&session, &error)) {
         return nullptr;
     }
-    ProbeCache& cache = Cache();
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    if (!cache.known || cache.generation != session.generation) {
-        cache.probe = ActivateSnapshotProbe(session.context, library);
-        cache.generation = session.generation;
-        cache.known = true;
-    }
-    return cache.probe;
+    return SnapshotProbeOf(session, library);
 }
 
-// The probe's two results: the packed snapshot and the export's failure.
+// The probe's two results.
 css::uno::Sequence<css::uno::Any> Take(const css::uno::Any& result) {
     css::uno::Sequence<css::uno::Any> results;
     if (!(result >>= results) || results.getLength() != 2) {
-        throw css::uno::RuntimeException("The office's snapshot of the document is malformed.");
+        throw css::uno::RuntimeException("The office's answer about the document is malformed.");
     }
     return results;
 }
@@ -96,6 +89,31 @@ Reference<css::task::XJob> ActivateSnapshotProbe(
     } catch (const css::uno::Exception&) {
         return nullptr;  // an office without the loader, or one that cannot load our build
     }
+}
+
+Reference<css::task::XJob> SnapshotProbeOf(const OfficeSession& session,
+                                           const std::string& library) {
+    ProbeCache& cache = Cache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (!cache.known || cache.generation != session.generation) {
+        cache.probe = ActivateSnapshotProbe(session.context, library);
+        cache.generation = session.generation;
+        cache.known = true;
+    }
+    return cache.probe;
+}
+
+ProbeLoad RunLoadProbe(const Reference<css::task::XJob>& probe, const rtl::OUString& url,
+                       const css::uno::Sequence<css::beans::PropertyValue>& arguments) {
+    const css::beans::NamedValue named[] = {
+        css::beans::NamedValue("LoadURL", css::uno::Any(url)),
+        css::beans::NamedValue("LoadArguments", css::uno::Any(arguments))};
+    const css::uno::Sequence<css::uno::Any> results =
+        Take(probe->execute(css::uno::Sequence<css::beans::NamedValue>(named, 2)));
+    ProbeLoad loaded;
+    results[0] >>= loaded.frame;
+    results[1] >>= loaded.component;
+    return loaded;
 }
 
 word_model::DocumentSnapshot RunSnapshotProbe(

@@ -1,16 +1,20 @@
-// Documents' snapshots taken inside the office process by our probe library (see
-// model/DocumentSnapshot.h): one call through the pipe per document instead of one per read.
+// Documents loaded, and their snapshots taken, inside the office process by our probe library
+// (see model/DocumentSnapshot.h): one call through the pipe per document instead of one per
+// read.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/task/XJob.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include "DocumentModel.h"
 #include "LoadedDocument.h"
+#include "Office.h"
 
 namespace word_component {
 
@@ -21,6 +25,20 @@ std::string ProbeLibraryPath();
 // is missing or the office cannot load it.
 css::uno::Reference<css::task::XJob> ActivateSnapshotProbe(
     const css::uno::Reference<css::uno::XComponentContext>& context, const std::string& library);
+
+// The probe of that office session, activated once per office start; null as above.
+css::uno::Reference<css::task::XJob> SnapshotProbeOf(
+    const OfficeSession& session, const std::string& library = ProbeLibraryPath());
+
+// What the probe's load gives: the document in a hidden frame of ours; both empty when the office
+// gave no document (the frame is closed then).
+struct ProbeLoad {
+    css::uno::Reference<css::frame::XFrame> frame;
+    css::uno::Reference<css::lang::XComponent> component;
+};
+// Has the probe load a document on the office's main thread. Throws what the office throws.
+ProbeLoad RunLoadProbe(const css::uno::Reference<css::task::XJob>& probe, const rtl::OUString& url,
+                       const css::uno::Sequence<css::beans::PropertyValue>& arguments);
 
 // Runs the probe on a document: its snapshot, and, when exportUrl is not empty, the document's
 // PDF export stored there with exportArguments. *exportError (when given) is why the export

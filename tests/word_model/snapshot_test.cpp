@@ -7,9 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XFrames.hpp>
+#include <com/sun/star/frame/XFramesSupplier.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
+#include <com/sun/star/util/XCloseable.hpp>
 
 #include "DocumentSnapshot.h"
+#include "HiddenFrame.h"
 #include "InOfficeSnapshot.h"
 #include "office_session.h"
 
@@ -96,17 +102,27 @@ void ExpectSameSnapshot(const DocumentSnapshot& a, const DocumentSnapshot& b) {
     }
 }
 
-class InOfficeSnapshot : public testing::TestWithParam<std::string> {};
+// The office and our probe in it; without an office the tests are skipped.
+template <class Base>
+class WithProbe : public Base {
+  protected:
+    void SetUp() override {
+        std::string whyNot;
+        office = OfficeSession::Get(&whyNot);
+        if (office == nullptr) {
+            GTEST_SKIP() << "no office: " << whyNot;
+        }
+        probe = word_component::ActivateSnapshotProbe(office->Context(), TESSALINE_PROBE_LIBRARY);
+        ASSERT_TRUE(probe.is()) << "the office did not load " << TESSALINE_PROBE_LIBRARY;
+    }
+    OfficeSession* office = nullptr;
+    css::uno::Reference<css::task::XJob> probe;
+};
+
+class InOfficeSnapshot : public WithProbe<testing::TestWithParam<std::string>> {};
+class InOfficeLoad : public WithProbe<testing::Test> {};
 
 TEST_P(InOfficeSnapshot, SaysWhatTheSameReadersSayThroughThePipe) {
-    std::string whyNot;
-    OfficeSession* office = OfficeSession::Get(&whyNot);
-    if (office == nullptr) {
-        GTEST_SKIP() << "no office: " << whyNot;
-    }
-    css::uno::Reference<css::task::XJob> probe =
-        word_component::ActivateSnapshotProbe(office->Context(), TESSALINE_PROBE_LIBRARY);
-    ASSERT_TRUE(probe.is()) << "the office did not load " << TESSALINE_PROBE_LIBRARY;
     const fs::path document = fs::path(TESSALINE_SOURCE_DIR) / "examples" / GetParam();
     css::uno::Reference<css::frame::XModel> model = office->Load(document.string());
 
@@ -151,6 +167,75 @@ INSTANTIATE_TEST_SUITE_P(Examples, InOfficeSnapshot,
                              }
                              return name;
                          });
+
+sal_Int32 FrameCount(const css::uno::Reference<css::frame::XDesktop2>& desktop) {
+    return css::uno::Reference<css::frame::XFramesSupplier>(desktop, css::uno::UNO_QUERY_THROW)
+        ->getFrames()
+        ->getCount();
+}
+
+css::uno::Sequence<css::beans::PropertyValue> HiddenLoad() {
+    css::uno::Sequence<css::beans::PropertyValue> arguments(2);
+    arguments.getArray()[0].Name = "Hidden";
+    arguments.getArray()[0].Value <<= true;
+    arguments.getArray()[1].Name = "ReadOnly";
+    arguments.getArray()[1].Value <<= true;
+    return arguments;
+}
+
+// The probe's load makes the same hidden frame inside the office as the component makes through
+// the pipe: what the document says of itself, positions included, must not depend on which of
+// the two made it. A load that fails leaves no frame of ours behind.
+TEST_F(InOfficeLoad, LoadsAsThePipeDoesAndLeavesNoFrameWhenTheLoadFails) {
+    auto desktop = css::frame::Desktop::create(office->Context());
+    const sal_Int32 framesBefore = FrameCount(desktop);
+
+    for (const char* name : {"toc-headings.docx", "ten-pages.doc"}) {
+        SCOPED_TRACE(name);
+        const rtl::OUString url = rtl::OUString::fromUtf8(
+            FileUrl((fs::path(TESSALINE_SOURCE_DIR) / "examples" / name).string()).c_str());
+        const word_component::ProbeLoad inside =
+            word_component::RunLoadProbe(probe, url, HiddenLoad());
+        ASSERT_TRUE(inside.frame.is());
+        css::uno::Reference<css::frame::XModel> insideModel(inside.component,
+                                                            css::uno::UNO_QUERY_THROW);
+        EXPECT_EQ(insideModel->getCurrentController()->getFrame(), inside.frame);
+        EXPECT_EQ(FrameCount(desktop), framesBefore + 1);
+
+        css::uno::Reference<css::frame::XFrame> outsideFrame =
+            word_component::CreateHiddenFrame(office->Context(), desktop);
+        css::uno::Reference<css::frame::XModel> outsideModel(
+            css::uno::Reference<css::frame::XComponentLoader>(outsideFrame,
+                                                              css::uno::UNO_QUERY_THROW)
+                ->loadComponentFromURL(url, "_self", 0, HiddenLoad()),
+            css::uno::UNO_QUERY_THROW);
+        ExpectSameSnapshot(word_component::RunSnapshotProbe(probe, insideModel),
+                           word_component::RunSnapshotProbe(probe, outsideModel));
+
+        for (const auto& frame : {inside.frame, outsideFrame}) {
+            OfficeSession::Close(frame->getController()->getModel());
+            word_component::CloseFrameQuietly(frame);
+        }
+        EXPECT_EQ(FrameCount(desktop), framesBefore);
+    }
+
+    // Not a document the office reads, and no file at all: no document, and no frame left over.
+    const fs::path garbage = office->Folder() / "garbage.docx";
+    std::ofstream(garbage, std::ios::binary) << "PK\x03\x04 not really a zip archive";
+    for (const fs::path& path : {garbage, office->Folder() / "missing.doc"}) {
+        SCOPED_TRACE(path.string());
+        const rtl::OUString url = rtl::OUString::fromUtf8(FileUrl(path.string()).c_str());
+        try {
+            const word_component::ProbeLoad loaded =
+                word_component::RunLoadProbe(probe, url, HiddenLoad());
+            EXPECT_FALSE(loaded.component.is());
+            EXPECT_FALSE(loaded.frame.is());
+        } catch (const css::uno::Exception&) {
+            // The office's own refusal of the file (through the pipe it throws the same).
+        }
+        EXPECT_EQ(FrameCount(desktop), framesBefore);
+    }
+}
 
 TEST(SnapshotPacking, ReadsBackWhatWasPackedAndRefusesAnythingElse) {
     DocumentSnapshot snapshot;

@@ -3,11 +3,17 @@
 // where every read of the document is a plain function call instead of a round trip through
 // the pipe.
 //
-// It is a task job. execute() takes the document as the argument "Document" and, when the
-// document's PDF export is wanted as well (printing follows reading here), the file URL to
-// store it at as "ExportURL" and the store arguments as "ExportArguments". It returns two
-// values: the packed snapshot, and the reason the export failed (empty when it was made or not
-// asked for). Nothing may escape it but UNO exceptions, which the bridge carries back.
+// It is a task job with two errands, both run on the office's main thread:
+// - Reading: execute() takes the document as the argument "Document" and, when the document's
+//   PDF export is wanted as well (printing follows reading here), the file URL to store it at
+//   as "ExportURL" and the store arguments as "ExportArguments". It returns two values: the
+//   packed snapshot, and the reason the export failed (empty when it was made or not asked for).
+// - Loading: execute() takes the file URL as "LoadURL" and the load arguments as
+//   "LoadArguments", loads the document into a hidden frame of ours (HiddenFrame.h) and returns
+//   two values: the frame and the document, both empty when the office gave no document. The
+//   frame is closed again when the load fails. Made here, the frame and the load cost the office
+//   none of the many round trips they take through the pipe.
+// Nothing may escape it but UNO exceptions, which the bridge carries back.
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -18,6 +24,8 @@
 #include <com/sun/star/awt/XRequestCallback.hpp>
 #include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
@@ -32,6 +40,7 @@
 #include <rtl/ref.hxx>
 
 #include "DocumentSnapshot.h"
+#include "HiddenFrame.h"
 #include "SnapshotProbeName.h"
 
 namespace {
@@ -84,6 +93,8 @@ class SnapshotProbe : public cppu::WeakImplHelper2<css::task::XJob, css::lang::X
         Reference<css::frame::XModel> document;
         rtl::OUString exportUrl;
         Sequence<css::beans::PropertyValue> exportArguments;
+        rtl::OUString loadUrl;
+        Sequence<css::beans::PropertyValue> loadArguments;
         for (const css::beans::NamedValue& argument : arguments) {
             if (argument.Name == "Document") {
                 argument.Value >>= document;
@@ -91,31 +102,72 @@ class SnapshotProbe : public cppu::WeakImplHelper2<css::task::XJob, css::lang::X
                 argument.Value >>= exportUrl;
             } else if (argument.Name == "ExportArguments") {
                 argument.Value >>= exportArguments;
+            } else if (argument.Name == "LoadURL") {
+                argument.Value >>= loadUrl;
+            } else if (argument.Name == "LoadArguments") {
+                argument.Value >>= loadArguments;
             }
+        }
+        if (!loadUrl.isEmpty()) {
+            return Guarded([&] { return Load(loadUrl, loadArguments); });
         }
         if (!document.is()) {
             throw css::lang::IllegalArgumentException("The snapshot needs a \"Document\".",
                                                       static_cast<cppu::OWeakObject*>(this), 0);
         }
-        Any snapshot;
-        rtl::OUString exportError;
+        return Guarded([&] { return Read(document, exportUrl, exportArguments); });
+    }
+
+  private:
+    // What work throws, as the UNO exception the bridge can carry.
+    Any Guarded(const std::function<Any()>& work) {
         try {
-            // On the office's main thread, which then holds the office's lock for the whole
-            // work instead of taking it in turns with this thread for every single call.
-            RunOnMainThread([&] {
-                snapshot = word_model::PackSnapshot(word_model::TakeSnapshot(document));
-                exportError = Export(document, exportUrl, exportArguments);
-            });
+            return work();
         } catch (const css::uno::Exception&) {
             throw;
         } catch (const std::exception& e) {
             throw css::uno::RuntimeException(rtl::OUString::fromUtf8(e.what()),
                                              static_cast<cppu::OWeakObject*>(this));
         } catch (...) {
-            throw css::uno::RuntimeException("The snapshot failed.",
+            throw css::uno::RuntimeException("The probe failed.",
                                              static_cast<cppu::OWeakObject*>(this));
         }
+    }
+
+    Any Read(const Reference<css::frame::XModel>& document, const rtl::OUString& exportUrl,
+             const Sequence<css::beans::PropertyValue>& exportArguments) {
+        Any snapshot;
+        rtl::OUString exportError;
+        // On the office's main thread, which then holds the office's lock for the whole work
+        // instead of taking it in turns with this thread for every single call.
+        RunOnMainThread([&] {
+            snapshot = word_model::PackSnapshot(word_model::TakeSnapshot(document));
+            exportError = Export(document, exportUrl, exportArguments);
+        });
         const Any result[] = {snapshot, Any(exportError)};
+        return Any(Sequence<Any>(result, 2));
+    }
+
+    Any Load(const rtl::OUString& url, const Sequence<css::beans::PropertyValue>& arguments) {
+        Reference<css::frame::XFrame> frame;
+        Reference<css::lang::XComponent> component;
+        RunOnMainThread([&] {
+            frame =
+                word_component::CreateHiddenFrame(context_, css::frame::Desktop::create(context_));
+            try {
+                component =
+                    Reference<css::frame::XComponentLoader>(frame, css::uno::UNO_QUERY_THROW)
+                        ->loadComponentFromURL(url, "_self", 0, arguments);
+            } catch (...) {
+                word_component::CloseFrameQuietly(frame);
+                throw;
+            }
+            if (!component.is()) {
+                word_component::CloseFrameQuietly(frame);
+                frame.clear();
+            }
+        });
+        const Any result[] = {Any(frame), Any(component)};
         return Any(Sequence<Any>(result, 2));
     }
 
@@ -149,6 +201,7 @@ class SnapshotProbe : public cppu::WeakImplHelper2<css::task::XJob, css::lang::X
         task->Wait();
     }
 
+  public:
     rtl::OUString SAL_CALL getImplementationName() override {
         return rtl::OUString::createFromAscii(word_probe::kImplementationName);
     }
