@@ -12,9 +12,12 @@
 #include <cmath>
 #include <exception>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "PrintJob.h"
+#include "UsedResources.h"
 
 namespace word_print {
 namespace {
@@ -160,6 +163,45 @@ QPDFObjectHandle CopyFrom(QPDF& out, QPDFObjectHandle object) {
     return QPDFObjectHandle::parse(object.unparse());
 }
 
+// A resource dictionary's copy that keeps, of each category that content names, only the entries
+// named in `used`.
+QPDFObjectHandle CopyUsedResources(QPDF& out, QPDFObjectHandle resources,
+                                   const std::set<std::string>& used) {
+    if (!resources.isDictionary()) {
+        return CopyFrom(out, resources);
+    }
+    QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
+    for (auto [category, entries] : resources.ditems()) {
+        if (!IsNamedCategory(category) || !entries.isDictionary()) {
+            copy.replaceKey(category, CopyFrom(out, entries));
+            continue;
+        }
+        QPDFObjectHandle kept = QPDFObjectHandle::newDictionary();
+        for (auto [name, value] : entries.ditems()) {
+            if (used.count(name) != 0) {
+                kept.replaceKey(name, CopyFrom(out, value));
+            }
+        }
+        copy.replaceKey(category, kept);
+    }
+    return copy;
+}
+
+// A page's content streams: /Contents is one stream or an array of them.
+std::vector<QPDFObjectHandle> StreamsOf(QPDFObjectHandle contents) {
+    std::vector<QPDFObjectHandle> streams;
+    if (contents.isStream()) {
+        streams.push_back(contents);
+    } else if (contents.isArray()) {
+        for (QPDFObjectHandle item : contents.aitems()) {
+            if (item.isStream()) {
+                streams.push_back(item);
+            }
+        }
+    }
+    return streams;
+}
+
 // "<file>: page <n>", how every page's failure begins.
 std::string PageLabel(const std::string& path, std::size_t index) {
     return path + ": page " + std::to_string(index + 1);
@@ -269,20 +311,17 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
         out.setSuppressWarnings(true);
         out.emptyPDF();
         QPDFObjectHandle pageDict = sourcePage.getObjectHandle();
-        QPDFObjectHandle resources = CopyFrom(out, sourcePage.getAttribute("/Resources", false));
+        QPDFObjectHandle sourceResources = sourcePage.getAttribute("/Resources", false);
+        // Documents often share one resource dictionary among all pages; a payload keeps only
+        // what its own content names.
+        const std::optional<std::set<std::string>> used =
+            NamesUsedByPage(StreamsOf(pageDict.getKey("/Contents")), sourceResources);
+        QPDFObjectHandle resources =
+            used ? CopyUsedResources(out, sourceResources, *used) : CopyFrom(out, sourceResources);
         QPDFObjectHandle contents = CopyFrom(out, pageDict.getKey("/Contents"));
         QPDFObjectHandle group = CopyFrom(out, pageDict.getKey("/Group"));
 
-        std::vector<QPDFObjectHandle> streams;
-        if (contents.isStream()) {
-            streams.push_back(contents);
-        } else if (contents.isArray()) {
-            for (QPDFObjectHandle item : contents.aitems()) {
-                if (item.isStream()) {
-                    streams.push_back(item);
-                }
-            }
-        }
+        std::vector<QPDFObjectHandle> streams = StreamsOf(contents);
         if (!placement.IsIdentity() && !streams.empty()) {
             const double* m = placement.matrix;
             std::string before = "q " + Number(m[0]) + " " + Number(m[1]) + " " + Number(m[2]) +
@@ -308,9 +347,6 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
         }
         QPDFObjectHandle newPage = out.makeIndirectObject(dict);
         out.addPage(newPage, false);
-        // Documents often share one resource dictionary among all pages; a payload keeps only
-        // what its own content names.
-        QPDFPageObjectHelper(newPage).removeUnreferencedResources();
 
         QPDFWriter writer(out);
         writer.setOutputMemory();
