@@ -101,10 +101,10 @@ void Layout::PrepareView() {
 }
 
 void Layout::Prepare() {
-    PrepareView();
     if (prepared_) {
-        return;
+        return;  // the pages are known (measured, or learned from a snapshot)
     }
+    PrepareView();
 
     Reference<css::container::XNameAccess> styles;
     Reference<css::style::XStyleFamiliesSupplier>(model_, UNO_QUERY_THROW)
@@ -210,6 +210,7 @@ PagePlace Layout::CursorPlace() {
 
 PagePlace Layout::PlaceOf(const Reference<css::text::XTextRange>& position,
                           const Reference<css::text::XText>& text) {
+    PrepareView();
     cursor_->gotoRange(position, false);
     // Text the view cannot show leaves the cursor elsewhere.
     const Reference<css::text::XTextRangeCompare>& compare = comparers_[text.get()];
@@ -258,6 +259,7 @@ double Layout::AscentShare(const rtl::OUString& font) {
         return known->second;
     }
     double share = 0;
+    PrepareView();
     if (device_.is() && !font.isEmpty()) {
         css::awt::FontDescriptor descriptor;
         descriptor.Name = font;
@@ -337,6 +339,7 @@ RangeExtent Layout::Measure(const Reference<css::text::XTextRange>& range) {
             sal_Int32 index;
             css::awt::Point at;
         };
+        PrepareView();
         sal_Int32 cursorIndex = 0;
         auto probe = [&](sal_Int32 index) {
             const bool moved =

@@ -115,9 +115,10 @@ class Layout {
         std::optional<rtl::OUString> content;
     };
 
-    // The view's cursor, in a view showing one page per row.
+    // The view's cursor, in a view showing one page per row. Called by whatever moves it: a
+    // document whose facts were all learnt from a snapshot never asks the office for its view.
     void PrepareView();
-    // That, and the pages, unless they were learnt.
+    // The pages, measured with the view unless they were learnt.
     void Prepare();
     RangeFacts& Facts(const css::uno::Reference<css::text::XTextRange>& range);
     void CheckLaidOut(RangeFacts& facts);
