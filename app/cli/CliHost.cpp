@@ -1,6 +1,7 @@
 #include "CliHost.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "ConversionController.h"
 #include "LanguageProvider.h"
@@ -25,9 +26,14 @@ CCliHost::CCliHost(std::FILE* out, std::FILE* err, bool progressBars, bool keepE
 void CCliHost::Attach(CConversionController* controller) {
     controller_ = controller;
     SetController(controller);
-    std::lock_guard<std::mutex> lock(mutex_);
-    outcomes_.assign(controller->m_jobs.size(), Outcome::NotRun);
-    failures_.assign(controller->m_jobs.size(), std::string());
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        outcomes_.assign(controller->m_jobs.size(), Outcome::NotRun);
+        failures_.assign(controller->m_jobs.size(), std::string());
+    }
+    if (controller->m_jobs.size() > 1) {
+        readAhead_.Start();  // its offices start alongside the first job's
+    }
 }
 
 std::vector<CCliHost::Outcome> CCliHost::Outcomes() const {
@@ -112,8 +118,14 @@ void CCliHost::PostMessageToUi(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void CCliHost::BeforeDispatch(UINT message) {
     if (message == WM_JOB_FINISHED) {
-        // The next job starts with this: the office is the batch's own again.
-        readAhead_.Pause();
+        // The next job starts with this. One whose document was read asks next to nothing of
+        // the office, so the documents being read need not be waited for; any other job has
+        // the office to itself.
+        if (NextJobRead()) {
+            readAhead_.Hold();
+        } else {
+            readAhead_.Pause();
+        }
     } else if (message == WM_JOB_PREPARED && CurrentJobRead()) {
         ReadNextJobsAhead();
     }
@@ -133,6 +145,25 @@ bool CCliHost::CurrentJobRead() const {
         return false;
     }
     return KeepsLinksOrBookmarks(*controller_->m_jobs[controller_->m_nCurrentJob]);
+}
+
+bool CCliHost::NextJobRead() const {
+    if (controller_ == nullptr) {
+        return false;
+    }
+    // The job OnJobFinished takes next: the next one still checked.
+    const auto& jobs = controller_->m_jobs;
+    for (std::size_t job = controller_->m_nCurrentJob + 1; job < jobs.size(); ++job) {
+        if (jobs[job]->m_bChecked) {
+            return KeepsLinksOrBookmarks(*jobs[job]) &&
+                   readAhead_.WasRead(jobs[job]->m_strFilePath);
+        }
+    }
+    return false;
+}
+
+unsigned CCliHost::ReadAheadReaders() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
 }
 
 void CCliHost::ReadNextJobsAhead() {

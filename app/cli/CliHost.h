@@ -32,17 +32,22 @@ class CCliHost : public CHeadlessHost {
 
   protected:
     // Once the word processor is done with a job's document, the next jobs' documents are read
-    // ahead, up to kReadAheadDocuments of them, while this job's PDF is made; the next job
-    // starts once the document being read is done.
+    // ahead, up to kReadAheadDocuments of them, while this job's PDF is made; before the next
+    // job starts, the reading is paused (or held, see ReadAhead.h).
     void BeforeDispatch(UINT message) override;
     void AfterDispatch(UINT message) override;
 
   private:
-    // Enough to keep the office busy through a long document's PDF, few enough that the
-    // word processor still keeps the first when its job comes.
-    static constexpr std::size_t kReadAheadDocuments = 4;
+    // Enough to keep the offices busy through long documents' PDFs, few enough that the word
+    // processor still keeps the first when its job comes (RecentDocuments::kMostKept).
+    static constexpr std::size_t kReadAheadDocuments = 20;
+    // One reader per core, two at the most: the word processor loads documents read at the same
+    // time in offices of their own, so a second reader keeps the second core busy.
+    static unsigned ReadAheadReaders();
 
     bool CurrentJobRead() const;
+    // The next job keeps links or bookmarks and its document has been read ahead.
+    bool NextJobRead() const;
     void ReadNextJobsAhead();
     int Answer(const ShownMessage& message);
     void PrintResultLine(unsigned job, bool succeeded, const std::string& detail);
@@ -58,5 +63,5 @@ class CCliHost : public CHeadlessHost {
     std::vector<std::string> failures_;
     std::string lastMessage_;
     bool progressShown_ = false;
-    CReadAhead readAhead_;
+    CReadAhead readAhead_{ReadAheadReaders()};
 };

@@ -1,36 +1,37 @@
 #include "ReadAhead.h"
 
+#include <algorithm>
+
 #include "WordAutomation.h"
 #include "platform/com.h"
 #include "platform/com_ptr.h"
 
 namespace {
 
+void QuitQuietly(IDispatch* application) {
+    try {
+        word::QuitWord(application);
+    } catch (const _com_error&) {
+    }
+}
+
+// In the calling thread's apartment.
 void ReadDocument(const CReadAhead::Document& wanted) {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    ComPtr<IDispatch> application = word::CreateWordApplication();
+    if (!application) {
         return;
     }
-    {
-        ComPtr<IDispatch> application = word::CreateWordApplication();
-        if (application) {
-            try {
-                const int version = word::GetMajorVersion(application.Get());
-                ComPtr<IDispatch> documents = word::GetDocuments(application.Get());
-                ComPtr<IDispatch> document =
-                    word::OpenDocument(documents.Get(), wanted.path, version);
-                if (wanted.readContent) {
-                    word::CountHyperlinks(document.Get());
-                }
-            } catch (const _com_error&) {
-                // The job opens it again and reports why it cannot.
-            }
-            try {
-                word::QuitWord(application.Get());
-            } catch (const _com_error&) {
-            }
+    try {
+        const int version = word::GetMajorVersion(application.Get());
+        ComPtr<IDispatch> documents = word::GetDocuments(application.Get());
+        ComPtr<IDispatch> document = word::OpenDocument(documents.Get(), wanted.path, version);
+        if (wanted.readContent) {
+            word::CountHyperlinks(document.Get());
         }
+    } catch (const _com_error&) {
+        // The job opens it again and reports why it cannot.
     }
-    CoUninitialize();
+    QuitQuietly(application.Get());
 }
 
 }  // namespace
@@ -41,8 +42,19 @@ CReadAhead::~CReadAhead() {
         quit_ = true;
     }
     changed_.notify_all();
-    if (worker_.joinable()) {
-        worker_.join();
+    for (std::thread& worker : workers_) {
+        worker.join();
+    }
+}
+
+void CReadAhead::Start() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    StartLocked();
+}
+
+void CReadAhead::StartLocked() {
+    while (workers_.size() < readers_) {
+        workers_.emplace_back(&CReadAhead::Run, this);
     }
 }
 
@@ -51,9 +63,7 @@ void CReadAhead::Resume(std::vector<Document> documents) {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.assign(documents.begin(), documents.end());
         paused_ = false;
-        if (!worker_.joinable()) {
-            worker_ = std::thread(&CReadAhead::Run, this);
-        }
+        StartLocked();
     }
     changed_.notify_all();
 }
@@ -61,7 +71,17 @@ void CReadAhead::Resume(std::vector<Document> documents) {
 void CReadAhead::Pause() {
     std::unique_lock<std::mutex> lock(mutex_);
     paused_ = true;
-    changed_.wait(lock, [this] { return !busy_; });
+    changed_.wait(lock, [this] { return busy_ == 0; });
+}
+
+void CReadAhead::Hold() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    paused_ = true;
+}
+
+bool CReadAhead::WasRead(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::find(read_.begin(), read_.end(), path) != read_.end();
 }
 
 std::vector<std::string> CReadAhead::Read() const {
@@ -70,6 +90,20 @@ std::vector<std::string> CReadAhead::Read() const {
 }
 
 void CReadAhead::Run() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        return;
+    }
+    // The reader's own instance, held while it lives (see the header).
+    ComPtr<IDispatch> presence = word::CreateWordApplication();
+    ReadWhileWanted();
+    if (presence) {
+        QuitQuietly(presence.Get());
+        presence.Reset();
+    }
+    CoUninitialize();
+}
+
+void CReadAhead::ReadWhileWanted() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return quit_ || (!paused_ && !queue_.empty()); });
@@ -81,11 +115,11 @@ void CReadAhead::Run() {
         if (!seen_.insert(next.path).second) {
             continue;
         }
-        busy_ = true;
+        ++busy_;
         lock.unlock();
         ReadDocument(next);
         lock.lock();
-        busy_ = false;
+        --busy_;
         read_.push_back(next.path);
         changed_.notify_all();
     }

@@ -13,6 +13,7 @@
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
 
 #include "DispatchObject.h"
 #include "DurationSetting.h"
@@ -62,11 +63,12 @@ std::string BadDocumentText(const std::string& path, const std::string& why) {
 }  // namespace
 
 void CheckOffice(const OfficeSession& session) {
-    Office::Watch watch(std::chrono::seconds(5));
+    Office& office = session.office != nullptr ? *session.office : Office::Get();
+    Office::Watch watch(std::chrono::seconds(5), office);
     try {
         session.desktop->getCurrentComponent();
     } catch (...) {
-        Office::Get().ReportBroken(session.generation);
+        office.ReportBroken(session.generation);
     }
 }
 
@@ -107,14 +109,16 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
         return Failed(failure, kWordOpenFailed, "Sorry, we couldn't find your file (" + path + ")");
     }
 
+    if (auto kept = RecentDocuments::Get().Take(path, stamp)) {
+        return kept;
+    }
+    const std::unique_ptr<Office::Errand> errand = Office::ForNewDocument();
+    Office& office = errand->Of();
     OfficeSession session;
     std::string error;
-    if (!Office::Get().Session(&session, &error)) {
+    if (!office.Session(&session, &error)) {
         return Failed(failure, kWordCommandFailed,
                       "Word could not start its document engine: " + error);
-    }
-    if (auto kept = RecentDocuments::Get().Take(path, stamp, session.generation)) {
-        return kept;
     }
 
     const auto arguments = PropertyList({
@@ -129,11 +133,12 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
     auto document = std::make_shared<LoadedDocument>();
     document->path = path;
     document->stamp = stamp;
+    document->office = &office;
     document->generation = session.generation;
     css::uno::Reference<css::lang::XComponent> component;
     std::string why;
     {
-        Office::Watch watch(OfficeCallLimit());
+        Office::Watch watch(OfficeCallLimit(), office);
         try {
             const rtl::OUString url = FromUtf8(FileUrlFromPath(path));
             const auto probe = SnapshotProbeOf(session);
@@ -155,7 +160,7 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
             why = ToUtf8(e.Message);
         }
         if (watch.Fired()) {
-            Office::Get().ReportBroken(session.generation);
+            office.ReportBroken(session.generation);
             return Failed(failure, kWordBadDocument,
                           BadDocumentText(path, "it did not open within the time limit"));
         }
@@ -173,6 +178,8 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
             return Failed(failure, kWordBadDocument,
                           BadDocumentText(path, "it is not a text document"));
         }
+        css::uno::Reference<css::util::XModifiable> modifiable(component, css::uno::UNO_QUERY);
+        document->modifiedAtLoad = modifiable.is() && modifiable->isModified();
         const rtl::OUString filter = FilterOf(document->model);
         if (IsFallbackFilter(filter)) {
             return Failed(

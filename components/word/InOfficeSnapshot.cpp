@@ -36,17 +36,23 @@ struct ProbeCache {
     Reference<css::task::XJob> probe;
 };
 
-ProbeCache& Cache() {
+ProbeCache& Cache(const Office* office) {
     // Never destroyed: releasing a reference into an office that ended with the process could
     // reach a bridge that is gone.
-    static ProbeCache* cache = new ProbeCache;
-    return *cache;
+    static ProbeCache* caches = new ProbeCache[Office::kMostOffices];
+    return caches[office != nullptr ? office->Slot() : 0];
 }
 
-Reference<css::task::XJob> ProbeOfRunningOffice(const std::string& library) {
+// The probe of the office that holds the document, while that office is still the one that
+// loaded it.
+Reference<css::task::XJob> ProbeOfHolder(const LoadedDocument& document,
+                                         const std::string& library) {
+    if (document.office == nullptr) {
+        return nullptr;
+    }
     OfficeSession session;
     std::string error;
-    if (!Office::Get().Session(&session, &error)) {
+    if (!document.office->Session(&session, &error) || session.generation != document.generation) {
         return nullptr;
     }
     return SnapshotProbeOf(session, library);
@@ -93,7 +99,7 @@ Reference<css::task::XJob> ActivateSnapshotProbe(
 
 Reference<css::task::XJob> SnapshotProbeOf(const OfficeSession& session,
                                            const std::string& library) {
-    ProbeCache& cache = Cache();
+    ProbeCache& cache = Cache(session.office);
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (!cache.known || cache.generation != session.generation) {
         cache.probe = ActivateSnapshotProbe(session.context, library);
@@ -157,7 +163,7 @@ word_model::SnapshotSource InOfficeSnapshots(std::shared_ptr<LoadedDocument> doc
                -> std::optional<word_model::DocumentSnapshot> {
         std::lock_guard<std::mutex> snapshotLock(document->snapshotMutex);
         if (!document->snapshot) {
-            Reference<css::task::XJob> probe = ProbeOfRunningOffice(libraryPath);
+            Reference<css::task::XJob> probe = ProbeOfHolder(*document, libraryPath);
             if (!probe.is()) {
                 return std::nullopt;
             }
@@ -170,7 +176,8 @@ word_model::SnapshotSource InOfficeSnapshots(std::shared_ptr<LoadedDocument> doc
             }
             std::string exportError;
             {
-                Office::Watch watch(OfficeCallLimit());
+                Office::Errand errand(document->Holder());
+                Office::Watch watch(OfficeCallLimit(), document->Holder());
                 try {
                     document->snapshot = RunSnapshotProbe(
                         probe, model,

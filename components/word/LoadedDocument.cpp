@@ -5,7 +5,6 @@
 
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
-#include <com/sun/star/util/XModifiable.hpp>
 
 #include "HiddenFrame.h"
 #include "Office.h"
@@ -33,8 +32,9 @@ bool ReadFileStamp(const std::string& path, FileStamp* stamp) {
 }
 
 LoadedDocument::~LoadedDocument() {
+    Office& holder = Holder();
     if (model.is()) {
-        Office::Watch watch(10s);
+        Office::Watch watch(10s, holder);
         try {
             css::uno::Reference<css::util::XCloseable> closeable(model, css::uno::UNO_QUERY);
             if (closeable.is()) {
@@ -49,7 +49,7 @@ LoadedDocument::~LoadedDocument() {
         model.clear();
     }
     if (frame.is()) {
-        Office::Watch watch(10s);
+        Office::Watch watch(10s, holder);
         CloseFrameQuietly(frame);
         frame.clear();
     }
@@ -59,12 +59,11 @@ LoadedDocument::~LoadedDocument() {
 }
 
 bool LoadedDocument::Reusable() const {
-    try {
-        css::uno::Reference<css::util::XModifiable> modifiable(model, css::uno::UNO_QUERY);
-        return model.is() && (!modifiable.is() || !modifiable->isModified());
-    } catch (...) {
-        return false;
-    }
+    return model.is() && !modifiedAtLoad;
+}
+
+Office& LoadedDocument::Holder() const {
+    return office != nullptr ? *office : Office::Get();
 }
 
 }  // namespace word_component

@@ -14,6 +14,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 
 #include "DocumentSnapshot.h"
+#include "Office.h"
 
 namespace word_component {
 
@@ -33,8 +34,13 @@ struct LoadedDocument {
     css::uno::Reference<css::frame::XFrame> frame;  // ours, shown in nowhere (HiddenFrame.h)
     std::string path;                               // absolute, as opened
     FileStamp stamp;                                // of the file when it was loaded
-    unsigned generation = 0;                        // the office that holds it (Office::Session)
+    Office* office = nullptr;                       // the office that holds it
+    unsigned generation = 0;                        // and that office's start (Office::Session)
 
+    // The office had it changed once loaded (fields it updated, say): it is not handed out again.
+    // Nothing of ours changes a document afterwards (read-only, never edited), so this is known
+    // without asking the office again.
+    bool modifiedAtLoad = false;
     std::atomic<bool> printed{false};  // PrintOut ran on it: what it was opened for is done
 
     std::mutex exportMutex;
@@ -52,6 +58,8 @@ struct LoadedDocument {
     ~LoadedDocument();
     // The document may be handed to the next Open of the same, unchanged file.
     bool Reusable() const;
+    // The office that holds it (the first office for a document made elsewhere).
+    Office& Holder() const;
 };
 
 }  // namespace word_component

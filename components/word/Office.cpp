@@ -2,10 +2,12 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
@@ -42,6 +44,7 @@ std::chrono::milliseconds IdleLimit() {
 }  // namespace
 
 struct Office::State {
+    unsigned slot = 0;
     std::mutex mutex;
     std::condition_variable changed;
     std::thread keeper;
@@ -64,8 +67,8 @@ struct Office::State {
     css::uno::Reference<css::uno::XComponentContext> context;
     css::uno::Reference<css::frame::XDesktop2> desktop;
 
-    int users = 0;
-    Clock::time_point idleSince = Clock::now();
+    Clock::time_point idleSince = Clock::now();  // of this office; the users' is g_users'
+    int errands = 0;                             // calls busy with a document (Errand)
 
     unsigned long nextWatch = 1;
     std::map<unsigned long, Clock::time_point> watches;
@@ -80,12 +83,25 @@ struct Office::State {
 
 namespace {
 
-Office::State* g_state = nullptr;
+// The offices made so far, by slot; they are never destroyed (their end runs from atexit, while
+// the UNO libraries are still intact).
+std::mutex g_officesMutex;
+Office* g_offices[Office::kMostOffices] = {};
+Office::State* g_states[Office::kMostOffices] = {};
 
-void EndAtExit() {
-    Office::State& state = *g_state;
+// The users of all offices, and since when there are none.
+std::mutex g_usersMutex;
+int g_users = 0;
+Clock::time_point g_usersIdleSince = Clock::now();
+
+bool UsersIdleFor(std::chrono::milliseconds limit, Clock::time_point now) {
+    std::lock_guard<std::mutex> lock(g_usersMutex);
+    return g_users == 0 && now - g_usersIdleSince >= limit;
+}
+
+void EndOffice(Office::State& state, Office& office) {
     state.exiting = true;
-    Office::Get().Shutdown();
+    office.Shutdown();
     {
         std::lock_guard<std::mutex> lock(state.mutex);
         state.stopping = true;
@@ -93,6 +109,21 @@ void EndAtExit() {
     state.changed.notify_all();
     if (state.keeper.joinable()) {
         state.keeper.join();
+    }
+}
+
+void EndAtExit() {
+    Office* offices[Office::kMostOffices];
+    Office::State* states[Office::kMostOffices];
+    {
+        std::lock_guard<std::mutex> lock(g_officesMutex);
+        std::copy(std::begin(g_offices), std::end(g_offices), offices);
+        std::copy(std::begin(g_states), std::end(g_states), states);
+    }
+    for (unsigned slot = Office::kMostOffices; slot-- > 0;) {
+        if (offices[slot] != nullptr) {
+            EndOffice(*states[slot], *offices[slot]);
+        }
     }
 }
 
@@ -107,30 +138,106 @@ css::uno::Reference<css::uno::XComponentContext> Connect(
 
 }  // namespace
 
-Office& Office::Get() {
-    // Never destroyed: the end runs from atexit, while the UNO libraries are still intact.
-    static Office* office = [] {
-        auto* created = new Office;
-        g_state = created->state_.get();
-        std::atexit(EndAtExit);
-        return created;
-    }();
-    return *office;
+unsigned Office::OfficesAllowed() {
+    unsigned allowed = std::clamp(std::thread::hardware_concurrency(), 1u, kMostOffices);
+    if (const char* wanted = std::getenv("TESSALINE_OFFICES"); wanted != nullptr && *wanted) {
+        const long number = std::strtol(wanted, nullptr, 10);
+        if (number >= 1 && number < static_cast<long>(allowed)) {
+            allowed = static_cast<unsigned>(number);
+        }
+    }
+    return allowed;
 }
 
-Office::Office() : state_(std::make_shared<State>()) {}
+Office& Office::Get() {
+    return At(0);
+}
+
+Office& Office::At(unsigned slot) {
+    slot = std::min(slot, kMostOffices - 1);
+    std::lock_guard<std::mutex> lock(g_officesMutex);
+    if (g_offices[slot] == nullptr) {
+        static const bool registered = [] { return std::atexit(EndAtExit) == 0; }();
+        (void)registered;
+        g_offices[slot] = new Office(slot);
+        g_states[slot] = g_offices[slot]->state_.get();
+    }
+    return *g_offices[slot];
+}
+
+unsigned Office::Slot() const {
+    return state_->slot;
+}
+
+Office::Office(unsigned slot) : state_(std::make_shared<State>()) {
+    state_->slot = slot;
+}
+
+bool Office::Usable() {
+    const std::string wantedPipe = WantedPipe();
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return UsableLocked(wantedPipe);
+}
+
+Office::Errand::Errand(Office& office) : office_(office) {
+    std::lock_guard<std::mutex> lock(office_.state_->mutex);
+    ++office_.state_->errands;
+}
+
+Office::Errand::~Errand() {
+    std::lock_guard<std::mutex> lock(office_.state_->mutex);
+    --office_.state_->errands;
+}
+
+std::unique_ptr<Office::Errand> Office::ForNewDocument() {
+    // One chooser at a time, so that two callers do not both take the same idle office.
+    static std::mutex choosing;
+    std::lock_guard<std::mutex> choice(choosing);
+    const unsigned allowed = OfficesAllowed();
+    for (unsigned slot = 0; slot < allowed; ++slot) {
+        Office& office = At(slot);
+        const std::string wantedPipe = office.WantedPipe();
+        bool free = false;
+        {
+            std::lock_guard<std::mutex> lock(office.state_->mutex);
+            free = (slot == 0 || office.UsableLocked(wantedPipe)) && office.state_->errands == 0;
+        }
+        if (free) {
+            return std::make_unique<Errand>(office);
+        }
+    }
+    for (unsigned slot = 1; slot < allowed; ++slot) {
+        if (!At(slot).Usable()) {
+            At(slot).Prestart();  // for the next document; this one does not wait for it
+            break;
+        }
+    }
+    return std::make_unique<Errand>(Get());
+}
 
 void Office::Prestart() {
+    const std::string wantedPipe = WantedPipe();
     std::lock_guard<std::mutex> lock(state_->mutex);
     BootstrapLocked();
     if (!state_->keeperStarted) {
         state_->keeperStarted = true;
         state_->keeper = std::thread([this] { KeeperLoop(); });
     }
-    if (state_->phase == State::Phase::Stopped) {
+    // A broken office, or one of another platform root, is replaced as Session would.
+    const bool replace = state_->phase == State::Phase::Running && !UsableLocked(wantedPipe);
+    if (state_->phase == State::Phase::Stopped || replace) {
         state_->startRequested = true;
         state_->changed.notify_all();
     }
+}
+
+std::string Office::WantedPipe() const {
+    return IdentityForRoot(platform::PlatformRoot().string(), state_->slot).pipeName;
+}
+
+bool Office::UsableLocked(const std::string& wantedPipe) const {
+    return state_->phase == State::Phase::Running && !state_->broken &&
+           state_->identity.pipeName == wantedPipe;
 }
 
 bool Office::Session(OfficeSession* session, std::string* error) {
@@ -141,7 +248,7 @@ bool Office::Session(OfficeSession* session, std::string* error) {
         state.keeperStarted = true;
         state.keeper = std::thread([this] { KeeperLoop(); });
     }
-    const std::string wantedPipe = IdentityForRoot(platform::PlatformRoot().string()).pipeName;
+    const std::string wantedPipe = WantedPipe();
     bool attempted = false;
     for (;;) {
         if (state.phase == State::Phase::Running) {
@@ -149,6 +256,7 @@ bool Office::Session(OfficeSession* session, std::string* error) {
                 state.broken = true;
             }
             if (!state.broken && state.identity.pipeName == wantedPipe) {
+                session->office = this;
                 session->context = state.context;
                 session->desktop = state.desktop;
                 session->generation = state.generation;
@@ -202,15 +310,30 @@ void Office::ReportBroken(unsigned generation) {
     }
 }
 
-void Office::AddUser() {
+bool Office::Holds(unsigned generation) {
+    const std::string wantedPipe = WantedPipe();
     std::lock_guard<std::mutex> lock(state_->mutex);
-    ++state_->users;
+    return UsableLocked(wantedPipe) && state_->generation == generation;
+}
+
+void Office::AddUser() {
+    int users = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_usersMutex);
+        users = ++g_users;
+    }
+    // Instances at work side by side are likely to open documents side by side: the office the
+    // next one would go to is started now rather than when that document comes.
+    const unsigned wanted = std::min(static_cast<unsigned>(users), OfficesAllowed());
+    for (unsigned slot = 1; slot < wanted; ++slot) {
+        At(slot).Prestart();
+    }
 }
 
 void Office::RemoveUser() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    if (--state_->users == 0) {
-        state_->idleSince = Clock::now();
+    std::lock_guard<std::mutex> lock(g_usersMutex);
+    if (--g_users == 0) {
+        g_usersIdleSince = Clock::now();
     }
 }
 
@@ -236,24 +359,21 @@ void Office::Shutdown() {
     state.changed.wait(lock, [&] { return state.endsDone != before || state.stopping; });
 }
 
-Office::Watch::Watch(std::chrono::milliseconds limit) {
-    State& state = *Office::Get().state_;
-    std::lock_guard<std::mutex> lock(state.mutex);
-    id_ = state.nextWatch++;
-    state.watches[id_] = Clock::now() + limit;
+Office::Watch::Watch(std::chrono::milliseconds limit, Office& office) : state_(office.state_) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    id_ = state_->nextWatch++;
+    state_->watches[id_] = Clock::now() + limit;
 }
 
 Office::Watch::~Watch() {
-    State& state = *Office::Get().state_;
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.watches.erase(id_);
-    state.firedWatches.erase(id_);
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->watches.erase(id_);
+    state_->firedWatches.erase(id_);
 }
 
 bool Office::Watch::Fired() const {
-    State& state = *Office::Get().state_;
-    std::lock_guard<std::mutex> lock(state.mutex);
-    return state.firedWatches.count(id_) != 0;
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->firedWatches.count(id_) != 0;
 }
 
 void Office::KeeperLoop() {
@@ -313,7 +433,7 @@ void Office::KeeperLoop() {
         state.phase = State::Phase::Starting;
         std::filesystem::path root;
         const bool haveRoot = platform::EnsurePlatformRoot(&root);
-        const OfficeIdentity identity = IdentityForRoot(root.string());
+        const OfficeIdentity identity = IdentityForRoot(root.string(), state.slot);
         auto local = state.localContext;
         lock.unlock();
 
@@ -415,6 +535,13 @@ void Office::KeeperLoop() {
         }
         if (state.startRequested) {
             state.startRequested = false;
+            // Asked again while a start was under way (Prestart and Session both ask): the
+            // office that start made is the one wanted.
+            if (UsableLocked(WantedPipe())) {
+                ++state.startsDone;
+                state.changed.notify_all();
+                continue;
+            }
             endOffice(lock);  // a broken one, or one of another root
             startOffice(lock);
             continue;
@@ -432,7 +559,7 @@ void Office::KeeperLoop() {
             if (state.owned && !state.broken && !OfficeProcessRunning(state.pid)) {
                 state.broken = true;  // crashed or killed
             }
-            if (state.users == 0 && now - state.idleSince >= IdleLimit()) {
+            if (now - state.idleSince >= IdleLimit() && UsersIdleFor(IdleLimit(), now)) {
                 endOffice(lock);
                 continue;
             }

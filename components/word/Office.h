@@ -1,11 +1,18 @@
-// The one headless office of this process, shared by every automation object and thread.
+// The headless offices of this process, shared by every automation object and thread.
 //
-// It is started on first use (or ahead of it, when an Application object is created), reached
-// through a UNO bridge over a pipe, restarted when it crashed or hung, and ended after it has
-// been idle (no users and no documents) for TESSALINE_OFFICE_IDLE_SECONDS (default 60) and when
-// the process exits. A "keeper" thread of ours starts the office process, so the office dies
-// with that thread (PR_SET_PDEATHSIG) if the process is killed; it also runs the idle timer,
-// the watchdog of calls into the office and the housekeeping of the recently closed documents.
+// Documents go to the first office (Get); while it is busy loading or reading one document,
+// another document may go to a second office (ForNewDocument), one per processor core at most.
+// The second is started as soon as two Word instances live at once, or else when a document
+// first finds the first office busy. A process that works through one document at a time thus
+// runs one office; a batch that reads ahead on two threads keeps two cores busy.
+//
+// Each office is started on first use (or ahead of it, when an Application object is created),
+// reached through a UNO bridge over a pipe of its own, with a profile of its own, restarted when
+// it crashed or hung, and ended after the offices have been idle (no users and no documents) for
+// TESSALINE_OFFICE_IDLE_SECONDS (default 60) and when the process exits. A "keeper" thread of
+// ours starts each office process, so the office dies with that thread (PR_SET_PDEATHSIG) if
+// the process is killed; it also runs the idle timer, the watchdog of calls into the office and
+// the housekeeping of the recently closed documents.
 //
 // An office already listening on our pipe (started by another process of the same platform
 // root) is used as it is, and is left to the process that started it.
@@ -23,8 +30,11 @@
 
 namespace word_component {
 
-// What a caller needs to work with the running office.
+class Office;
+
+// What a caller needs to work with a running office.
 struct OfficeSession {
+    Office* office = nullptr;                                  // which of the offices
     css::uno::Reference<css::uno::XComponentContext> context;  // the office's own context
     css::uno::Reference<css::frame::XDesktop2> desktop;
     unsigned generation = 0;  // changes with every start of the office
@@ -32,8 +42,35 @@ struct OfficeSession {
 
 class Office {
   public:
-    // The process's one office manager; its end is registered with atexit on first use.
+    static constexpr unsigned kMostOffices = 2;
+    // How many offices this process may run: one per processor core, at most kMostOffices;
+    // TESSALINE_OFFICES (a number from 1) lowers it.
+    static unsigned OfficesAllowed();
+
+    // The first office, where documents go unless another is chosen. The offices' end is
+    // registered with atexit on first use.
     static Office& Get();
+    // The office of that slot (0 to kMostOffices - 1); 0 is the first.
+    static Office& At(unsigned slot);
+    unsigned Slot() const;
+
+    // A call that keeps an office busy with one document (a load, a read, an export): the next
+    // new document then goes to another office if one is allowed.
+    class Errand {
+      public:
+        explicit Errand(Office& office);
+        ~Errand();
+        Errand(const Errand&) = delete;
+        Errand& operator=(const Errand&) = delete;
+        Office& Of() const { return office_; }
+
+      private:
+        Office& office_;
+    };
+    // Where a new document is loaded: the first office that runs on no errand (the first office
+    // while none runs yet). While every office is busy, the next allowed one is started in the
+    // background and the first is taken. The errand is registered before anyone else chooses.
+    static std::unique_ptr<Errand> ForNewDocument();
 
     // Starts the office in the background when it is not running.
     void Prestart();
@@ -42,12 +79,15 @@ class Office {
     bool Session(OfficeSession* session, std::string* error);
     // A call into the office of that generation found it gone: the next Session restarts it.
     void ReportBroken(unsigned generation);
+    // True while the office started as that generation runs and has not been found broken.
+    bool Holds(unsigned generation);
 
-    // Users keep the office from its idle end.
-    void AddUser();
-    void RemoveUser();
+    // Users keep every office from its idle end. While several users (Word instances) live at
+    // once, as many offices are started ahead as are allowed.
+    static void AddUser();
+    static void RemoveUser();
 
-    // The process's office pid while we run one ourselves, else -1.
+    // This office's pid while we run it ourselves, else -1.
     pid_t ProcessId();
 
     // Run on the keeper thread about every quarter second, outside the manager's lock, and with
@@ -57,11 +97,13 @@ class Office {
     // Ends the office now and waits until its process is gone.
     void Shutdown();
 
-    // A time limit on one call into the office: when the call has not returned by then, the
+    struct State;
+
+    // A time limit on one call into an office: when the call has not returned by then, the
     // office is killed (which makes the call fail) and restarted by the next Session.
     class Watch {
       public:
-        explicit Watch(std::chrono::milliseconds limit);
+        explicit Watch(std::chrono::milliseconds limit, Office& office = Office::Get());
         ~Watch();
         Watch(const Watch&) = delete;
         Watch& operator=(const Watch&) = delete;
@@ -69,24 +111,28 @@ class Office {
         bool Fired() const;
 
       private:
+        std::shared_ptr<State> state_;
         unsigned long id_;
     };
 
-    struct State;
-
   private:
-    Office();
+    explicit Office(unsigned slot);
     ~Office() = delete;
+    // The pipe of this slot's office for the current platform root.
+    std::string WantedPipe() const;
+    // Running, not found broken, and serving the current platform root.
+    bool Usable();
+    bool UsableLocked(const std::string& wantedPipe) const;
     void KeeperLoop();
     void BootstrapLocked();
     std::shared_ptr<State> state_;
 };
 
-// RAII user of the office.
+// RAII user of the offices.
 class OfficeUser {
   public:
-    OfficeUser() { Office::Get().AddUser(); }
-    ~OfficeUser() { Office::Get().RemoveUser(); }
+    OfficeUser() { Office::AddUser(); }
+    ~OfficeUser() { Office::RemoveUser(); }
     OfficeUser(const OfficeUser&) = delete;
     OfficeUser& operator=(const OfficeUser&) = delete;
 };

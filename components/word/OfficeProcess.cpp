@@ -46,16 +46,17 @@ bool OfficeProgramAvailable() {
     return ::access(OfficeProgramPath().c_str(), X_OK) == 0;
 }
 
-OfficeIdentity IdentityForRoot(const std::string& platformRoot) {
+OfficeIdentity IdentityForRoot(const std::string& platformRoot, unsigned slot) {
     OfficeIdentity identity;
     char hash[17];
     std::snprintf(hash, sizeof hash, "%016llx",
                   static_cast<unsigned long long>(StableHash(platformRoot)));
-    identity.pipeName = std::string("tessaline-") + hash;
-    identity.profileUrl = FileUrlFromPath(platformRoot + "/office-profile");
+    const std::string suffix = slot == 0 ? std::string() : "-" + std::to_string(slot);
+    identity.pipeName = std::string("tessaline-") + hash + suffix;
+    identity.profileUrl = FileUrlFromPath(platformRoot + "/office-profile" + suffix);
     identity.connectUrl = "uno:pipe,name=" + identity.pipeName + ";urp;StarOffice.ComponentContext";
     identity.profileArgument = "-env:UserInstallation=" + identity.profileUrl;
-    identity.temporaryFolder = platformRoot + "/office-temp";
+    identity.temporaryFolder = platformRoot + "/office-temp" + suffix;
     return identity;
 }
 

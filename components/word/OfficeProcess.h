@@ -15,7 +15,8 @@ std::string OfficeProgramPath();
 // True when the office program exists and may be run.
 bool OfficeProgramAvailable();
 
-// Pipe name and profile of the office that serves the given platform root.
+// Pipe name and profile of the office of that slot that serves the given platform root (two
+// offices cannot share a profile). Slot 0's names have no suffix; slot n's end in "-n".
 struct OfficeIdentity {
     std::string pipeName;         // "tessaline-<hash of the root>"
     std::string profileUrl;       // file:// URL of "<root>/office-profile"
@@ -23,7 +24,7 @@ struct OfficeIdentity {
     std::string profileArgument;  // "-env:UserInstallation=<profileUrl>"
     std::string temporaryFolder;  // the office's TMPDIR: "<root>/office-temp"
 };
-OfficeIdentity IdentityForRoot(const std::string& platformRoot);
+OfficeIdentity IdentityForRoot(const std::string& platformRoot, unsigned slot = 0);
 
 // Starts the office program headless, listening on the identity's pipe. The child dies with
 // the calling thread (PR_SET_PDEATHSIG), so call it from a thread that lives as long as the

@@ -70,7 +70,8 @@ bool ExportPdf(LoadedDocument& document, std::string* pdfPath, std::string* erro
         return false;
     }
     css::uno::Reference<css::frame::XStorable> storable(document.model, css::uno::UNO_QUERY);
-    Office::Watch watch(OfficeCallLimit());
+    Office::Errand errand(document.Holder());
+    Office::Watch watch(OfficeCallLimit(), document.Holder());
     try {
         if (!storable.is()) {
             throw css::uno::RuntimeException("the document cannot be exported");

@@ -33,13 +33,16 @@ RecentDocuments& RecentDocuments::Get() {
     // Never destroyed: the office's end at exit still closes through it.
     static RecentDocuments* list = [] {
         auto* created = new RecentDocuments;
-        Office::Get().SetHousekeeping([created](bool officeEnding) {
-            if (officeEnding) {
-                created->Clear();
-            } else {
-                created->Expire();
-            }
-        });
+        for (unsigned slot = 0; slot < Office::kMostOffices; ++slot) {
+            Office& office = Office::At(slot);
+            office.SetHousekeeping([created, &office](bool officeEnding) {
+                if (officeEnding) {
+                    created->ClearOf(office);
+                } else {
+                    created->Expire();
+                }
+            });
+        }
         return created;
     }();
     return *list;
@@ -63,10 +66,15 @@ void RecentDocuments::Keep(std::shared_ptr<LoadedDocument> document) {
             }
         }
         entries_.push_back(std::move(entry));
+        auto isPrinted = [](const auto& kept) { return kept->document->printed.load(); };
+        while (static_cast<std::size_t>(
+                   std::count_if(entries_.begin(), entries_.end(), isPrinted)) > kMostPrintedKept) {
+            auto leaving = std::find_if(entries_.begin(), entries_.end(), isPrinted);
+            closing.push_back(*leaving);
+            entries_.erase(leaving);
+        }
         if (entries_.size() > kMostKept) {
-            auto printed = std::find_if(entries_.begin(), entries_.end(), [](const auto& kept) {
-                return kept->document->printed.load();
-            });
+            auto printed = std::find_if(entries_.begin(), entries_.end(), isPrinted);
             auto leaving = printed != entries_.end() ? printed : entries_.begin();
             closing.push_back(*leaving);
             entries_.erase(leaving);
@@ -76,9 +84,8 @@ void RecentDocuments::Keep(std::shared_ptr<LoadedDocument> document) {
 }
 
 std::shared_ptr<LoadedDocument> RecentDocuments::Take(const std::string& path,
-                                                      const FileStamp& stamp, unsigned generation) {
+                                                      const FileStamp& stamp) {
     std::shared_ptr<Entry> taken;
-    bool fits = false;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         auto found = std::find_if(entries_.begin(), entries_.end(),
@@ -87,22 +94,32 @@ std::shared_ptr<LoadedDocument> RecentDocuments::Take(const std::string& path,
             return {};
         }
         // A kept document that does not fit is of no further use.
-        const LoadedDocument& kept = *(*found)->document;
-        fits = kept.stamp == stamp && kept.generation == generation;
         taken = *found;
         entries_.erase(found);
     }
+    // Its office is asked outside the lock: the office's keeper takes the office's lock around
+    // the housekeeping that comes here.
+    const LoadedDocument& kept = *taken->document;
+    const bool fits =
+        kept.stamp == stamp && kept.office != nullptr && kept.office->Holds(kept.generation);
     if (!fits || !taken->document->Reusable()) {
         return {};
     }
     return taken->document;
 }
 
-void RecentDocuments::Clear() {
-    std::deque<std::shared_ptr<Entry>> closing;
+void RecentDocuments::ClearOf(const Office& office) {
+    std::vector<std::shared_ptr<Entry>> closing;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
-        closing.swap(entries_);
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            if ((*it)->document->office == &office) {
+                closing.push_back(*it);
+                it = entries_.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
 }
 

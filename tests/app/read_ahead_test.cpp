@@ -1,9 +1,13 @@
 // The command line's read-ahead, against the scripted word processor: each upcoming document is
-// opened once, in order, its content read only when its job wants it, and nothing is read while
-// the reading is paused.
+// opened once, in order, its content read only when its job wants it, nothing is read while the
+// reading is paused or held, and two readers read two documents at once.
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,21 +65,29 @@ class ReadAheadTest : public testing::Test {
 TEST_F(ReadAheadTest, ReadsEachDocumentOnceInOrderAndItsContentOnlyWhenWanted) {
     const std::string a = Document("a.docx");
     const std::string b = Document("b.doc");
-    CReadAhead ahead;
-    ahead.Resume({{a, true}, {b, false}, {a, true}});
-    WaitUntilRead(ahead, 2);
-    ahead.Pause();
-    EXPECT_EQ(ahead.Read(), (std::vector<std::string>{a, b}));
-    EXPECT_EQ(Opens(), 2u);
-    EXPECT_EQ(ContentReads(), 1u);
-    EXPECT_EQ(word_->QuitCalls(), 2);
-    EXPECT_EQ(word_->LiveObjects(), 0) << "the read-ahead keeps no object of the word processor";
+    {
+        CReadAhead ahead;
+        ahead.Resume({{a, true}, {b, false}, {a, true}});
+        WaitUntilRead(ahead, 2);
+        ahead.Pause();
+        EXPECT_EQ(ahead.Read(), (std::vector<std::string>{a, b}));
+        EXPECT_TRUE(ahead.WasRead(a));
+        EXPECT_EQ(Opens(), 2u);
+        EXPECT_EQ(ContentReads(), 1u);
+        EXPECT_EQ(word_->QuitCalls(), 2);
+        // Only the reader's own instance is left; it has no document.
+        EXPECT_EQ(word_->LiveObjects(WordObject::Document), 0);
 
-    // Read once over the batch: asked again, it is not opened again.
-    ahead.Resume({{a, true}, {b, false}});
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ahead.Pause();
-    EXPECT_EQ(Opens(), 2u);
+        // Read once over the batch: asked again, it is not opened again.
+        ahead.Resume({{a, true}, {b, false}});
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ahead.Pause();
+        EXPECT_EQ(Opens(), 2u);
+    }
+    // The reader's own instance is quit as well when the read-ahead ends.
+    EXPECT_EQ(word_->InstancesCreated(), 3);
+    EXPECT_EQ(word_->QuitCalls(), 3);
+    EXPECT_EQ(word_->LiveObjects(), 0) << "the read-ahead keeps no object of the word processor";
 }
 
 TEST_F(ReadAheadTest, ReadsNothingWhilePausedAndGoesOnPastDocumentsThatFail) {
@@ -84,7 +96,7 @@ TEST_F(ReadAheadTest, ReadsNothingWhilePausedAndGoesOnPastDocumentsThatFail) {
         upcoming.push_back({Document("d" + std::to_string(i) + ".docx"), true});
     }
     word_->FailOpen(upcoming[0].path);
-    CReadAhead ahead;
+    CReadAhead ahead(2);
     ahead.Resume(upcoming);
     ahead.Pause();
     // However far it got, once paused it reads nothing more.
@@ -95,9 +107,104 @@ TEST_F(ReadAheadTest, ReadsNothingWhilePausedAndGoesOnPastDocumentsThatFail) {
     ahead.Resume(upcoming);
     WaitUntilRead(ahead, upcoming.size());
     EXPECT_EQ(ahead.Read().size(), upcoming.size());
-    // The one that failed to open had no content read; the others each once.
+    // Each opened once although two readers took from the same list; the one that failed to
+    // open had no content read, the others each once.
+    EXPECT_EQ(Opens(), upcoming.size());
     EXPECT_EQ(ContentReads(), upcoming.size() - 1);
     EXPECT_EQ(word_->QuitCalls(), static_cast<int>(upcoming.size()));
+}
+
+// Opens of the documents named are held up until Release.
+class HeldOpens {
+  public:
+    explicit HeldOpens(FakeWord& word) {
+        word.SetOpenHandler([this](const std::string& path) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (held_.count(path) == 0) {
+                return;
+            }
+            entered_.insert(path);
+            changed_.notify_all();
+            changed_.wait(lock, [&] { return held_.count(path) == 0; });
+        });
+    }
+    void Hold(const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_.insert(path);
+    }
+    // Until an open of that document is being held up (or a few seconds have passed).
+    bool WaitUntilEntered(const std::string& path) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10),
+                                 [&] { return entered_.count(path) != 0; });
+    }
+    void Release(const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_.erase(path);
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::set<std::string> held_;
+    std::set<std::string> entered_;
+};
+
+TEST_F(ReadAheadTest, HoldStopsTheReadingWithoutWaitingWhilePauseWaitsForTheDocumentBeingRead) {
+    HeldOpens opens(*word_);
+    const std::string slow = Document("slow.docx");
+    const std::string next = Document("next.docx");
+    const std::string later = Document("later.docx");
+    opens.Hold(slow);
+    CReadAhead ahead;
+    ahead.Resume({{slow, true}, {next, true}});
+    ASSERT_TRUE(opens.WaitUntilEntered(slow));
+    // Held while the slow document is still being opened: Hold returns at once.
+    ahead.Hold();
+    EXPECT_FALSE(ahead.WasRead(slow));
+    opens.Release(slow);
+    WaitUntilRead(ahead, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ahead.Read(), std::vector<std::string>{slow}) << "a held read-ahead went on";
+
+    // Pause, on the other hand, returns only once the document being read is done.
+    opens.Hold(next);
+    ahead.Resume({{next, true}, {later, true}});
+    ASSERT_TRUE(opens.WaitUntilEntered(next));
+    std::atomic<bool> paused{false};
+    std::thread pausing([&] {
+        ahead.Pause();
+        paused = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(paused.load()) << "Pause returned while a document was still being opened";
+    opens.Release(next);
+    pausing.join();
+    EXPECT_TRUE(ahead.WasRead(next));
+    EXPECT_FALSE(ahead.WasRead(later));
+}
+
+TEST_F(ReadAheadTest, TwoReadersReadTwoDocumentsAtOnce) {
+    HeldOpens opens(*word_);
+    const std::string first = Document("first.docx");
+    const std::string second = Document("second.docx");
+    opens.Hold(first);
+    {
+        CReadAhead ahead(2);
+        ahead.Resume({{first, true}, {second, true}});
+        ASSERT_TRUE(opens.WaitUntilEntered(first));
+        // The second reader goes on while the first is held up.
+        WaitUntilRead(ahead, 1);
+        EXPECT_EQ(ahead.Read(), std::vector<std::string>{second});
+        opens.Release(first);
+        WaitUntilRead(ahead, 2);
+        EXPECT_EQ(ahead.Read(), (std::vector<std::string>{second, first}));
+    }
+    // Each reader had an instance of its own besides one per document, and quit them all.
+    EXPECT_EQ(word_->InstancesCreated(), 4);
+    EXPECT_EQ(word_->QuitCalls(), 4);
+    EXPECT_EQ(word_->LiveObjects(), 0);
 }
 
 }  // namespace

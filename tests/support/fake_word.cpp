@@ -392,6 +392,7 @@ struct FakeWord::State {
     std::optional<HRESULT> createFailure;
     std::vector<FailureRule> rules;
     std::map<std::string, HRESULT> openFailures;
+    std::function<void(const std::string&)> openHandler;
     std::function<HRESULT(const PrintJob&)> printHandler;
     std::vector<RecordedCall> calls;
     int instancesCreated = 0;
@@ -1144,12 +1145,17 @@ class DocumentsObject : public FakeObject {
         } else {
             Refuse(DISP_E_TYPEMISMATCH, 0);
         }
+        std::function<void(const std::string&)> handler;
         {
             std::lock_guard lock(Shared().mutex);
             auto failing = Shared().openFailures.find(path);
             if (failing != Shared().openFailures.end()) {
                 pathFailure = failing->second;
             }
+            handler = Shared().openHandler;
+        }
+        if (handler) {
+            handler(path);
         }
         if (pathFailure) {
             WordError(*pathFailure, "Word could not open " + path + ".");
@@ -1305,6 +1311,11 @@ void FakeWord::FailOpen(const std::string& path, HRESULT hr) {
 void FakeWord::FailPrintOut(HRESULT hr) {
     FailCall(444, hr, 0, WordObject::Document);
     FailCall(446, hr, 0, WordObject::Document);
+}
+
+void FakeWord::SetOpenHandler(std::function<void(const std::string&)> handler) {
+    std::lock_guard lock(state_->mutex);
+    state_->openHandler = std::move(handler);
 }
 
 void FakeWord::SetPrintHandler(std::function<HRESULT(const PrintJob&)> handler) {

@@ -170,6 +170,9 @@ class FakeWord {
                   const std::string& description = {});
     // Documents.Open of this exact path fails.
     void FailOpen(const std::string& path, HRESULT hr = kOpenFailed);
+    // Called by every Documents.Open with the path, on the caller's thread, before the file is
+    // read. Lets a test hold an open up.
+    void SetOpenHandler(std::function<void(const std::string&)> handler);
     // Every Document.PrintOut fails.
     void FailPrintOut(HRESULT hr);
     // Called by every PrintOut that does not fail, on the caller's thread; its failure is the

@@ -8,9 +8,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -257,16 +259,16 @@ std::string PdfText(const std::string& pdfBytes) {
     return pages.size() == 1 ? text : "(" + std::to_string(pages.size()) + " pages) " + text;
 }
 
-std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(
-    const fs::path& root) {
+std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(const fs::path& root,
+                                                                               unsigned slot) {
     std::vector<css::uno::Reference<css::frame::XModel>> documents;
-    if (OfficeProcessesOfRoot(root).empty()) {
+    if (OfficeProcessesOfRoot(root, slot).empty()) {
         return documents;
     }
     testing_support::ScopedEnvVar rootVar("TESSALINE_ROOT", root.string());
     word_component::OfficeSession session;
     std::string error;
-    if (!word_component::Office::Get().Session(&session, &error)) {
+    if (!word_component::Office::At(slot).Session(&session, &error)) {
         return documents;
     }
     auto enumeration = session.desktop->getComponents()->createEnumeration();
@@ -280,23 +282,40 @@ std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(
     return documents;
 }
 
-std::size_t FramesInOfficeOf(const fs::path& root) {
-    if (OfficeProcessesOfRoot(root).empty()) {
+std::size_t FramesInOfficeOf(const fs::path& root, unsigned slot) {
+    if (OfficeProcessesOfRoot(root, slot).empty()) {
         return 0;
     }
     testing_support::ScopedEnvVar rootVar("TESSALINE_ROOT", root.string());
     word_component::OfficeSession session;
     std::string error;
-    if (!word_component::Office::Get().Session(&session, &error)) {
+    if (!word_component::Office::At(slot).Session(&session, &error)) {
         return 0;
     }
     css::uno::Reference<css::frame::XFramesSupplier> frames(session.desktop, css::uno::UNO_QUERY);
     return frames.is() ? static_cast<std::size_t>(frames->getFrames()->getCount()) : 0;
 }
 
-std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root) {
-    const std::string profile = "-env:UserInstallation=" +
-                                word_component::FileUrlFromPath((root / "office-profile").string());
+bool WaitUntilOfficeListens(const fs::path& root, unsigned slot, std::chrono::seconds limit) {
+    const fs::path socket = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" +
+                            word_component::IdentityForRoot(root.string(), slot).pipeName;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!fs::exists(socket) || OfficeProcessesOfRoot(root, slot).empty()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root, std::optional<unsigned> slot) {
+    std::vector<std::string> profiles;
+    for (unsigned s = 0; s < word_component::Office::kMostOffices; ++s) {
+        if (!slot || *slot == s) {
+            profiles.push_back(word_component::IdentityForRoot(root.string(), s).profileArgument);
+        }
+    }
     std::vector<pid_t> found;
     DIR* proc = ::opendir("/proc");
     while (dirent* entry = ::readdir(proc)) {
@@ -306,8 +325,10 @@ std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root) {
         std::ifstream in(std::string("/proc/") + entry->d_name + "/cmdline", std::ios::binary);
         const std::string cmdline((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
-        if (cmdline.find("soffice") != std::string::npos &&
-            cmdline.find(profile + '\0') != std::string::npos) {
+        const bool ours = std::any_of(profiles.begin(), profiles.end(), [&](const auto& profile) {
+            return cmdline.find(profile + '\0') != std::string::npos;
+        });
+        if (cmdline.find("soffice") != std::string::npos && ours) {
             found.push_back(static_cast<pid_t>(std::stol(entry->d_name)));
         }
     }

@@ -6,7 +6,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,15 +61,21 @@ bool EnsureTestDocuments(const fs::path& folder, std::string* error);
 std::vector<std::string> PdfPageTexts(const fs::path& pdf);
 std::string PdfText(const std::string& pdfBytes);
 
-// The documents loaded in the office that serves this platform root (the component's), reached
-// through a bridge of our own; empty when none runs.
-std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(
-    const fs::path& root);
+// The documents loaded in the component's office of that slot that serves this platform root,
+// reached through a bridge of our own; empty when none runs.
+std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(const fs::path& root,
+                                                                               unsigned slot = 0);
 
-// The number of frames the office that serves this platform root has, 0 when none runs.
-std::size_t FramesInOfficeOf(const fs::path& root);
+// The number of frames that office has, 0 when none runs.
+std::size_t FramesInOfficeOf(const fs::path& root, unsigned slot = 0);
 
-// Office processes (soffice.bin) whose command line names the profile under this root.
-std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root);
+// Waits up to the limit until the component's office of that slot listens on its pipe (the
+// office's own socket in /tmp). Asking for a session before that would start a second office.
+bool WaitUntilOfficeListens(const fs::path& root, unsigned slot, std::chrono::seconds limit);
+
+// Office processes (soffice.bin) whose command line names a profile of the component's offices
+// under this root: that slot's, or every slot's.
+std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root,
+                                         std::optional<unsigned> slot = std::nullopt);
 
 }  // namespace word_test
