@@ -46,14 +46,6 @@ void OpenInWord(IDispatch* application, const std::string& path, OpenedDocument*
     opened->document = word::OpenDocument(opened->documents.Get(), path, opened->majorVersion);
 }
 
-// Quits the word processor without saving; a failure here changes nothing for the caller.
-void QuitQuietly(IDispatch* application) {
-    try {
-        word::QuitWord(application);
-    } catch (const _com_error&) {
-    }
-}
-
 }  // namespace
 
 CConversionController::CConversionController(IControllerHost& host, const ConversionLegs& legs)
@@ -202,7 +194,7 @@ void CConversionController::PrepareJobThread() {
         outcome = harvested ? 0 : JOB_CANCELED;
     } catch (const _com_error& error) {
         opened.Release();
-        QuitQuietly(application.Get());
+        word::QuitWordQuietly(application.Get());
         message = WM_JOB_FINISHED;
         outcome = JOB_FAILED;
         host_.NoteJobFailure(
@@ -228,7 +220,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
         word::PrintOutDocument(opened.document.Get(), opened.majorVersion);
     } catch (const _com_error& error) {
         opened.Release();
-        QuitQuietly(application.Get());
+        word::QuitWordQuietly(application.Get());
         host_.NoteJobFailure(
             m_nCurrentJob, JobFailureText(LangText(kJobFailure, "Print"), DescribeComError(error)));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
@@ -238,7 +230,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
     // means the pages and the hand-off file are complete.
     const bool pagesReady = legs_.handOff->WaitForPages();
     opened.Release();
-    QuitQuietly(application.Get());
+    word::QuitWordQuietly(application.Get());
     application.Reset();
     if (!pagesReady) {
         host_.NoteJobFailure(m_nCurrentJob, LangText(kJobFailure, "Pages"));

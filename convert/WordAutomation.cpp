@@ -97,4 +97,11 @@ void QuitWord(IDispatch* application) {
     dispatch::Call(application, kDispQuit, {Variant::Bool(false), Variant(), Variant()});
 }
 
+void QuitWordQuietly(IDispatch* application) {
+    try {
+        QuitWord(application);
+    } catch (const _com_error&) {
+    }
+}
+
 }  // namespace word

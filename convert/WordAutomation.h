@@ -37,5 +37,7 @@ void PrintOutDocument(IDispatch* document, int majorVersion);
 LONG CountHyperlinks(IDispatch* document);
 // Application.Quit without saving.
 void QuitWord(IDispatch* application);
+// The same, where a failure changes nothing for the caller: it is ignored.
+void QuitWordQuietly(IDispatch* application);
 
 }  // namespace word

@@ -147,19 +147,26 @@ bool CCliHost::CurrentJobRead() const {
     return KeepsLinksOrBookmarks(*controller_->m_jobs[controller_->m_nCurrentJob]);
 }
 
-bool CCliHost::NextJobRead() const {
+std::vector<const CWordRecord*> CCliHost::NextJobs(std::size_t most) const {
+    // The jobs the controller takes next: those still checked, as OnJobFinished finds them.
+    std::vector<const CWordRecord*> next;
     if (controller_ == nullptr) {
-        return false;
+        return next;
     }
-    // The job OnJobFinished takes next: the next one still checked.
     const auto& jobs = controller_->m_jobs;
-    for (std::size_t job = controller_->m_nCurrentJob + 1; job < jobs.size(); ++job) {
+    for (std::size_t job = controller_->m_nCurrentJob + 1; job < jobs.size() && next.size() < most;
+         ++job) {
         if (jobs[job]->m_bChecked) {
-            return KeepsLinksOrBookmarks(*jobs[job]) &&
-                   readAhead_.WasRead(jobs[job]->m_strFilePath);
+            next.push_back(jobs[job].get());
         }
     }
-    return false;
+    return next;
+}
+
+bool CCliHost::NextJobRead() const {
+    const std::vector<const CWordRecord*> next = NextJobs(1);
+    return !next.empty() && KeepsLinksOrBookmarks(*next.front()) &&
+           readAhead_.WasRead(next.front()->m_strFilePath);
 }
 
 unsigned CCliHost::ReadAheadReaders() {
@@ -170,14 +177,9 @@ void CCliHost::ReadNextJobsAhead() {
     if (controller_ == nullptr) {
         return;
     }
-    // The jobs the controller takes next: those still checked, as OnJobFinished finds them.
     std::vector<CReadAhead::Document> next;
-    const auto& jobs = controller_->m_jobs;
-    for (std::size_t job = controller_->m_nCurrentJob + 1;
-         job < jobs.size() && next.size() < kReadAheadDocuments; ++job) {
-        if (jobs[job]->m_bChecked) {
-            next.push_back({jobs[job]->m_strFilePath, KeepsLinksOrBookmarks(*jobs[job])});
-        }
+    for (const CWordRecord* job : NextJobs(kReadAheadDocuments)) {
+        next.push_back({job->m_strFilePath, KeepsLinksOrBookmarks(*job)});
     }
     readAhead_.Resume(std::move(next));
 }

@@ -11,6 +11,8 @@
 #include "HeadlessHost.h"
 #include "ReadAhead.h"
 
+class CWordRecord;
+
 class CCliHost : public CHeadlessHost {
   public:
     enum class Outcome { NotRun, Succeeded, Failed };
@@ -45,6 +47,8 @@ class CCliHost : public CHeadlessHost {
     // time in offices of their own, so a second reader keeps the second core busy.
     static unsigned ReadAheadReaders();
 
+    // Up to `most` of the jobs the controller takes after the current one, in order.
+    std::vector<const CWordRecord*> NextJobs(std::size_t most) const;
     bool CurrentJobRead() const;
     // The next job keeps links or bookmarks and its document has been read ahead.
     bool NextJobRead() const;

@@ -8,13 +8,6 @@
 
 namespace {
 
-void QuitQuietly(IDispatch* application) {
-    try {
-        word::QuitWord(application);
-    } catch (const _com_error&) {
-    }
-}
-
 // In the calling thread's apartment.
 void ReadDocument(const CReadAhead::Document& wanted) {
     ComPtr<IDispatch> application = word::CreateWordApplication();
@@ -31,7 +24,7 @@ void ReadDocument(const CReadAhead::Document& wanted) {
     } catch (const _com_error&) {
         // The job opens it again and reports why it cannot.
     }
-    QuitQuietly(application.Get());
+    word::QuitWordQuietly(application.Get());
 }
 
 }  // namespace
@@ -97,7 +90,7 @@ void CReadAhead::Run() {
     ComPtr<IDispatch> presence = word::CreateWordApplication();
     ReadWhileWanted();
     if (presence) {
-        QuitQuietly(presence.Get());
+        word::QuitWordQuietly(presence.Get());
         presence.Reset();
     }
     CoUninitialize();

@@ -131,8 +131,7 @@ void EndAtExit() {
 css::uno::Reference<css::uno::XComponentContext> Connect(
     const css::uno::Reference<css::uno::XComponentContext>& local, const OfficeIdentity& identity) {
     auto resolver = css::bridge::UnoUrlResolver::create(local);
-    auto remote =
-        resolver->resolve(rtl::OUString::fromUtf8(rtl::OString(identity.connectUrl.c_str())));
+    auto remote = resolver->resolve(word_model::FromUtf8(identity.connectUrl));
     return css::uno::Reference<css::uno::XComponentContext>(remote, css::uno::UNO_QUERY_THROW);
 }
 

@@ -57,14 +57,7 @@ void RecentDocuments::Keep(std::shared_ptr<LoadedDocument> document) {
         entry->document = std::move(document);
         std::lock_guard<std::mutex> lock(g_mutex);
         const std::string& path = entry->document->path;
-        for (auto it = entries_.begin(); it != entries_.end();) {
-            if ((*it)->document->path == path) {
-                closing.push_back(*it);
-                it = entries_.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        MoveOutLocked([&](const LoadedDocument& kept) { return kept.path == path; }, &closing);
         entries_.push_back(std::move(entry));
         auto isPrinted = [](const auto& kept) { return kept->document->printed.load(); };
         while (static_cast<std::size_t>(
@@ -110,15 +103,19 @@ std::shared_ptr<LoadedDocument> RecentDocuments::Take(const std::string& path,
 
 void RecentDocuments::ClearOf(const Office& office) {
     std::vector<std::shared_ptr<Entry>> closing;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        for (auto it = entries_.begin(); it != entries_.end();) {
-            if ((*it)->document->office == &office) {
-                closing.push_back(*it);
-                it = entries_.erase(it);
-            } else {
-                ++it;
-            }
+    std::lock_guard<std::mutex> lock(g_mutex);
+    MoveOutLocked([&](const LoadedDocument& kept) { return kept.office == &office; }, &closing);
+    // The documents close when `closing` goes, after the lock is released.
+}
+
+void RecentDocuments::MoveOutLocked(const std::function<bool(const LoadedDocument&)>& which,
+                                    std::vector<std::shared_ptr<Entry>>* out) {
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (which(*(*it)->document)) {
+            out->push_back(*it);
+            it = entries_.erase(it);
+        } else {
+            ++it;
         }
     }
 }

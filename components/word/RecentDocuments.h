@@ -9,8 +9,10 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LoadedDocument.h"
 
@@ -38,6 +40,9 @@ class RecentDocuments {
     RecentDocuments() = default;
     void Expire();
     struct Entry;
+    // Takes the entries whose document `which` picks out of the list (the caller holds the lock).
+    void MoveOutLocked(const std::function<bool(const LoadedDocument&)>& which,
+                       std::vector<std::shared_ptr<Entry>>* out);
     std::deque<std::shared_ptr<Entry>> entries_;  // oldest first
 };
 

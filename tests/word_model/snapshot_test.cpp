@@ -12,11 +12,11 @@
 #include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XFramesSupplier.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
-#include <com/sun/star/util/XCloseable.hpp>
 
 #include "DocumentSnapshot.h"
 #include "HiddenFrame.h"
 #include "InOfficeSnapshot.h"
+#include "Uno.h"
 #include "office_session.h"
 
 namespace word_model_test {
@@ -192,8 +192,8 @@ TEST_F(InOfficeLoad, LoadsAsThePipeDoesAndLeavesNoFrameWhenTheLoadFails) {
 
     for (const char* name : {"toc-headings.docx", "ten-pages.doc"}) {
         SCOPED_TRACE(name);
-        const rtl::OUString url = rtl::OUString::fromUtf8(
-            FileUrl((fs::path(TESSALINE_SOURCE_DIR) / "examples" / name).string()).c_str());
+        const rtl::OUString url = word_model::FromUtf8(
+            FileUrl((fs::path(TESSALINE_SOURCE_DIR) / "examples" / name).string()));
         const word_component::ProbeLoad inside =
             word_component::RunLoadProbe(probe, url, HiddenLoad());
         ASSERT_TRUE(inside.frame.is());
@@ -224,7 +224,7 @@ TEST_F(InOfficeLoad, LoadsAsThePipeDoesAndLeavesNoFrameWhenTheLoadFails) {
     std::ofstream(garbage, std::ios::binary) << "PK\x03\x04 not really a zip archive";
     for (const fs::path& path : {garbage, office->Folder() / "missing.doc"}) {
         SCOPED_TRACE(path.string());
-        const rtl::OUString url = rtl::OUString::fromUtf8(FileUrl(path.string()).c_str());
+        const rtl::OUString url = word_model::FromUtf8(FileUrl(path.string()));
         try {
             const word_component::ProbeLoad loaded =
                 word_component::RunLoadProbe(probe, url, HiddenLoad());
