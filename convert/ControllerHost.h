@@ -36,4 +36,7 @@ class IControllerHost {
     // Why a job failed, in the selected language, just before its result is posted. The window
     // shows no reason; a host that reports jobs one by one (the command line) does.
     virtual void NoteJobFailure(unsigned /*job*/, const std::string& /*reason*/) {}
+    // The job waits for another batch of the same user (another window or the command line) to
+    // finish printing; called once per wait, from the preparation thread.
+    virtual void NoteWaitingForAnotherBatch() {}
 };

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "JobFailure.h"
@@ -49,7 +50,7 @@ void OpenInWord(IDispatch* application, const std::string& path, OpenedDocument*
 }  // namespace
 
 CConversionController::CConversionController(IControllerHost& host, const ConversionLegs& legs)
-    : host_(host), legs_(legs) {}
+    : host_(host), legs_(legs), sharedState_(legs.printer) {}
 
 CConversionController::~CConversionController() {
     JoinPreparationThread();
@@ -60,6 +61,23 @@ CConversionController::~CConversionController() {
 
 bool CConversionController::IsIdle() const {
     return !m_bRunning && !preparing_;
+}
+
+void CConversionController::ClearHarvestResults() {
+    m_links.clear();
+    m_nLinkCount = 0;
+    m_bookmarks.clear();
+    m_nBookmarkCount = 0;
+    std::fill(std::begin(m_nLevel), std::end(m_nLevel), 0);
+    std::fill(std::begin(m_bLevelStale), std::end(m_bLevelStale), false);
+}
+
+void CConversionController::PagesRead() {
+    sharedState_.Release();
+}
+
+void CConversionController::RestoreUserPrinter() {
+    sharedState_.RestoreUserPrinter();
 }
 
 int CConversionController::ShowMessage(const char* key, UINT type) {
@@ -74,11 +92,13 @@ void CConversionController::OnConvert() {
     }
 
     m_strOutputFolder = host_.DestinationDir();
-    if (m_strOutputFolder.empty() || m_strOutputFolder.back() != '/') {
+    // An empty box names no folder; the separator alone would make it the root folder.
+    const bool named = !m_strOutputFolder.empty();
+    if (named && m_strOutputFolder.back() != '/') {
         m_strOutputFolder += '/';
     }
     // A file of that name is no output folder either: every job would fail to save its PDF.
-    if (!IsFolder(m_strOutputFolder)) {
+    if (!named || !IsFolder(m_strOutputFolder)) {
         ShowMessage("Folder", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
@@ -135,6 +155,7 @@ void CConversionController::JoinPreparationThread() {
 }
 
 void CConversionController::StopBatch() {
+    sharedState_.Release();
     m_bRunning = 0;
     m_bRenameExisting = 0;
     host_.EnableBatchButtons(true);
@@ -142,18 +163,24 @@ void CConversionController::StopBatch() {
 }
 
 bool CConversionController::MakeVirtualPrinterDefault() {
-    if (legs_.printer->GetDefaultPrinter() == kVirtualPrinterName) {
-        return true;
-    }
-    return legs_.printer->SetDefaultPrinter(kVirtualPrinterName);
+    return sharedState_.MakeDefaultPrinter(kVirtualPrinterName);
 }
 
 void CConversionController::PrepareJobThread() {
     m_bRunning = 1;
     host_.EnableBatchButtons(false);
     host_.Repaint();
+    ClearHarvestResults();
 
-    if (!MakeVirtualPrinterDefault()) {
+    // Another batch of the user may be printing: it holds the printer and the hand-off until
+    // its pages are read. The user may leave meanwhile.
+    const bool stateHeld = sharedState_.Acquire([this] { return m_bExitRequested == 0; },
+                                                [this] { host_.NoteWaitingForAnotherBatch(); });
+    if (!stateHeld && m_bExitRequested) {
+        host_.PostMessageToUi(WM_JOB_FINISHED, JOB_CANCELED, 0);
+        return;
+    }
+    if (!stateHeld || !MakeVirtualPrinterDefault()) {
         ShowMessage("SetPrinter", MB_OK | MB_ICONSTOP);
         StopBatch();
         return;
@@ -202,6 +229,9 @@ void CConversionController::PrepareJobThread() {
     }
     application.Reset();
     CoUninitialize();
+    if (message != WM_JOB_PREPARED) {
+        sharedState_.Release();
+    }
     host_.PostMessageToUi(message, outcome, 0);
 }
 
@@ -209,6 +239,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
     JoinPreparationThread();
     ComPtr<IDispatch> application = word::CreateWordApplication();
     if (!application) {
+        sharedState_.Release();
         host_.ShowMessageBox(LangText(kMsgBox, "PInstall"), host_.DefaultCaption(), MB_OK);
         host_.CloseMainWindow();
         return 0;
@@ -221,6 +252,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
     } catch (const _com_error& error) {
         opened.Release();
         word::QuitWordQuietly(application.Get());
+        sharedState_.Release();
         host_.NoteJobFailure(
             m_nCurrentJob, JobFailureText(LangText(kJobFailure, "Print"), DescribeComError(error)));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
@@ -233,6 +265,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
     word::QuitWordQuietly(application.Get());
     application.Reset();
     if (!pagesReady) {
+        sharedState_.Release();
         host_.NoteJobFailure(m_nCurrentJob, LangText(kJobFailure, "Pages"));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
         return 0;
@@ -251,6 +284,7 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
         m_hPdfThread.join();
         m_dwPdfThreadId = 0;
     }
+    sharedState_.Release();  // whichever leg ended the job
 
     if (wParam == JOB_CANCELED) {
         host_.SetTitle(kCanceledTitle);

@@ -14,6 +14,7 @@
 #include "ControllerHost.h"
 #include "ConversionLegs.h"
 #include "HarvestResults.h"
+#include "SharedStateLock.h"
 #include "WordRecord.h"
 #include "platform/user32.h"
 
@@ -45,6 +46,14 @@ class CConversionController {
 
     // True while no batch runs and no worker of the controller is active.
     bool IsIdle() const;
+
+    // Empties the harvest results, so that nothing of an earlier job reaches this one's PDF.
+    void ClearHarvestResults();
+    // The PDF thread has read the job's printed pages: the printer, the pipe and the page files
+    // are free for another batch of the user.
+    void PagesRead();
+    // For a process that is being ended: puts the user's default printer back at once.
+    void RestoreUserPrinter();
 
     // Batch state. The job sequence and the fields below change hands between the UI thread
     // and one worker at a time, at the legs' hand-overs.
@@ -81,6 +90,8 @@ class CConversionController {
 
     IControllerHost& host_;
     ConversionLegs legs_;
+    // Held from the printer switch of leg 1 until the job's pages are read (or the job ends).
+    CSharedStateLock sharedState_;
     std::thread preparation_;
     std::atomic<bool> preparing_{false};
 };

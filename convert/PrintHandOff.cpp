@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ConversionController.h"
+#include "SharedStateLock.h"
 #include "platform/handle.h"
 #include "platform/named_pipe.h"
 #include "platform/registry.h"
@@ -21,13 +23,19 @@ bool CSpoolerPrinterControl::SetDefaultPrinter(const std::string& name) {
 }
 
 void CDefaultPrinterKeeper::SaveOriginal() {
-    m_strOriginalPrinter = printer_.GetDefaultPrinter();
+    // The virtual printer is the default only while a batch of the user prints; that batch
+    // puts the user's own printer back itself.
+    const std::string current = printer_.GetDefaultPrinter();
+    m_strOriginalPrinter = current == kVirtualPrinterName ? std::string() : current;
 }
 
 void CDefaultPrinterKeeper::RestoreOriginal() {
-    if (printer_.GetDefaultPrinter() != m_strOriginalPrinter) {
-        printer_.SetDefaultPrinter(m_strOriginalPrinter);
-    }
+    // Never under a batch that is printing: its print job would go to the wrong printer.
+    WhenNoBatchRuns([this] {
+        if (!m_strOriginalPrinter.empty() && printer_.GetDefaultPrinter() != m_strOriginalPrinter) {
+            printer_.SetDefaultPrinter(m_strOriginalPrinter);
+        }
+    });
 }
 
 bool CPipeHandOff::WaitForPages() {

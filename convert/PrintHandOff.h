@@ -15,13 +15,13 @@ class CSpoolerPrinterControl : public IPrinterControl {
 };
 
 // Remembers the default printer when the main window opens and puts it back when the program
-// really leaves, if a batch changed it.
+// really leaves, if it changed and no batch of the user is printing.
 class CDefaultPrinterKeeper {
   public:
     explicit CDefaultPrinterKeeper(IPrinterControl& printer) : printer_(printer) {}
     void SaveOriginal();
-    // Restores the saved printer when the current default differs (byte for byte); the result
-    // of the change is not looked at.
+    // Restores the saved printer when the current default differs (byte for byte) and no batch
+    // holds the shared state; the result of the change is not looked at.
     void RestoreOriginal();
     const std::string& Original() const { return m_strOriginalPrinter; }
 

@@ -88,6 +88,13 @@ void CCliHost::NoteJobFailure(unsigned job, const std::string& reason) {
     }
 }
 
+void CCliHost::NoteWaitingForAnotherBatch() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ClearProgressLine();
+    std::fprintf(err_, "%s\n", LangText(kCli, "Waiting").c_str());
+    std::fflush(err_);
+}
+
 void CCliHost::PrintResultLine(unsigned job, bool succeeded, const std::string& detail) {
     ClearProgressLine();
     const std::string& document = controller_->m_jobs[job]->m_strFilePath;

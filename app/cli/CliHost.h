@@ -30,6 +30,7 @@ class CCliHost : public CHeadlessHost {
 
     void RedrawJob(unsigned index) override;
     void NoteJobFailure(unsigned job, const std::string& reason) override;
+    void NoteWaitingForAnotherBatch() override;
     void PostMessageToUi(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   protected:

@@ -2,7 +2,9 @@
 // stand-ins for the printer, the harvest, the print hand-off and the PDF thread.
 #include "ConversionController.h"
 
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -73,8 +75,12 @@ class FakeHandOff : public IPrintHandOff {
   public:
     bool WaitForPages() override {
         ++waits;
+        if (onWait) {
+            onWait();
+        }
         return ready;
     }
+    std::function<void()> onWait;
     std::string ReadHandOffPath() override { return "/hand-off/config.ini"; }
     bool ready = true;
     int waits = 0;
@@ -89,6 +95,7 @@ class FakePdfBuilder : public IPdfBuilder {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             built.push_back(job.m_strFilePath);
+            linkRecords.push_back(controller.m_links.size());
             renameDuringJob.push_back(controller.m_bRenameExisting);
             iniFiles.push_back(controller.m_strIniFile);
             if (auto it = results.find(job.m_strFilePath); it != results.end()) {
@@ -105,8 +112,23 @@ class FakePdfBuilder : public IPdfBuilder {
     std::mutex mutex_;
     std::map<std::string, WPARAM> results;
     std::vector<std::string> built;
+    std::vector<std::size_t> linkRecords;  // harvest records each job's PDF thread found
     std::vector<INT> renameDuringJob;
     std::vector<std::string> iniFiles;
+};
+
+// A host that hands control to the test when a job has to wait for another batch.
+class WaitingHost : public CHeadlessHost {
+  public:
+    WaitingHost() : CHeadlessHost("Folvane") {}
+    void NoteWaitingForAnotherBatch() override {
+        ++waits;
+        if (onWait) {
+            onWait();
+        }
+    }
+    std::atomic<int> waits{0};
+    std::function<void()> onWait;
 };
 
 class Controller : public ::testing::Test {
@@ -181,7 +203,7 @@ class Controller : public ::testing::Test {
     testing_support::ScopedPlatform platform_;
     std::shared_ptr<FakeWord> word_;
     std::string output_;
-    CHeadlessHost host_{"Folvane"};
+    WaitingHost host_;
     FakePrinter printer_;
     FakeHarvester harvester_;
     FakeHandOff handOff_;
@@ -196,6 +218,8 @@ TEST_F(Controller, ABatchConvertsTheCheckedJobsInOrderAndEndsWithOneMessage) {
     CWordRecord& first = AddJob("first.docx");
     CWordRecord& skipped = AddJob("skipped.docx", /*checked=*/false);
     CWordRecord& last = AddJob("last.doc");
+    std::vector<std::string> printersWhilePrinting;
+    handOff_.onWait = [&] { printersWhilePrinting.push_back(printer_.GetDefaultPrinter()); };
 
     controller_->OnConvert();
     EXPECT_EQ(controller_->m_bRunning, 1) << "marked running before Convert returns";
@@ -224,7 +248,8 @@ TEST_F(Controller, ABatchConvertsTheCheckedJobsInOrderAndEndsWithOneMessage) {
     EXPECT_EQ(controller_->m_bRunning, 0);
     EXPECT_TRUE(host_.ButtonsEnabled());
     EXPECT_EQ(host_.Title(), "Folvane") << "a normal end leaves the title alone";
-    EXPECT_EQ(printer_.GetDefaultPrinter(), kVirtualPrinterName) << "stays the default";
+    EXPECT_EQ(printersWhilePrinting, std::vector<std::string>(2, kVirtualPrinterName));
+    EXPECT_EQ(printer_.GetDefaultPrinter(), "Office Laser") << "the user's printer is back";
 
     // Every word processor instance quit and every reference was released.
     EXPECT_EQ(word_->InstancesCreated(), 4);
@@ -255,6 +280,9 @@ TEST_F(Controller, ConvertRefusesAnEmptyListNothingCheckedAndAMissingFolder) {
     EXPECT_EQ(MessageKeys().back(), "CHECKONE");
 
     controller_->m_jobs[0]->m_bChecked = true;
+    host_.SetDestinationDir("");
+    ASSERT_TRUE(Convert());
+    EXPECT_EQ(MessageKeys().back(), "Folder") << "an empty folder is no folder, not the root";
     host_.SetDestinationDir(output_ + "/missing");
     ASSERT_TRUE(Convert());
     EXPECT_EQ(MessageKeys().back(), "Folder");
@@ -402,4 +430,38 @@ TEST_F(Controller, TheHarvestRunsOnlyForJobsThatKeepLinksOrBookmarks) {
     EXPECT_EQ(harvester_.paths,
               (std::vector<std::string>{DocPath("links.docx"), DocPath("marks.docx")}));
     EXPECT_EQ(pdf_.built.size(), 3u);
+}
+
+TEST_F(Controller, EachJobStartsWithoutTheHarvestOfAnEarlierJob) {
+    AddJob("links.docx", true, /*keepLinks=*/true);
+    AddJob("plain.docx");
+    // The harvest leaves a record, as one of a job that keeps only bookmarks or fails later does.
+    harvester_.onHarvest = [this] { controller_->m_links.push_back(CHyperlinkRecord{}); };
+    ASSERT_TRUE(Convert());
+    EXPECT_EQ(pdf_.linkRecords, (std::vector<std::size_t>{1, 0}));
+}
+
+TEST_F(Controller, ABatchWaitsWhileAnotherBatchOfTheUserPrints) {
+    AddJob("a.docx");
+    FakePrinter otherPrinter;
+    CSharedStateLock other(&otherPrinter);
+    ASSERT_TRUE(other.Acquire({}, {}));
+    int instancesWhileWaiting = -1;
+    host_.onWait = [&] {
+        instancesWhileWaiting = word_->InstancesCreated();
+        other.Release();
+    };
+    ASSERT_TRUE(Convert());
+    EXPECT_EQ(host_.waits, 1);
+    EXPECT_EQ(instancesWhileWaiting, 0) << "nothing of the job ran before the other batch let go";
+    EXPECT_EQ(pdf_.built.size(), 1u);
+    EXPECT_FALSE(other.Held());
+
+    // Leaving the program while waiting cancels the batch as a harvest would.
+    controller_->m_jobs[0]->m_bChecked = true;
+    ASSERT_TRUE(other.Acquire({}, {}));
+    host_.onWait = [&] { controller_->m_bExitRequested = 1; };
+    EXPECT_FALSE(Convert());
+    EXPECT_EQ(host_.Title(), "Conversion Canceled!");
+    EXPECT_EQ(pdf_.built.size(), 1u);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "HeadlessHost.h"
+#include "SharedStateLock.h"
 #include "platform/files.h"
 #include "platform/named_pipe.h"
 #include "platform/registry.h"
@@ -123,7 +124,23 @@ TEST_F(PrintHandOff, TheOriginalDefaultPrinterComesBackOnlyWhenItChanged) {
     keeper.RestoreOriginal();
     EXPECT_EQ(spooler.GetDefaultPrinter(), "Office Laser");
 
-    // No default at start: restoring tries the empty name, which the spooler refuses.
+    // A window opened while another batch prints (the virtual printer is the default for it)
+    // never takes that for the user's printer; nor does it restore under a printing batch.
+    {
+        CSharedStateLock batch(&spooler);
+        ASSERT_TRUE(batch.Acquire({}, {}));
+        ASSERT_TRUE(batch.MakeDefaultPrinter("Tessaline"));
+        CDefaultPrinterKeeper duringBatch(spooler);
+        duringBatch.SaveOriginal();
+        EXPECT_EQ(duringBatch.Original(), "");
+        keeper.RestoreOriginal();
+        EXPECT_EQ(spooler.GetDefaultPrinter(), "Tessaline") << "restored under a printing batch";
+        batch.Release();
+        duringBatch.RestoreOriginal();
+        EXPECT_EQ(spooler.GetDefaultPrinter(), "Office Laser");
+    }
+
+    // No default at start: nothing to restore.
     platform::DeletePrinter("Office Laser");
     CDefaultPrinterKeeper fromNothing(spooler);
     fromNothing.SaveOriginal();

@@ -23,6 +23,7 @@
 #include "PagePayload.h"
 #include "PrintHandOff.h"
 #include "PrintJob.h"
+#include "platform/forked_child.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
 #include "support/fake_word.h"
@@ -216,7 +217,7 @@ TEST_F(Leg2, ThePagesListedForEachJobAreThePagesItPrintedInOrder) {
     ASSERT_EQ(reader_.jobs.size(), 3u);
     EXPECT_EQ(reader_.jobs[0],
               (std::vector<std::string>{"report page 1", "report page 2", "report page 3"}));
-    EXPECT_EQ(platform::DefaultPrinterName(), kVirtualPrinterName);
+    EXPECT_EQ(platform::DefaultPrinterName(), "Office Laser") << "the user's printer is back";
     EXPECT_TRUE(host_.Messages().size() == 1) << "only the closing message";
     for (const auto& job : controller_->m_jobs) {
         EXPECT_TRUE(job->m_bDone);
@@ -265,6 +266,30 @@ TEST_F(Leg2, WithoutRavelinTheWaitRunsOutTheJobFailsAndTheBatchGoesOn) {
     // The detached workers tell why in the spooler's log, not on the submitter's output.
     EXPECT_NE(testing_support::ReadFile(platform_.Root() / "spool/service.log").find("cannot load"),
               std::string::npos);
+}
+
+// A program that printed and then ended (killed, or interrupted) leaves a job whose worker
+// waits for a pipe: it must not hand its pages to the next program that waits for its own.
+TEST_F(Leg2, AJobWhoseProgramHasEndedIsDroppedBeforeAnotherProgramsPipe) {
+    const std::string jobFile = (platform_.Work() / "orphan.job").string();
+    testing_support::ForkedChild program([&](testing_support::ForkedChild&) {
+        printer::PrintJobWriter writer;
+        if (!writer.Create(jobFile, "orphan.docx") || !writer.AddPage(595, 842, "orphan") ||
+            !writer.Finish()) {
+            return 1;
+        }
+        return platform::SubmitPrintJob(kVirtualPrinterName, jobFile) == ERROR_SUCCESS ? 0 : 2;
+    });
+    ASSERT_EQ(program.WaitExit(), 0);
+
+    const fs::path log = platform_.Root() / "spool/service.log";
+    for (int i = 0; i < 500 && !fs::exists(log); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    WaitForSpoolerWorkers();
+    EXPECT_NE(testing_support::ReadFile(log).find("the job is dropped"), std::string::npos);
+    CPipeHandOff handOff(host_, 500);
+    EXPECT_FALSE(handOff.WaitForPages()) << "the ended program's pages reached another's pipe";
 }
 
 TEST_F(Leg2, FiftyJobsLeaveNoProcessesNoPipeFilesAndNoGrowingMemory) {

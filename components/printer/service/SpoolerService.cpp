@@ -1,6 +1,7 @@
 #include "SpoolerService.h"
 
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,14 +22,25 @@ constexpr char kProgramPipe[] = "\\\\.\\pipe\\tessalinepipe";
 // often: the program waits for the pages meanwhile, and every look costs next to nothing.
 constexpr auto kPipeLookInterval = std::chrono::milliseconds(2);
 
-bool WaitForProgramPipe(unsigned limitMs) {
+// A pidfd becomes readable when its process has ended.
+bool Ended(int pidfd) {
+    pollfd process{pidfd, POLLIN, 0};
+    return pidfd >= 0 && ::poll(&process, 1, 0) > 0;
+}
+
+enum class PipeWait { kReady, kTimedOut, kSubmitterEnded };
+
+PipeWait WaitForProgramPipe(unsigned limitMs, int submitterPidfd) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     for (;;) {
+        if (Ended(submitterPidfd)) {
+            return PipeWait::kSubmitterEnded;
+        }
         if (WaitNamedPipeA(kProgramPipe, 1)) {
-            return true;
+            return PipeWait::kReady;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
+            return PipeWait::kTimedOut;
         }
         std::this_thread::sleep_for(kPipeLookInterval);
     }
@@ -80,11 +92,15 @@ int RunSpoolerJob(const SpoolerServiceOptions& options) {
     HANDLE held = CreateFileA(spoolPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     int result = 1;
-    if (WaitForProgramPipe(options.pipeWaitMs)) {
+    const PipeWait wait = WaitForProgramPipe(options.pipeWaitMs, options.submitterPidfd);
+    if (wait == PipeWait::kReady) {
         result = CallConvertFile(options.ravelinPath);
     } else {
-        std::fprintf(stderr, "tessaline-spoold: job %u: no program waited for the pages\n",
-                     static_cast<unsigned>(options.jobNumber));
+        std::fprintf(stderr, "tessaline-spoold: job %u: %s\n",
+                     static_cast<unsigned>(options.jobNumber),
+                     wait == PipeWait::kSubmitterEnded
+                         ? "the program that printed it has ended; the job is dropped"
+                         : "no program waited for the pages");
     }
     if (held != INVALID_HANDLE_VALUE) {
         CloseHandle(held);

@@ -14,6 +14,10 @@ struct SpoolerServiceOptions {
     std::string jobFile;
     std::string ravelinPath;  // the extractor library in the program folder
     unsigned pipeWaitMs = 5 * 60 * 1000;
+    // A pidfd of the program that printed the job, or -1. Once that program has ended, nobody
+    // waits for the pages any more: the job is dropped, so that its pages can never reach the
+    // next program that waits for its own.
+    int submitterPidfd = -1;
 };
 
 // Runs one job to its end; 0 when the extractor was called, 1 when the job could not be

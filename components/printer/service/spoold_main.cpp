@@ -4,6 +4,7 @@
 // detaches a worker and ends at once, so whoever submitted the job keeps no child; the worker
 // prints the job. TESSALINE_SPOOLER_WAIT_MS bounds the wait for the program's pipe.
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
         options.pipeWaitMs = static_cast<unsigned>(std::strtoul(wait, nullptr, 10));
     }
     options.ravelinPath = GetProgramFolder() + "libRavelin.so";
+    // The program that printed the job is this process's parent until the worker detaches.
+    options.submitterPidfd = static_cast<int>(::syscall(SYS_pidfd_open, ::getppid(), 0));
 
     pid_t worker = fork();
     if (worker < 0) {
