@@ -1,9 +1,17 @@
 #include "PdfThread.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "ConversionController.h"
@@ -15,6 +23,7 @@
 #include "PostProcess.h"
 #include "platform/com_ptr.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 const IID IID_IPDFDocument4 = {
     0xA6AF52AE, 0x5767, 0x49FA, {0x8A, 0x9E, 0x7D, 0x22, 0x64, 0x3D, 0x63, 0x01}};
@@ -26,6 +35,10 @@ constexpr char kPagesSection[] = "EMFFiles";
 constexpr char kCreator[] = "Tessaline";
 // Page file paths longer than this are cut, as the hand-off file's reader always did.
 constexpr DWORD kPagePathBytes = 127;
+
+// The printed document's name as the hand-off file names it: at most 255 UTF-16 units.
+constexpr std::size_t kDocumentNameUnits = 255;
+constexpr DWORD kDocumentNameBytes = 4 * kDocumentNameUnits + 1;
 
 constexpr std::uint32_t kEmrHeader = 1;
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
@@ -90,6 +103,76 @@ void AddPageLinks(CConversionController& controller, IPDFDocument4* engine) {
     controller.m_nLinkCount = 0;
 }
 
+// A new, empty file beside `outputPath` that only this job uses; empty when none can be made.
+// It has the mode the PDF will have: that of the file it replaces, else the usual mode of a new
+// file (the kernel applies the umask).
+std::string ReserveFileBeside(const std::string& outputPath) {
+    const std::size_t slash = outputPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : outputPath.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
+    // Hidden, and short enough for the folder entry whatever the name's length.
+    const std::string stem = folder + "." + name.substr(0, std::min<std::size_t>(name.size(), 200));
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x", random());
+        const std::string path = stem + suffix;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return {};
+        }
+        struct stat existing {};
+        if (::stat(outputPath.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+            ::fchmod(fd, existing.st_mode & 07777);
+        }
+        ::close(fd);
+        return path;
+    }
+    errno = EEXIST;
+    return {};
+}
+
+// Saves the PDF under `outputPath`. With PDF options, the engine's PDF is post-processed beside
+// the output first and moved into place only when the options could be written: a PDF that lacks
+// the passwords, permissions or information asked for never appears under the output name, and
+// an existing PDF of that name stays as it was when anything fails.
+bool SavePdf(const CWordRecord& job, IPDFDocument4* engine, const std::string& outputPath,
+             std::string* failure) {
+    if (!job.m_bOptionsSet) {
+        CheckEngine(engine->SaveToFile(CEngineText::FromAnsi(outputPath).Get(), 0));
+        return true;
+    }
+    const std::string draft = ReserveFileBeside(outputPath);
+    if (draft.empty()) {
+        *failure = JobFailureText(LangText(kJobFailure, "Save"), std::strerror(errno));
+        return false;
+    }
+    try {
+        CheckEngine(engine->SaveToFile(CEngineText::FromAnsi(draft).Get(), 0));
+    } catch (...) {
+        ::unlink(draft.c_str());
+        throw;
+    }
+    std::string processFailure;
+    // A job that asks for nothing the toolkit writes keeps the engine's PDF when the toolkit
+    // cannot run: nothing asked for is missing from it.
+    if (!PostProcessPdf(job, draft, &processFailure) && AsksForProtectionOrInformation(job)) {
+        ::unlink(draft.c_str());
+        *failure = processFailure;
+        return false;
+    }
+    if (::rename(draft.c_str(), outputPath.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(draft.c_str());
+        *failure = JobFailureText(LangText(kJobFailure, "Save"), std::strerror(error));
+        return false;
+    }
+    return true;
+}
+
 // Everything between creating the engine and releasing it. False for a job that fails without
 // an engine error (no page list, an unreadable page), with the reason in *failure; engine
 // failures raise _com_error.
@@ -99,6 +182,14 @@ bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4
     const UINT pageCount = ini.GetUInt(kSettingSection, "EMFCount", 0);
     if (pageCount == 0) {
         *failure = LangText(kJobFailure, "NoPages");
+        return false;
+    }
+    // Pages printed for another document (a print job left by a batch that ended before its
+    // pages came) are never taken for this one's.
+    char printed[kDocumentNameBytes] = {};
+    ini.GetString(kSettingSection, "CurrentDoc", printed, sizeof printed);
+    if (printed != SpoolDocumentName(controller.m_strCurrentFile)) {
+        *failure = JobFailureText(LangText(kJobFailure, "ForeignPages"), printed);
         return false;
     }
     CheckEngine(engine->SetEmbedMetafileFonts(VARIANT_FALSE));
@@ -133,12 +224,17 @@ bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4
         const auto scale = static_cast<FLOAT>(geometry.scale);
         CheckEngine(
             engine->DrawMetafile(CEngineText::FromAnsi(pagePath).Get(), 0.0F, 0.0F, scale, scale));
-        AddWebLinks(controller, engine, static_cast<int>(page));
+        if (job.m_bKeepLinks) {
+            AddWebLinks(controller, engine, static_cast<int>(page));
+        }
 
         job.m_bShowProgress = true;
         job.m_nProgress = static_cast<INT>(50 + (page * 50) / pageCount);
         controller.Host().RedrawJob(controller.m_nCurrentJob);
     }
+
+    // Every page is drawn: the printer, the pipe and the page files are free for another batch.
+    controller.PagesRead();
 
     if (job.m_bKeepLinks) {
         AddPageLinks(controller, engine);
@@ -162,14 +258,14 @@ bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4
     const std::string outputPath =
         MakePdfOutputPath(controller.m_strCurrentFile, controller.m_strOutputFolder,
                           controller.m_bRenameExisting || madeByAnotherJob);
+    if (!SavePdf(job, engine, outputPath, failure)) {
+        return false;
+    }
+    // Only a PDF that is really there is shown as the job's result.
     const std::size_t slash = outputPath.rfind('/');
     job.m_strOutputName = slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
     job.m_strOutputPath = outputPath;
-    CheckEngine(engine->SaveToFile(CEngineText::FromAnsi(outputPath).Get(), 0));
     job.m_bDone = true;
-    if (job.m_bOptionsSet) {
-        PostProcessPdf(job, outputPath);
-    }
     return true;
 }
 
@@ -259,6 +355,16 @@ std::string MakePdfOutputPath(const std::string& currentFile, const std::string&
     return path;
 }
 
+std::string SpoolDocumentName(const std::string& documentPath) {
+    const std::size_t slash = documentPath.rfind('/');
+    std::u16string name = platform::Utf8ToUtf16(
+        slash == std::string::npos ? documentPath : documentPath.substr(slash + 1));
+    if (name.size() > kDocumentNameUnits) {
+        name.resize(kDocumentNameUnits);
+    }
+    return platform::Utf16ToUtf8(name);
+}
+
 void PdfThread(CConversionController& controller) {
     CWordRecord& job = *controller.m_jobs[controller.m_nCurrentJob];
     const bool apartment = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
@@ -285,6 +391,7 @@ void PdfThread(CConversionController& controller) {
         engine.Reset();  // before the apartment goes
         CoUninitialize();
     }
+    controller.PagesRead();  // also when the job failed before its pages were all read
     if (result != JOB_SUCCEEDED) {
         controller.Host().NoteJobFailure(controller.m_nCurrentJob, failure);
     }

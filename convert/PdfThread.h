@@ -49,6 +49,10 @@ bool ComputePageGeometry(const EmfPageHeader& header, LONG resolution, PdfPageGe
 std::string MakePdfOutputPath(const std::string& currentFile, const std::string& outputFolder,
                               bool renameExisting);
 
+// The name the hand-off file gives (as CurrentDoc) to the pages printed from the document at
+// `documentPath`: the file's name, as the spool file carries it.
+std::string SpoolDocumentName(const std::string& documentPath);
+
 // The thread routine for the controller's current job. Ends by posting WM_JOB_FINISHED with
 // JOB_SUCCEEDED or JOB_FAILED.
 void PdfThread(CConversionController& controller);

@@ -1,7 +1,13 @@
 #include "PostProcess.h"
 
 #include <dlfcn.h>
+#include <sys/random.h>
 
+#include <cerrno>
+#include <utility>
+
+#include "JobFailure.h"
+#include "LanguageProvider.h"
 #include "ProgramFolder.h"
 #include "platform/text.h"
 
@@ -130,23 +136,69 @@ int StrengthFromSecurityInfo(int answer) {
     }
 }
 
-int PostProcessPdf(const CWordRecord& job, const std::string& pdfPath) {
-    return PostProcessPdf(job, pdfPath, DefaultToolkitLibraryPath());
+bool AsksForProtectionOrInformation(const CWordRecord& job) {
+    return !job.m_strOwnerPassword.empty() || !job.m_strUserPassword.empty() || job.m_bNoPrint ||
+           job.m_bNoChange || job.m_bNoCopy || !job.m_strTitle.empty() ||
+           !job.m_strSubject.empty() || !job.m_strAuthor.empty() || !job.m_strKeywords.empty();
 }
 
-int PostProcessPdf(const CWordRecord& job, const std::string& pdfPath,
-                   const std::string& libraryPath) {
+std::string EffectiveOwnerPassword(const CWordRecord& job) {
+    const bool restricted = job.m_bNoPrint || job.m_bNoChange || job.m_bNoCopy;
+    if (!restricted || !job.m_strOwnerPassword.empty()) {
+        return job.m_strOwnerPassword;
+    }
+    // 256 random bits, as hexadecimal digits: within the 127 bytes a password may have.
+    unsigned char bytes[32];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return {};
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string password;
+    for (unsigned char byte : bytes) {
+        password += kHex[byte >> 4];
+        password += kHex[byte & 0xF];
+    }
+    return password;
+}
+
+bool PostProcessPdf(const CWordRecord& job, const std::string& pdfPath, std::string* failure) {
+    return PostProcessPdf(job, pdfPath, DefaultToolkitLibraryPath(), failure);
+}
+
+bool PostProcessPdf(const CWordRecord& job, const std::string& pdfPath,
+                    const std::string& libraryPath, std::string* failure) {
     CToolkitLibrary toolkit(libraryPath);
     if (!toolkit.Usable()) {
-        return 0;  // no toolkit: the engine's PDF stays as it is
+        *failure = LangText(kJobFailure, "NoToolkit");
+        return false;
     }
+    // Every step is checked: a PDF that lacks the passwords or permissions asked for must not
+    // pass for a protected one.
+    const auto failed = [failure](const char* step) {
+        *failure = LangText(kJobFailure, step);
+        return false;
+    };
     const std::string path = ToToolkitText(pdfPath);
-    toolkit.LoadFromFile(path);
-
-    toolkit.SetInformation(kInfoAuthor, ToToolkitText(job.m_strAuthor));
-    toolkit.SetInformation(kInfoTitle, ToToolkitText(job.m_strTitle));
-    toolkit.SetInformation(kInfoSubject, ToToolkitText(job.m_strSubject));
-    toolkit.SetInformation(kInfoKeywords, ToToolkitText(job.m_strKeywords));
+    if (toolkit.LoadFromFile(path) != 1) {
+        return failed("ToolkitLoad");
+    }
+    const std::pair<int, const std::string*> information[] = {{kInfoAuthor, &job.m_strAuthor},
+                                                              {kInfoTitle, &job.m_strTitle},
+                                                              {kInfoSubject, &job.m_strSubject},
+                                                              {kInfoKeywords, &job.m_strKeywords}};
+    for (const auto& [key, text] : information) {
+        if (toolkit.SetInformation(key, ToToolkitText(*text)) != 1) {
+            return failed("ToolkitInformation");
+        }
+    }
 
     const int strength = StrengthFromSecurityInfo(toolkit.SecurityInfo(kSecurityItemStrength));
     const int canPrint = job.m_bNoPrint ? 0 : 1;
@@ -156,7 +208,15 @@ int PostProcessPdf(const CWordRecord& job, const std::string& pdfPath,
                                                       strength, canPrint, canPrint);
 
     // Passwords go as their bytes, unconverted; also when both are empty.
-    toolkit.Encrypt(job.m_strOwnerPassword, job.m_strUserPassword, strength, permissions);
-    toolkit.SaveToFile(path);
-    return 1;
+    const std::string owner = EffectiveOwnerPassword(job);
+    if ((job.m_bNoPrint || job.m_bNoChange || job.m_bNoCopy) && owner.empty()) {
+        return failed("ToolkitEncrypt");  // no random owner password could be made
+    }
+    if (toolkit.Encrypt(owner, job.m_strUserPassword, strength, permissions) != 1) {
+        return failed("ToolkitEncrypt");
+    }
+    if (toolkit.SaveToFile(path) != 1) {
+        return failed("ToolkitSave");
+    }
+    return true;
 }

@@ -87,11 +87,21 @@ inline constexpr int kInfoKeywords = 4;
 inline constexpr int kSecurityItemStrength = 10;
 int StrengthFromSecurityInfo(int answer);
 
+// Whether the job's options ask for anything the post-processing writes: passwords, a permission
+// restriction or document information.
+bool AsksForProtectionOrInformation(const CWordRecord& job);
+
+// The owner password the PDF gets: the job's own, or, when the job restricts permissions without
+// one, a random password of full strength that is never stored or shown. An empty owner password
+// would open the PDF with every right, so the restrictions would hold for nobody. Empty when no
+// random password could be made.
+std::string EffectiveOwnerPassword(const CWordRecord& job);
+
 // Writes the job's document information and encryption into the PDF at `pdfPath`, in place,
-// with the toolkit in the program folder. Returns 1 when the toolkit ran through the sequence,
-// 0 when the toolkit is missing or incomplete (the engine's PDF is then left as it was). The
-// toolkit's own results are not checked: a failed load or save leaves the file as it was.
-int PostProcessPdf(const CWordRecord& job, const std::string& pdfPath);
+// with the toolkit in the program folder. True when the toolkit did all of it; false with the
+// reason in *failure when the toolkit is missing or incomplete or any step of it failed. A failed
+// run leaves the file at `pdfPath` as the engine saved it.
+bool PostProcessPdf(const CWordRecord& job, const std::string& pdfPath, std::string* failure);
 // The same with the toolkit at `libraryPath`.
-int PostProcessPdf(const CWordRecord& job, const std::string& pdfPath,
-                   const std::string& libraryPath);
+bool PostProcessPdf(const CWordRecord& job, const std::string& pdfPath,
+                    const std::string& libraryPath, std::string* failure);

@@ -2,7 +2,9 @@
 // appends one line per call to the file named by FAKE_TOOLKIT_LOG, fields separated by '|'. A
 // buffer argument is written "#<n>:<contents>" (n counts the buffers made), or "#?" when the
 // pointer is not a live buffer. QuickPDFSecurityInfo answers FAKE_TOOLKIT_SECURITY_ANSWER
-// (default 12). Built with FAKE_TOOLKIT_WITHOUT_ENCRYPT, QuickPDFEncrypt is left out.
+// (default 12). The call FAKE_TOOLKIT_FAIL names ("LoadFromFile", "SetInformation", "Encrypt",
+// "SaveToFile") reports failure. Built with FAKE_TOOLKIT_WITHOUT_ENCRYPT, QuickPDFEncrypt is left
+// out.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +47,12 @@ std::string Num(int value) {
     return std::to_string(value);
 }
 
+// 1, or 0 for the call that is to fail.
+int Result(const char* call) {
+    const char* failing = std::getenv("FAKE_TOOLKIT_FAIL");
+    return failing != nullptr && std::strcmp(failing, call) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -61,12 +69,12 @@ FAKE_EXPORT int QuickPDFReleaseLibrary(int id) {
 
 FAKE_EXPORT int QuickPDFLoadFromFile(int id, const char* fileName) {
     Log("LoadFromFile|" + Num(id) + "|" + Arg(fileName));
-    return 1;
+    return Result("LoadFromFile");
 }
 
 FAKE_EXPORT int QuickPDFSetInformation(int id, int key, const char* text) {
     Log("SetInformation|" + Num(id) + "|" + Num(key) + "|" + Arg(text));
-    return 1;
+    return Result("SetInformation");
 }
 
 FAKE_EXPORT int QuickPDFSecurityInfo(int id, int item) {
@@ -88,13 +96,13 @@ FAKE_EXPORT int QuickPDFEncrypt(int id, const char* owner, const char* user, int
                                 int permissions) {
     Log("Encrypt|" + Num(id) + "|" + Arg(owner) + "|" + Arg(user) + "|" + Num(strength) + "|" +
         Num(permissions));
-    return 1;
+    return Result("Encrypt");
 }
 #endif
 
 FAKE_EXPORT int QuickPDFSaveToFile(int id, const char* fileName) {
     Log("SaveToFile|" + Num(id) + "|" + Arg(fileName));
-    return 1;
+    return Result("SaveToFile");
 }
 
 FAKE_EXPORT char* QuickPDFCreateBuffer(int id, int length) {

@@ -115,8 +115,10 @@ class PdfThreadTest : public ::testing::Test {
                    static_cast<std::streamsize>(bytes.size()));
         return path;
     }
-    void WriteIni(const std::vector<std::string>& paths, int emfCount) {
+    void WriteIni(const std::vector<std::string>& paths, int emfCount,
+                  const char* printedDocument = "report.final.docx") {
         CIni ini(controller_.m_strIniFile.c_str());
+        ASSERT_TRUE(ini.WriteString("Setting", "CurrentDoc", printedDocument));
         if (emfCount >= 0) {
             ASSERT_TRUE(ini.WriteUInt("Setting", "EMFCount", static_cast<UINT>(emfCount)));
         }
@@ -367,6 +369,20 @@ TEST_F(PdfThreadTest, AFileThatIsNotAMetafileOrHasNoFrameHeightFails) {
     EXPECT_TRUE(engine_->Calls("SaveToFile").empty());
 }
 
+TEST_F(PdfThreadTest, PagesPrintedForAnotherDocumentFailTheJob) {
+    const auto pages = WritePages(2, 2);
+    WriteIni(pages, 2, "someone-else.docx");
+    EXPECT_EQ(Run(), JOB_FAILED);
+    EXPECT_TRUE(engine_->Calls("DrawMetafile").empty());
+    EXPECT_FALSE(fs::exists(OutputPath("report.final.pdf")));
+
+    // The name travels as UTF-16 through the spool file and comes back the same.
+    host_.Reset();
+    controller_.m_strCurrentFile = "/docs/季度报告 v2.docx";
+    WriteIni(pages, 2, "季度报告 v2.docx");
+    EXPECT_EQ(Run(), JOB_SUCCEEDED);
+}
+
 TEST_F(PdfThreadTest, AnEngineThatCannotBeCreatedFailsTheJob) {
     WritePages(1, 1);
     engine_->FailCreate(E_OUTOFMEMORY);
@@ -387,6 +403,9 @@ TEST_F(PdfThreadTest, AnEngineFailureEndsTheJobWithTheEngineReleased) {
         EXPECT_EQ(engine_->InstancesCreated(), 1);
         EXPECT_FALSE(Job().m_bDone);
         EXPECT_FALSE(fs::exists(OutputPath("report.final.pdf")));
+        // The row shows no PDF for a job whose PDF was never saved.
+        EXPECT_EQ(Job().m_strOutputName, "");
+        EXPECT_EQ(Job().m_strOutputPath, "");
     }
     // The thread left no apartment behind: a new one initialises afresh.
     std::thread([] {
@@ -460,13 +479,25 @@ TEST_F(PdfThreadTest, OverwritesWhenNotRenaming) {
 
 // ---- Links ----------------------------------------------------------------------------------
 
-TEST_F(PdfThreadTest, WebLinksGoOnTheirOwnPage) {
+TEST_F(PdfThreadTest, WebLinksGoOnTheirOwnPageOnlyWhenTheJobKeepsLinks) {
     WritePages(3, 3);
     CHyperlinkRecord local = Link("/home/a.doc", 2, 10);
     local.isLocalFile = 1;
-    SetLinks({local, Link("https://example.org/", 3, 20)});
-    EXPECT_EQ(Run(), JOB_SUCCEEDED);
+    const std::vector<CHyperlinkRecord> records = {local, Link("https://example.org/", 3, 20)};
 
+    // Only bookmarks kept: no link of any kind, though the harvest made records.
+    Job().m_bKeepBookmarks = 1;
+    SetLinks(records);
+    EXPECT_EQ(Run(), JOB_SUCCEEDED);
+    EXPECT_TRUE(engine_->Calls("AddWebLink").empty());
+    EXPECT_TRUE(engine_->Calls("AddPageLink").empty());
+
+    host_.Reset();
+    engine_.reset();
+    engine_ = FakePdfEngine::Install();
+    Job().m_bKeepLinks = 1;
+    SetLinks(records);
+    EXPECT_EQ(Run(), JOB_SUCCEEDED);
     const auto links = engine_->Calls("AddWebLink");
     ASSERT_EQ(links.size(), 2u);
     EXPECT_EQ(links[0].text, "file:///home/a.doc");
@@ -474,11 +505,37 @@ TEST_F(PdfThreadTest, WebLinksGoOnTheirOwnPage) {
     EXPECT_EQ(links[0].values, (std::vector<double>{10, 11, 12, 13}));
     EXPECT_EQ(links[1].text, "https://example.org/");
     EXPECT_EQ(links[1].page, 2);
-    // The prefix is for the call only; without m_bKeepLinks the records stay.
-    ASSERT_EQ(controller_.m_links.size(), 2u);
-    EXPECT_EQ(controller_.m_links[0].target, "/home/a.doc");
-    EXPECT_EQ(controller_.m_nLinkCount, 2);
     EXPECT_TRUE(engine_->Calls("AddPageLink").empty());
+}
+
+// A job with PDF options whose protection cannot be written: the toolkit cannot read what the
+// engine saved here (the recording engine writes no PDF).
+TEST_F(PdfThreadTest, AProtectionThatCannotBeWrittenFailsTheJobAndLeavesNoPdf) {
+    const std::string output = OutputPath("report.final.pdf");
+    std::ofstream(output) << "older PDF";
+    WritePages(1, 1);
+    Job().m_bOptionsSet = 1;
+    Job().m_strUserPassword = "secret";
+    EXPECT_EQ(Run(), JOB_FAILED);
+    EXPECT_EQ(Job().m_strOutputPath, "");
+    EXPECT_FALSE(Job().m_bDone);
+    std::string kept;
+    std::getline(std::ifstream(output), kept);
+    EXPECT_EQ(kept, "older PDF") << "the older PDF of that name stays as it was";
+    EXPECT_EQ(std::distance(fs::directory_iterator(controller_.m_strOutputFolder),
+                            fs::directory_iterator()),
+              1)
+        << "the unprotected PDF was left beside it";
+
+    // Options that ask for nothing the toolkit writes keep the engine's PDF.
+    host_.Reset();
+    Job().m_strUserPassword.clear();
+    Job().m_bKeepLinks = 1;
+    EXPECT_EQ(Run(), JOB_SUCCEEDED);
+    EXPECT_EQ(Job().m_strOutputPath, output);
+    std::string firstLine;
+    std::getline(std::ifstream(output), firstLine);
+    EXPECT_EQ(firstLine, FakePdfEngine::kMarker);
 }
 
 TEST_F(PdfThreadTest, LinksIntoTheDocumentFollowThePagesWhenTheJobKeepsLinks) {

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "LanguageProvider.h"
 #include "PostProcess.h"
 #include "support/process_resources.h"
 #include "support/run_process.h"
@@ -107,9 +108,27 @@ std::unique_ptr<CWordRecord> MakeJob(const JobValues& v) {
     return job;
 }
 
+// The post-processing's answer; its failure text goes to *failure when asked for.
+bool Protect(const CWordRecord& job, const std::string& pdf, const std::string& library,
+             std::string* failure = nullptr) {
+    std::string reason;
+    const bool done = PostProcessPdf(job, pdf, library, &reason);
+    EXPECT_EQ(done, reason.empty()) << reason;
+    if (failure != nullptr) {
+        *failure = reason;
+    }
+    return done;
+}
+
+void LoadEnglish() {
+    LoadLanguages(TESSALINE_PROGRAM_DIR "/Languages/*.xml");
+    SelectLanguage(kLanguageEnglish);
+}
+
 class PostProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        LoadEnglish();
         pdfPath_ = folder_.Path() / "out.pdf";
         MakePdf(pdfPath_.string());
     }
@@ -151,7 +170,7 @@ TEST_F(PostProcessTest, WritesTheFourInformationTextsWholeIncludingChineseAndLon
     v.keywords = "alpha, beta";
     v.user = "reader";
     v.owner = "boss";
-    ASSERT_EQ(PostProcessPdf(*MakeJob(v), pdfPath_.string(), TOOLKIT_LIBRARY_PATH), 1);
+    ASSERT_TRUE(Protect(*MakeJob(v), pdfPath_.string(), TOOLKIT_LIBRARY_PATH));
 
     auto pdf = OpenPdf(pdfPath_, "reader");
     EXPECT_EQ(InfoText(*pdf, "/Author"), "Zoë Müller");
@@ -189,7 +208,7 @@ TEST_F(PostProcessTest, EncryptsWithAes256AndThePermissionsTheFlagsAskFor) {
         v.noPrint = c.noPrint;
         v.noChange = c.noChange;
         v.noCopy = c.noCopy;
-        ASSERT_EQ(PostProcessPdf(*MakeJob(v), pdfPath_.string(), TOOLKIT_LIBRARY_PATH), 1);
+        ASSERT_TRUE(Protect(*MakeJob(v), pdfPath_.string(), TOOLKIT_LIBRARY_PATH));
 
         auto pdf = OpenPdf(pdfPath_, "user-pw");
         int R = 0, P = 0, V = 0;
@@ -213,7 +232,7 @@ TEST_F(PostProcessTest, OwnerPasswordGivesFullAccessAndAWrongPasswordIsRefused) 
     v.owner = "owner-pw";
     v.user = "user-pw";
     v.noPrint = v.noChange = v.noCopy = 1;
-    ASSERT_EQ(PostProcessPdf(*MakeJob(v), pdfPath_.string(), TOOLKIT_LIBRARY_PATH), 1);
+    ASSERT_TRUE(Protect(*MakeJob(v), pdfPath_.string(), TOOLKIT_LIBRARY_PATH));
 
     EXPECT_TRUE(OpenPdf(pdfPath_, "owner-pw")->ownerPasswordMatched());
     for (const char* wrong : {"", "wrong", "USER-PW"}) {
@@ -228,7 +247,7 @@ TEST_F(PostProcessTest, OwnerPasswordGivesFullAccessAndAWrongPasswordIsRefused) 
 }
 
 TEST_F(PostProcessTest, DefaultsStillEncryptWithEmptyPasswordsAndEveryPermission) {
-    ASSERT_EQ(PostProcessPdf(*MakeJob({}), pdfPath_.string(), TOOLKIT_LIBRARY_PATH), 1);
+    ASSERT_TRUE(Protect(*MakeJob({}), pdfPath_.string(), TOOLKIT_LIBRARY_PATH));
     auto pdf = OpenPdf(pdfPath_);
     int R = 0, P = 0;
     ASSERT_TRUE(pdf->isEncrypted(R, P));
@@ -243,7 +262,7 @@ TEST_F(PostProcessTest, DefaultsStillEncryptWithEmptyPasswordsAndEveryPermission
 
 TEST_F(PostProcessTest, RewrittenInPlaceKeepingTheFileModeAndLeavingNoTemporaryFile) {
     ASSERT_EQ(chmod(pdfPath_.c_str(), 0640), 0);
-    ASSERT_EQ(PostProcessPdf(*MakeJob({}), pdfPath_.string(), TOOLKIT_LIBRARY_PATH), 1);
+    ASSERT_TRUE(Protect(*MakeJob({}), pdfPath_.string(), TOOLKIT_LIBRARY_PATH));
     EXPECT_EQ(fs::status(pdfPath_).permissions() & fs::perms::mask,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_.Path()), fs::directory_iterator()), 1);
@@ -258,7 +277,9 @@ TEST_F(PostProcessTest, AFailedSaveLeavesTheEnginesPdfByteIdentical) {
             JobValues v;
             v.title = "never written";
             v.user = "x";
-            EXPECT_EQ(PostProcessPdf(*MakeJob(v), pdfPath_.string(), TOOLKIT_LIBRARY_PATH), 1);
+            std::string failure;
+            EXPECT_FALSE(Protect(*MakeJob(v), pdfPath_.string(), TOOLKIT_LIBRARY_PATH, &failure));
+            EXPECT_EQ(failure, LangText("JobFailure", "ToolkitSave"));
         }
         EXPECT_EQ(ReadBytes(pdfPath_), before);
         EXPECT_EQ(std::distance(fs::directory_iterator(folder_.Path()), fs::directory_iterator()),
@@ -273,12 +294,12 @@ TEST_F(PostProcessTest, AFailedSaveLeavesTheEnginesPdfByteIdentical) {
         const std::string before = ReadBytes(longPath);
         JobValues v;
         v.user = "x";
-        EXPECT_EQ(PostProcessPdf(*MakeJob(v), longPath.string(), TOOLKIT_LIBRARY_PATH), 1);
+        EXPECT_FALSE(Protect(*MakeJob(v), longPath.string(), TOOLKIT_LIBRARY_PATH));
         EXPECT_EQ(ReadBytes(longPath), before);
     }
 }
 
-TEST_F(PostProcessTest, AMissingOrIncompleteToolkitIsSkippedAndThePdfKept) {
+TEST_F(PostProcessTest, AMissingOrIncompleteToolkitFailsAndLeavesThePdfAsItWas) {
     const std::string before = ReadBytes(pdfPath_);
     JobValues v;
     v.user = "x";
@@ -288,7 +309,9 @@ TEST_F(PostProcessTest, AMissingOrIncompleteToolkitIsSkippedAndThePdfKept) {
         CToolkitLibrary toolkit(library);
         EXPECT_TRUE(toolkit.Missing());
         EXPECT_EQ(toolkit.InstanceId(), 0);
-        EXPECT_EQ(PostProcessPdf(*MakeJob(v), pdfPath_.string(), library), 0);
+        std::string failure;
+        EXPECT_FALSE(Protect(*MakeJob(v), pdfPath_.string(), library, &failure));
+        EXPECT_EQ(failure, LangText("JobFailure", "NoToolkit"));
         EXPECT_EQ(ReadBytes(pdfPath_), before);
     }
 }
@@ -383,9 +406,10 @@ class RecordedPostProcessTest : public ::testing::Test {
     std::vector<Call> Run(const JobValues& v, const std::string& securityAnswer = "12") {
         fs::remove(log_);
         ScopedEnvVar answer("FAKE_TOOLKIT_SECURITY_ANSWER", securityAnswer);
-        EXPECT_EQ(PostProcessPdf(*MakeJob(v), pdfPath_, FAKE_TOOLKIT_PATH), 1);
+        EXPECT_TRUE(Protect(*MakeJob(v), pdfPath_, FAKE_TOOLKIT_PATH));
         return ReadLog(log_);
     }
+    void SetUp() override { LoadEnglish(); }
     TempFolder folder_{"tessaline-recorded"};
     fs::path log_ = folder_.Path() / "calls.log";
     std::string pdfPath_ = (folder_.Path() / "doc.pdf").string();
@@ -470,7 +494,48 @@ TEST_F(RecordedPostProcessTest, PermissionArgumentsAndStrengthFollowTheFlagsAndT
         expectedPermissions.insert(expectedPermissions.end(), c.permissions.begin(),
                                    c.permissions.end());
         EXPECT_EQ(calls[7], expectedPermissions);
-        // Empty passwords are still passed, with the strength and the encoded permissions.
-        EXPECT_EQ(calls[8], (Call{"Encrypt", "7", "''", "''", c.strength, "4242"}));
+        // Empty passwords are still passed, with the strength and the encoded permissions; a
+        // restriction without an owner password gets a random one.
+        const bool restricted = c.noPrint || c.noChange || c.noCopy;
+        ASSERT_EQ(calls[8].size(), 6u);
+        EXPECT_EQ(calls[8][0], "Encrypt");
+        EXPECT_EQ(calls[8][2].size(), restricted ? 66u : 2u) << calls[8][2];
+        EXPECT_EQ(calls[8][3], "''");
+        EXPECT_EQ(calls[8][4], c.strength);
+        EXPECT_EQ(calls[8][5], "4242");
     }
+}
+
+TEST_F(RecordedPostProcessTest, AFailedStepFailsTheRunWithItsReason) {
+    JobValues v;
+    v.user = "u";
+    for (const auto& [call, reason] :
+         std::vector<std::pair<std::string, std::string>>{{"LoadFromFile", "ToolkitLoad"},
+                                                          {"SetInformation", "ToolkitInformation"},
+                                                          {"Encrypt", "ToolkitEncrypt"},
+                                                          {"SaveToFile", "ToolkitSave"}}) {
+        SCOPED_TRACE(call);
+        ScopedEnvVar failing("FAKE_TOOLKIT_FAIL", call);
+        std::string failure;
+        EXPECT_FALSE(Protect(*MakeJob(v), pdfPath_, FAKE_TOOLKIT_PATH, &failure));
+        EXPECT_EQ(failure, LangText("JobFailure", reason.c_str()));
+    }
+}
+
+// qpdf's own view: with restrictions and no owner password, the empty password is only the
+// user's, so the restrictions hold; the owner password is new every time.
+TEST_F(PostProcessTest, ARestrictionWithoutAnOwnerPasswordGetsARandomOne) {
+    JobValues v;
+    v.noPrint = 1;
+    const auto job = MakeJob(v);
+    const std::string first = EffectiveOwnerPassword(*job);
+    EXPECT_EQ(first.size(), 64u);
+    EXPECT_NE(first, EffectiveOwnerPassword(*job));
+    EXPECT_EQ(EffectiveOwnerPassword(*MakeJob({})), "") << "no restriction: nothing to hold";
+
+    ASSERT_TRUE(Protect(*job, pdfPath_.string(), TOOLKIT_LIBRARY_PATH));
+    auto pdf = OpenPdf(pdfPath_);
+    EXPECT_TRUE(pdf->userPasswordMatched());
+    EXPECT_FALSE(pdf->ownerPasswordMatched()) << "the empty password gives every right";
+    EXPECT_FALSE(pdf->allowPrintHighRes());
 }
