@@ -1,7 +1,9 @@
 #include "CliOptions.h"
 
+#include <fstream>
 #include <functional>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -10,8 +12,16 @@ using Setter = std::function<void(CliOptions&, const std::string&)>;
 // Options that take a value, by every name they answer to.
 const std::map<std::string, Setter>& ValueOptions() {
     static const std::map<std::string, Setter> options = {
-        {"-o", [](CliOptions& o, const std::string& v) { o.outputFolder = v; }},
-        {"--output", [](CliOptions& o, const std::string& v) { o.outputFolder = v; }},
+        {"-o",
+         [](CliOptions& o, const std::string& v) {
+             o.outputFolder = v;
+             o.outputGiven = true;
+         }},
+        {"--output",
+         [](CliOptions& o, const std::string& v) {
+             o.outputFolder = v;
+             o.outputGiven = true;
+         }},
         {"--lang", [](CliOptions& o, const std::string& v) { o.language = v; }},
         {"--title",
          [](CliOptions& o, const std::string& v) {
@@ -41,6 +51,16 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--user-password",
          [](CliOptions& o, const std::string& v) {
              o.pdf.m_strUserPassword = v;
+             o.pdfOptionsGiven = true;
+         }},
+        {"--owner-password-file",
+         [](CliOptions& o, const std::string& v) {
+             o.ownerPasswordFile = v;
+             o.pdfOptionsGiven = true;
+         }},
+        {"--user-password-file",
+         [](CliOptions& o, const std::string& v) {
+             o.userPasswordFile = v;
              o.pdfOptionsGiven = true;
          }},
     };
@@ -77,6 +97,7 @@ const std::map<std::string, Flag>& FlagOptions() {
              o.pdfOptionsGiven = true;
          }},
         {"--keep-existing", [](CliOptions& o) { o.keepExisting = true; }},
+        {"--fetch-linked-pictures", [](CliOptions& o) { o.fetchRemoteContent = true; }},
         {"--help", [](CliOptions& o) { o.help = true; }},
         {"-h", [](CliOptions& o) { o.help = true; }},
         {"--version", [](CliOptions& o) { o.version = true; }},
@@ -84,7 +105,52 @@ const std::map<std::string, Flag>& FlagOptions() {
     return flags;
 }
 
+// One line of `input`, without its line end; false at its end.
+bool ReadLine(std::istream& input, std::string* line) {
+    if (!std::getline(input, *line)) {
+        return false;
+    }
+    if (!line->empty() && line->back() == '\r') {
+        line->pop_back();
+    }
+    return true;
+}
+
+bool ReadPassword(const std::string& source, std::istream& input, std::string* password) {
+    if (source == "-") {
+        // An empty standard input gives an empty password, as an empty file does.
+        if (!ReadLine(input, password)) {
+            password->clear();
+        }
+        return !input.bad();
+    }
+    std::ifstream file(source);
+    if (!file) {
+        return false;
+    }
+    if (!ReadLine(file, password)) {
+        password->clear();
+    }
+    return !file.bad();
+}
+
 }  // namespace
+
+bool ReadPasswordFiles(CliOptions* options, std::istream& input, CliParseError* error) {
+    const std::pair<const std::string*, std::string*> sources[] = {
+        {&options->ownerPasswordFile, &options->pdf.m_strOwnerPassword},
+        {&options->userPasswordFile, &options->pdf.m_strUserPassword}};
+    for (const auto& [source, password] : sources) {
+        if (source->empty()) {
+            continue;
+        }
+        if (!ReadPassword(*source, input, password)) {
+            *error = {"PasswordFile", *source};
+            return false;
+        }
+    }
+    return true;
+}
 
 bool ParseCliOptions(const std::vector<std::string>& arguments, CliOptions* options,
                      CliParseError* error) {

@@ -3,8 +3,11 @@
 // 2 for a usage error.
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "CliOptions.h"
 #include "ConversionController.h"
 #include "DocumentHarvest.h"
+#include "InterruptCleanup.h"
 #include "LanguageProvider.h"
 #include "PdfThread.h"
 #include "PrintHandOff.h"
@@ -45,11 +49,31 @@ std::string AbsolutePath(const std::string& path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
+// One line that says what is wrong, and where the whole usage is.
 int UsageError(const std::string& what, const std::string& argument) {
-    std::fprintf(stderr, "folvane-cli: %s: %s\n\n%s\n", what.c_str(), argument.c_str(),
-                 LangText(kCli, "Usage").c_str());
+    std::fprintf(stderr, "folvane-cli: %s%s%s\n%s\n", what.c_str(), argument.empty() ? "" : ": ",
+                 argument.c_str(), LangText(kCli, "HelpHint").c_str());
     return kExitUsage;
 }
+
+// The output folder as -o names it, made with its parents when it does not exist yet, as
+// command-line converters do; a failure is left for Convert to report. Empty stays empty: Convert
+// refuses it.
+std::string OutputFolderFromCommandLine(const std::string& given) {
+    if (given.empty()) {
+        return given;
+    }
+    std::string folder = AbsolutePath(given);
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+// The controller whose user's printer an interrupted run puts back.
+std::atomic<CConversionController*> g_controller{nullptr};
 
 }  // namespace
 
@@ -80,15 +104,26 @@ int main(int argc, char** argv) {
     if (options.files.empty()) {
         return UsageError(LangText(kCli, "NoFiles"), "");
     }
-
-    std::string outputFolder =
-        options.outputFolder.empty() ? StartupDestinationDir() : AbsolutePath(options.outputFolder);
-    if (outputFolder.back() != '/') {
-        outputFolder += '/';
+    if (!ReadPasswordFiles(&options, std::cin, &parseError)) {
+        return UsageError(LangText(kCli, parseError.key.c_str()), parseError.argument);
     }
-    if (options.outputFolder.empty()) {
+    // Before any office starts, and before any other thread runs.
+    if (options.fetchRemoteContent) {
+        setenv("TESSALINE_FETCH_REMOTE_CONTENT", "1", 1);
+    }
+
+    std::string outputFolder;
+    if (options.outputGiven) {
+        outputFolder = OutputFolderFromCommandLine(options.outputFolder);
+    } else {
+        outputFolder = StartupDestinationDir();
         CreateFolderIfMissing(outputFolder);  // as the window does with its configured folder
     }
+    InstallInterruptCleanup([] {
+        if (CConversionController* controller = g_controller.load()) {
+            controller->RestoreUserPrinter();
+        }
+    });
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return kExitFailed;
@@ -101,6 +136,7 @@ int main(int argc, char** argv) {
         CPipeHandOff handOff(host);
         CPdfBuilder pdfBuilder;
         CConversionController controller(host, {&printer, &harvester, &handOff, &pdfBuilder});
+        g_controller = &controller;
 
         bool warnDuplicate = true;
         for (const std::string& file : options.files) {
@@ -145,6 +181,7 @@ int main(int argc, char** argv) {
         }
         std::printf("%d/%zu %s\n", converted, controller.m_jobs.size(),
                     LangText(kCli, "Summary").c_str());
+        g_controller = nullptr;
     }
     CoUninitialize();
     return status;

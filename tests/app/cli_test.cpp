@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -116,12 +117,44 @@ TEST(FolvaneCli, AnswersHelpVersionAndUsageErrorsInTheChosenLanguage) {
     auto unknown = RunProcess({kCli, "--lang", "Chinese", "--frobnicate", "a.doc"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.errors.find("未知选项: --frobnicate"), std::string::npos) << unknown.errors;
+    // One line and a pointer to the help, not the whole help.
+    EXPECT_EQ(unknown.errors.find("--keep-bookmarks"), std::string::npos) << unknown.errors;
+    EXPECT_NE(unknown.errors.find("folvane-cli --help"), std::string::npos) << unknown.errors;
 
     auto language = RunProcess({kCli, "--lang", "Klingon", "a.doc"});
     EXPECT_EQ(language.exitCode, 2);
     EXPECT_NE(language.errors.find(": Klingon"), std::string::npos) << language.errors;
 
-    EXPECT_EQ(RunProcess({kCli}).exitCode, 2);
+    auto nothing = RunProcess({kCli, "--lang", "English"});
+    EXPECT_EQ(nothing.exitCode, 2);
+    EXPECT_EQ(nothing.errors,
+              "folvane-cli: No documents were given.\n"
+              "Try 'folvane-cli --help' for more information.\n");
+}
+
+TEST(CliOptions, PasswordsComeFromFilesOrStandardInput) {
+    ScopedPlatform platform;
+    WriteFile(platform.Work() / "owner.txt", "owner secret\r\nnext line\n");
+    CliOptions options = Parse({"--owner-password-file", (platform.Work() / "owner.txt").string(),
+                                "--user-password-file=-", "a.docx"});
+    EXPECT_TRUE(options.pdfOptionsGiven);
+    std::istringstream input("user secret\n");
+    CliParseError error;
+    ASSERT_TRUE(ReadPasswordFiles(&options, input, &error));
+    EXPECT_EQ(options.pdf.m_strOwnerPassword, "owner secret");
+    EXPECT_EQ(options.pdf.m_strUserPassword, "user secret");
+
+    // Both from standard input: the owner's line first.
+    options = Parse({"--owner-password-file", "-", "--user-password-file", "-"});
+    std::istringstream both("first\nsecond\n");
+    ASSERT_TRUE(ReadPasswordFiles(&options, both, &error));
+    EXPECT_EQ(options.pdf.m_strOwnerPassword, "first");
+    EXPECT_EQ(options.pdf.m_strUserPassword, "second");
+
+    options = Parse({"--user-password-file", (platform.Work() / "missing").string()});
+    EXPECT_FALSE(ReadPasswordFiles(&options, input, &error));
+    EXPECT_EQ(error.key, "PasswordFile");
+    EXPECT_EQ(error.argument, (platform.Work() / "missing").string());
 }
 
 TEST(FolvaneCli, RefusedDocumentsAreReportedAndFailTheRun) {
@@ -137,6 +170,13 @@ TEST(FolvaneCli, RefusedDocumentsAreReportedAndFailTheRun) {
               std::string::npos)
         << run.errors;
     EXPECT_NE(run.output.find("0/0 documents converted"), std::string::npos) << run.output;
+
+    // An output folder that does not exist yet is made, with its parents.
+    const fs::path deep = platform.Work() / "new" / "deeper";
+    auto made = RunProcess({kCli, "--lang", "English", "-o", deep.string(),
+                            (platform.Work() / "missing.docx").string()});
+    EXPECT_EQ(made.exitCode, 1);
+    EXPECT_TRUE(fs::is_directory(deep)) << made.errors;
 }
 
 }  // namespace
