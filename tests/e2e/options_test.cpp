@@ -120,6 +120,9 @@ TEST_F(EndToEndOptions, ChangingRefusedWithoutPasswordsOpensFreely) {
     EXPECT_NE(encrypted.find("copy:yes"), std::string::npos) << encrypted;
     EXPECT_NE(encrypted.find("change:no"), std::string::npos) << encrypted;
     const std::string encryption = ShowEncryption(pdf, "");
+    // The empty password opens the file but is not the owner's: the restriction holds.
+    EXPECT_NE(encryption.find("Supplied password is user password"), std::string::npos)
+        << encryption;
     EXPECT_NE(encryption.find("modify other: not allowed"), std::string::npos) << encryption;
     EXPECT_NE(encryption.find("print high resolution: allowed"), std::string::npos) << encryption;
     EXPECT_EQ(QpdfCheckProblems(pdf), "");
