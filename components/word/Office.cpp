@@ -23,6 +23,7 @@
 #include "OfficeProcess.h"
 #include "Uno.h"
 #include "platform/root.h"
+#include "platform/user_lock.h"
 
 namespace word_component {
 
@@ -73,6 +74,16 @@ struct Office::State {
     unsigned long nextWatch = 1;
     std::map<unsigned long, Clock::time_point> watches;
     std::set<unsigned long> firedWatches;
+
+    // The office index this office claimed in its platform root, which names its pipe, profile
+    // and temporary folder. Each program runs offices of its own: an index whose lock file
+    // another program holds is that program's, and two programs never share an office (the one
+    // that ends first would take the other's documents with it) nor a profile. Guarded by
+    // claimMutex, not mutex.
+    std::mutex claimMutex;
+    std::string claimedRoot;
+    unsigned index = 0;
+    std::unique_ptr<platform::UserLock> claim;
 
     std::function<void(bool)> housekeeping;
     std::string bootstrapError;
@@ -125,6 +136,30 @@ void EndAtExit() {
             EndOffice(*states[slot], *offices[slot]);
         }
     }
+}
+
+// Claims an office index of `root` for the slot: its own first, then those above every slot.
+// The claim lasts as long as the process (or until the root changes), so the office keeps its
+// warm profile. Without a free index the slot's own is used, as one program alone would.
+unsigned ClaimIndex(Office::State& state, const std::string& root) {
+    std::lock_guard<std::mutex> lock(state.claimMutex);
+    if (state.claim && state.claimedRoot == root) {
+        return state.index;
+    }
+    state.claim.reset();
+    state.claimedRoot = root;
+    state.index = state.slot;
+    for (unsigned index = state.slot; index < Office::kMostIndices;
+         index = index == state.slot ? Office::kMostOffices : index + 1) {
+        auto claim =
+            std::make_unique<platform::UserLock>("office-" + std::to_string(index) + ".lock");
+        if (claim->TryAcquire()) {
+            state.claim = std::move(claim);
+            state.index = index;
+            break;
+        }
+    }
+    return state.index;
 }
 
 // Connects to the office on the identity's pipe; throws NoConnectException while none answers.
@@ -231,7 +266,10 @@ void Office::Prestart() {
 }
 
 std::string Office::WantedPipe() const {
-    return IdentityForRoot(platform::PlatformRoot().string(), state_->slot).pipeName;
+    const std::string root = platform::PlatformRoot().string();
+    std::lock_guard<std::mutex> lock(state_->claimMutex);
+    const bool claimed = state_->claim != nullptr && state_->claimedRoot == root;
+    return IdentityForRoot(root, claimed ? state_->index : state_->slot).pipeName;
 }
 
 bool Office::UsableLocked(const std::string& wantedPipe) const {
@@ -432,9 +470,10 @@ void Office::KeeperLoop() {
         state.phase = State::Phase::Starting;
         std::filesystem::path root;
         const bool haveRoot = platform::EnsurePlatformRoot(&root);
-        const OfficeIdentity identity = IdentityForRoot(root.string(), state.slot);
         auto local = state.localContext;
         lock.unlock();
+        const OfficeIdentity identity = IdentityForRoot(
+            root.string(), haveRoot ? ClaimIndex(state, root.string()) : state.slot);
 
         std::string error;
         pid_t pid = -1;
@@ -449,7 +488,8 @@ void Office::KeeperLoop() {
                 throw std::runtime_error(state.bootstrapError);
             }
             try {
-                context = Connect(local, identity);  // an office of our root already runs
+                // An office on our claimed pipe outlived the program that started it.
+                context = Connect(local, identity);
             } catch (const css::connection::NoConnectException&) {
                 owned = true;
                 for (int launch = 0; !context.is() && launch < 2; ++launch) {

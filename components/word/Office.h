@@ -14,8 +14,10 @@
 // the process is killed; it also runs the idle timer, the watchdog of calls into the office and
 // the housekeeping of the recently closed documents.
 //
-// An office already listening on our pipe (started by another process of the same platform
-// root) is used as it is, and is left to the process that started it.
+// Each program runs offices of its own: an office claims an index in the platform root (a lock
+// file the system releases when the program dies), which names its pipe, profile and temporary
+// folder, so two programs of one user never share an office. An office that still answers on a
+// claimed pipe (it outlived the program that started it) is used as it is.
 #pragma once
 
 #include <sys/types.h>
@@ -43,6 +45,9 @@ struct OfficeSession {
 class Office {
   public:
     static constexpr unsigned kMostOffices = 2;
+    // Office indices a platform root offers the programs of its user (see above): two for each
+    // of up to eight programs running at once.
+    static constexpr unsigned kMostIndices = 16;
     // How many offices this process may run: one per processor core, at most kMostOffices;
     // TESSALINE_OFFICES (a number from 1) lowers it.
     static unsigned OfficesAllowed();

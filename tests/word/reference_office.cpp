@@ -310,8 +310,9 @@ bool WaitUntilOfficeListens(const fs::path& root, unsigned slot, std::chrono::se
 }
 
 std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root, std::optional<unsigned> slot) {
+    // Without a slot: the offices of every program of the root, whichever index they claimed.
     std::vector<std::string> profiles;
-    for (unsigned s = 0; s < word_component::Office::kMostOffices; ++s) {
+    for (unsigned s = 0; s < word_component::Office::kMostIndices; ++s) {
         if (!slot || *slot == s) {
             profiles.push_back(word_component::IdentityForRoot(root.string(), s).profileArgument);
         }
