@@ -1,5 +1,8 @@
 #include "SpoolExtractor.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +12,7 @@
 
 #include "Ini.h"
 #include "platform/files.h"
+#include "platform/last_error.h"
 #include "platform/named_pipe.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -75,11 +79,26 @@ std::string PageFilePath(const std::string& tempDir, int spoolNumber, int pageIn
     return path.data();
 }
 
+// A new file only its user may read: what an earlier job left at the path is deleted first, and
+// a link or folder found there fails the creation instead of being followed.
+FilePtr CreatePrivateFile(const std::string& path) {
+    DeleteFileA(path.c_str());
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return nullptr;
+    }
+    FilePtr file(::fdopen(fd, "wb"));
+    if (!file) {
+        ::close(fd);
+    }
+    return file;
+}
+
 // Writes one page file: the record's first nBytes bytes, or nothing when the record cannot
 // hold the EMF its header announces (or is too short to announce any). False when the file
 // cannot be created.
 bool WritePageFile(const std::string& path, const std::vector<unsigned char>& data) {
-    FilePtr page(std::fopen(path.c_str(), "wb"));
+    FilePtr page = CreatePrivateFile(path);
     if (!page) {
         return false;
     }
@@ -145,7 +164,8 @@ std::string ReadTempDir() {
     }
     value[sizeof value - 1] = '\0';
     std::string folder = read ? value : "";
-    if (folder.empty()) {
+    // A relative folder would put the pages wherever the spooler happens to run.
+    if (folder.empty() || folder.front() != '/') {
         // The installer's choice, so that a damaged installation still hands its pages over.
         std::string temp = platform::TempPath();
         if (temp.empty()) {
@@ -230,8 +250,17 @@ void WalkSpoolFile(const std::string& spoolPath, int spoolNumber, const std::str
 }
 
 int ExtractSpoolPages() {
+    // The pages are the document's content: they go to a folder of the user's alone or nowhere.
+    // Without the signal, the waiting program gives the job up at its time limit.
     const std::string tempDir = ReadTempDir();
-    CreateDirectoryA(tempDir.c_str(), nullptr);
+    if (!platform::EnsurePrivateFolder(tempDir)) {
+        std::fprintf(stderr,
+                     "Ravelin: no pages were written: the folder \"%s\" (TempDir, else the "
+                     "user's temporary folder) cannot be used (error %u); it must be the user's "
+                     "alone: a real folder, not a link, owned by the user, closed to others\n",
+                     tempDir.c_str(), static_cast<unsigned>(GetLastError()));
+        return -1;
+    }
     const std::string handOffPath = tempDir + kHandOffName;
     DeleteFileA(handOffPath.c_str());
 
@@ -249,6 +278,12 @@ int ExtractSpoolPages() {
         return -1;
     }
 
+    // Made here so that it is the user's alone; the profile writes keep its mode.
+    if (!CreatePrivateFile(handOffPath)) {
+        std::fprintf(stderr, "Ravelin: cannot create %s: no pages were written\n",
+                     handOffPath.c_str());
+        return -1;
+    }
     CIni handOff(handOffPath.c_str());
     int pageCounter = 0;
     int spoolNumber = 0;

@@ -7,11 +7,14 @@
 
 class CIni;
 
-// The whole hand-off: -1 when the spool folder holds no spool file in either listing, else 0.
+// The whole hand-off: -1 when the spool folder holds no spool file in either listing, and -1,
+// with nothing written and no signal, when the pages' folder is not a folder of the user alone
+// (see platform::EnsurePrivateFolder); else 0. Page files and config.ini are made mode 0600.
 int ExtractSpoolPages();
 
 // The temporary folder the pages go to, ending in "/": the registry's TempDir, or, when that is
-// missing, unreadable or too long, the user's temporary folder followed by "DravelleOutput/".
+// missing, unreadable, too long or relative, the user's temporary folder followed by
+// "DravelleOutput/"; empty when there is no such folder either.
 std::string ReadTempDir();
 
 // The spooler's folder of spool files, ending in "/": $windir (else the platform root's

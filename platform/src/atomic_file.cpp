@@ -128,7 +128,9 @@ DWORD UpdateFileAtomically(const std::string& requestedPath,
     bool created = false;
     struct stat locked {};
     for (;;) {
-        int flags = O_RDWR | O_CLOEXEC;
+        // The path is resolved once: a link that appears there afterwards fails the update
+        // rather than redirecting it.
+        int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW;
         int raw = ::open(path.c_str(), flags);
         created = false;
         if (raw < 0 && errno == ENOENT) {
@@ -151,7 +153,7 @@ DWORD UpdateFileAtomically(const std::string& requestedPath,
         if (::fstat(fd.Get(), &locked) != 0) {
             return ErrorFromErrno(errno);
         }
-        if (::stat(path.c_str(), &current) == 0 && current.st_ino == locked.st_ino &&
+        if (::lstat(path.c_str(), &current) == 0 && current.st_ino == locked.st_ino &&
             current.st_dev == locked.st_dev) {
             break;
         }

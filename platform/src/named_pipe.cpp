@@ -18,6 +18,7 @@
 
 #include "file_object.h"
 #include "platform/last_error.h"
+#include "platform/paths.h"
 #include "platform/root.h"
 
 namespace platform {
@@ -42,7 +43,6 @@ std::string PipeFolder() {
                       static_cast<unsigned>(::getuid()), hash);
         folder = name;
     }
-    ::mkdir(folder.c_str(), 0700);
     return folder;
 }
 
@@ -62,12 +62,6 @@ std::string FileNameOf(const std::string& pipeName) {
     return name;
 }
 
-bool FolderIsPrivate(const std::string& folder) {
-    struct stat info {};
-    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == ::getuid() && (info.st_mode & 0077) == 0;
-}
-
 struct PipePaths {
     std::string socket;
     std::string lock;
@@ -76,7 +70,7 @@ struct PipePaths {
 
 bool ResolvePipe(const std::string& pipeName, PipePaths* paths) {
     std::string folder = PipeFolder();
-    if (!FolderIsPrivate(folder)) {
+    if (!EnsurePrivateFolder(folder)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }

@@ -13,42 +13,54 @@
 namespace platform {
 namespace {
 
-// The private per-user folder under /tmp. Anyone may create a name in /tmp, so a folder that
-// is already there is used only when it is really ours and closed to others.
-bool EnsurePrivateFolder(const std::string& folder) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        SetLastError(ErrorFromErrno(errno));
-        return false;
+// A trailing "/" would make lstat look through a link to the folder it names.
+std::string WithoutTrailingSeparators(std::string folder) {
+    while (!folder.empty() && folder.back() == '/') {
+        folder.pop_back();
     }
+    return folder;
+}
+
+bool IsPrivateFolder(const std::string& folder) {
     struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0) {
-        SetLastError(ErrorFromErrno(errno));
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 0077) == 0;
+}
+
+}  // namespace
+
+bool EnsurePrivateFolder(const std::string& path) {
+    const std::string folder = WithoutTrailingSeparators(path);
+    if (folder.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 0077) != 0) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
+        return false;
+    }
+    // Someone else may have made the name first: the folder is used only when it is really
+    // ours and closed to others, and never changed to fit.
+    if (!IsPrivateFolder(folder)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     return true;
 }
 
-}  // namespace
-
 std::string TempPath() {
     const char* tmpdir = std::getenv("TMPDIR");
-    std::string folder;
-    if (tmpdir != nullptr && *tmpdir != '\0') {
-        folder = tmpdir;
-    } else {
-        folder = "/tmp/tessaline-" + std::to_string(::getuid());
-        if (!EnsurePrivateFolder(folder)) {
-            return {};
-        }
+    const std::string base =
+        WithoutTrailingSeparators(tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp");
+    if (IsPrivateFolder(base)) {
+        return base + "/";
     }
-    if (folder.back() != '/') {
-        folder += '/';
+    // A folder others may use (like /tmp) gets a private folder of the user inside it.
+    const std::string folder = base + "/tessaline-" + std::to_string(::getuid());
+    if (!EnsurePrivateFolder(folder)) {
+        return {};
     }
-    return folder;
+    return folder + "/";
 }
 
 std::string ExecutablePath() {

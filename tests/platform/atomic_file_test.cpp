@@ -1,5 +1,8 @@
 #include "platform/atomic_file.h"
 
+#include <chrono>
+#include <future>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -35,6 +38,27 @@ TEST(AtomicFile, EditsSeeTheCurrentContentAndRejectedEditsWriteNothing) {
                   fresh, [](std::optional<std::string>&) { return EditResult::kUnchanged; }),
               ERROR_SUCCESS);
     EXPECT_FALSE(std::filesystem::exists(fresh));
+}
+
+TEST(AtomicFile, ALinkToNothingFailsTheUpdateRatherThanBeingWrittenThrough) {
+    testing_support::TempFolder folder;
+    const std::filesystem::path target = folder.Path() / "target.txt";
+    const std::filesystem::path link = folder.Path() / "link.txt";
+    std::filesystem::create_symlink(target, link);
+    // Run apart, so that an update that never ends fails the test instead of stalling it.
+    auto done = std::make_shared<std::promise<DWORD>>();
+    std::future<DWORD> result = done->get_future();
+    std::thread([done, path = link.string()] {
+        done->set_value(UpdateFileAtomically(path, [](std::optional<std::string>& content) {
+            content = "through the link";
+            return EditResult::kChanged;
+        }));
+    }).detach();
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+        << "the update never ends";
+    EXPECT_NE(result.get(), ERROR_SUCCESS);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
 }
 
 TEST(AtomicFile, ThreadsAppendingToOneFileLoseNoUpdate) {

@@ -125,15 +125,6 @@ class RemovedAtEnd {
     fs::path folder_;
 };
 
-class ScopedUmask {
-  public:
-    explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
-    ~ScopedUmask() { ::umask(old_); }
-
-  private:
-    mode_t old_;
-};
-
 void ExpectPrivate(const fs::path& path, mode_t type, mode_t mode) {
     struct stat info {};
     ASSERT_EQ(::lstat(path.c_str(), &info), 0) << path;
@@ -157,7 +148,7 @@ class NamedPipe : public ::testing::Test {
 
 TEST_F(NamedPipe, IsAPrivateSocketUnderThePlatformRoot) {
     ShortRoot root;
-    ScopedUmask permissive(0);  // the modes must not depend on the caller's umask
+    testing_support::ScopedUmask permissive(0);  // the modes must not depend on the caller's umask
     Handle server(CreateServer());
     ASSERT_TRUE(server.Valid()) << GetLastError();
 

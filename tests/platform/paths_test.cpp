@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -33,6 +34,32 @@ TEST(TempPath, WithoutTmpdirIsAPrivateFolderOfTheUser) {
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, ::getuid());
     EXPECT_EQ(info.st_mode & 0077, 0u);
+}
+
+TEST(TempPath, ATmpdirOthersMayUseGetsAPrivateFolderOfTheUserInside) {
+    // Like /tmp: anyone may write there, and anyone may have made the name first.
+    TempFolder shared;
+    ASSERT_EQ(::chmod(shared.Str().c_str(), 01777), 0);
+    ScopedEnvVar tmp("TMPDIR", shared.Str(true));
+    const std::filesystem::path own = shared.Path() / ("tessaline-" + std::to_string(::getuid()));
+    EXPECT_EQ(platform::TempPath(), own.string() + "/");
+    EXPECT_EQ(testing_support::FileMode(own), 0700u);
+    EXPECT_EQ(platform::TempPath(), own.string() + "/") << "the folder is used again";
+
+    std::filesystem::remove(own);
+    ASSERT_EQ(::mkdir(own.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(own.c_str(), 0755), 0);
+    EXPECT_EQ(platform::TempPath(), "");
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(testing_support::FileMode(own), 0755u) << "a folder found open is left as it is";
+
+    // A link to a private folder may be pointed elsewhere later.
+    std::filesystem::remove(own);
+    TempFolder target;
+    std::filesystem::create_directory_symlink(target.Path(), own);
+    EXPECT_EQ(platform::TempPath(), "");
+    char buffer[512];
+    EXPECT_EQ(GetTempPathA(sizeof buffer, buffer), 0u);
 }
 
 TEST(ModuleFileName, IsTheExecutableAndIsCutAsOnWindows) {

@@ -161,7 +161,7 @@ TEST_F(Extractor, StaleSpoolFilesAreRemovedAndAnEmptyFolderGivesMinusOne) {
 }
 
 TEST_F(Extractor, ThePreviousHandOffFileIsDeletedFirst) {
-    fs::create_directories(tempDir_);
+    MakeTempDir();
     CIni old = HandOff();
     old.WriteString("EMFFiles", "EMF9", "/elsewhere/old.emf");
     old.WriteString("Setting", "EMFCount", "9");
@@ -169,6 +169,34 @@ TEST_F(Extractor, ThePreviousHandOffFileIsDeletedFirst) {
     ExtractSpoolPages();
     EXPECT_FALSE(HandOff().HasKey("EMFFiles", "EMF9"));
     EXPECT_EQ(HandOff().GetInt("Setting", "EMFCount", -1), 1);
+}
+
+// The pages and the hand-off file hold the document's content.
+
+TEST_F(Extractor, PagesAndTheHandOffAreTheUsersAloneAndLinksAreNotFollowed) {
+    testing_support::ScopedUmask permissive(0);
+    AddSpoolFile("00001.SPL", SpoolWriter().AddPage(Page("a")).AddPage(Page("b")).Finish());
+    ASSERT_EQ(ExtractSpoolPages(), 0);
+    EXPECT_EQ(testing_support::FileMode(tempDir_), 0700u);
+    EXPECT_EQ(testing_support::FileMode(HandOffPath()), 0600u);
+    ASSERT_EQ(ListedPages().size(), 2u);
+    for (const std::string& page : ListedPages()) {
+        EXPECT_EQ(testing_support::FileMode(page), 0600u) << page;
+    }
+
+    // A link where the next job's page goes: the page replaces the link, the file it named
+    // stays as it was.
+    const fs::path victim = platform_.Work() / "victim.txt";
+    testing_support::WriteFile(victim, "keep");
+    fs::remove(PageFile("1_000001.emf"));
+    fs::create_symlink(victim, PageFile("1_000001.emf"));
+    ReleaseSpoolFiles();
+    const Bytes next = Page("next");
+    AddSpoolFile("00002.SPL", SpoolWriter().AddPage(Page("first")).AddPage(next).Finish());
+    ASSERT_EQ(ExtractSpoolPages(), 0);
+    EXPECT_TRUE(testing_support::ReadFile(victim) == "keep") << "the linked file was written";
+    EXPECT_FALSE(fs::is_symlink(PageFile("1_000001.emf")));
+    EXPECT_EQ(ReadBytes(PageFile("1_000001.emf")), next);
 }
 
 TEST_F(Extractor, AWindirFromTheEnvironmentNamesTheSpoolFolder) {
@@ -183,7 +211,7 @@ TEST_F(Extractor, AWindirFromTheEnvironmentNamesTheSpoolFolder) {
 // Hostile spool files: each reads only what is there and ends.
 
 TEST_F(Extractor, DocumentNamesOutsideTheHeaderOrWithoutTerminatorAreHandledSafely) {
-    fs::create_directories(tempDir_);
+    MakeTempDir();
     CIni handOff = HandOff();
     int counter = 0;
 
@@ -217,7 +245,7 @@ TEST_F(Extractor, DocumentNamesOutsideTheHeaderOrWithoutTerminatorAreHandledSafe
 }
 
 TEST_F(Extractor, RecordSizesBeyondTheFileOrWrappingAroundEndTheWalk) {
-    fs::create_directories(tempDir_);
+    MakeTempDir();
     CIni handOff = HandOff();
     const Bytes page = Page("kept");
 
@@ -254,7 +282,7 @@ TEST_F(Extractor, RecordSizesBeyondTheFileOrWrappingAroundEndTheWalk) {
 }
 
 TEST_F(Extractor, UnreadableSpoolFilesAndUncreatablePagesAreSkippedWithoutGaps) {
-    fs::create_directories(tempDir_);
+    MakeTempDir();
     CIni handOff = HandOff();
     int counter = 0;
     WalkSpoolFile((spoolFolder_ / "missing.SPL").string(), 1, tempDir_, handOff, counter);
@@ -278,6 +306,8 @@ TEST_F(Extractor, AMissingOrUnusableTempDirFallsBackToTheUsersTemporaryFolder) {
     SetTempDir(std::string(100, 'x'));  // does not fit the 80-byte read
     EXPECT_EQ(ReadTempDir(), fallback);
     SetTempDir("");
+    EXPECT_EQ(ReadTempDir(), fallback);
+    SetTempDir("pages/");  // relative: it would land in the spooler's working folder
     EXPECT_EQ(ReadTempDir(), fallback);
 
     const std::string noSeparator = platform_.Work().string() + "/pages";

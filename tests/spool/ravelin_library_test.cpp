@@ -1,6 +1,8 @@
 // The built library as the spooler side uses it: loaded with dlopen in a process of its own,
 // ConvertFile called while the program holds the pipe.
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <future>
@@ -17,6 +19,7 @@
 
 using testing_support::Bytes;
 using testing_support::SpoolWriter;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -82,4 +85,54 @@ TEST_F(RavelinLibrary, ConvertFileInAnotherProcessHandsThePagesOverAndSignalsOnc
     EXPECT_EQ(Inifile(), HandOffPath());
     EXPECT_TRUE(std::filesystem::exists(spoolFolder_ / "00012.SPL"))
         << "the held spool file was not deleted";
+}
+
+TEST_F(RavelinLibrary, WithoutAFolderOfTheUserAloneNothingIsWrittenAnywhereOrSignalled) {
+    AddSpoolFile("00001.SPL", SpoolWriter().AddPage(testing_support::MakeSamplePage()).Finish());
+    const fs::path workingFolder = platform_.Work() / "cwd";
+    fs::create_directory(workingFolder);
+    auto expectRefused = [&](const std::string& why, const fs::path& tmpdir) {
+        HANDLE pipe = CreateNamedPipeA("\\\\.\\pipe\\tessalinepipe", PIPE_ACCESS_DUPLEX, 0, 1, 0, 0,
+                                       1000, nullptr);
+        ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+        testing_support::ProcessOptions options;
+        options.environment["windir"] = (platform_.Root() / "windows").string();
+        options.environment["TMPDIR"] = tmpdir.string();
+        options.workingDirectory = workingFolder.string();
+        auto result =
+            testing_support::RunProcess({CONVERT_FILE_RUNNER_PATH, RAVELIN_LIBRARY_PATH}, options);
+        EXPECT_FALSE(ConnectNamedPipeWithTimeout(pipe, 200)) << why << ": signalled";
+        CloseHandle(pipe);
+        EXPECT_EQ(result.output, "-1\n") << why;
+        EXPECT_NE(result.errors.find("no pages were written"), std::string::npos) << result.errors;
+        EXPECT_EQ(Inifile(), std::nullopt) << why;
+        for (const fs::path& folder : {platform_.Temp(), platform_.Work()}) {
+            EXPECT_EQ(testing_support::ListFilesRecursively(folder), std::vector<std::string>{})
+                << why << ": something was written in " << folder;
+        }
+    };
+
+    // Open to others, as earlier versions made it: refused as it stands, never closed.
+    ASSERT_TRUE(fs::create_directory(tempDir_));
+    ASSERT_EQ(::chmod(tempDir_.c_str(), 0755), 0);
+    expectRefused("open folder", platform_.Temp());
+    EXPECT_EQ(testing_support::FileMode(tempDir_), 0755u);
+    fs::remove(tempDir_);
+
+    // A link, even to a private folder of the user: it can be pointed elsewhere later.
+    const fs::path elsewhere = platform_.Temp() / "elsewhere";
+    ASSERT_TRUE(fs::create_directory(elsewhere));
+    ASSERT_EQ(::chmod(elsewhere.c_str(), 0700), 0);
+    fs::create_directory_symlink(elsewhere, fs::path(tempDir_).parent_path());
+    expectRefused("link", platform_.Temp());
+
+    // No TempDir, and the user's folder in a temporary folder anyone may write to is found
+    // open: the pages do not fall back to the working folder.
+    SetTempDir("");
+    const fs::path shared = platform_.Work() / "shared";
+    const fs::path own = shared / ("tessaline-" + std::to_string(::getuid()));
+    fs::create_directories(own);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(own.c_str(), 0755), 0);
+    expectRefused("no temporary folder", shared);
 }

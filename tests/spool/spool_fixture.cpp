@@ -49,6 +49,11 @@ void SpoolFixture::SetTempDir(const std::string& value) {
     RegCloseKey(key);
 }
 
+void SpoolFixture::MakeTempDir() const {
+    std::filesystem::create_directories(tempDir_);
+    std::filesystem::permissions(tempDir_, std::filesystem::perms::owner_all);
+}
+
 void SpoolFixture::DeleteTempDir() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline", 0, KEY_WRITE, &key) ==

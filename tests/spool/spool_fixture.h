@@ -29,6 +29,8 @@ class SpoolFixture : public ::testing::Test {
     void ReleaseSpoolFiles();
 
     void SetTempDir(const std::string& value);
+    // Makes the fixture's TempDir folder as the extractor would: mode 0700.
+    void MakeTempDir() const;
     void DeleteTempDir();
     // The registry's Inifile, or nullopt when it is not there.
     std::optional<std::string> Inifile() const;

@@ -80,6 +80,11 @@ std::vector<std::string> ListFilesRecursively(const std::filesystem::path& folde
     return files;
 }
 
+mode_t FileMode(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

@@ -1,6 +1,8 @@
 // Test isolation: a fresh platform root and temporary folder for the lifetime of one object.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -19,6 +21,18 @@ class ScopedEnvVar {
   private:
     std::string name_;
     std::optional<std::string> old_;
+};
+
+// Sets the process's umask and restores the old one on exit.
+class ScopedUmask {
+  public:
+    explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+    ~ScopedUmask() { ::umask(old_); }
+
+  private:
+    mode_t old_;
 };
 
 // A new empty folder, removed with everything in it on exit.
@@ -63,6 +77,8 @@ class ScopedPlatform {
 std::vector<std::string> ListFilesRecursively(const std::filesystem::path& folder);
 
 std::string ReadFile(const std::filesystem::path& path);
+// The permission bits of the path itself (a link is not followed); 0 when it is not there.
+mode_t FileMode(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 
 }  // namespace testing_support

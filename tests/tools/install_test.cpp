@@ -1,5 +1,7 @@
 // tessaline-install, run as a separate program from a program folder of the test's own, against
 // the test's own platform root and temporary folder.
+#include <unistd.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -300,6 +302,7 @@ TEST_F(Installer, ATempDirTooLongForTheHandOffFailsBeforeWritingAnything) {
     auto temporaryFolderOfLength = [&](std::size_t length) {
         std::string folder = base + std::string(length - base.size(), 'x');
         fs::create_directories(folder);
+        fs::permissions(folder, fs::perms::owner_all);  // used as it is only when private
         return folder;
     };
     constexpr std::size_t kLongestFitting = 80 - 1 - 10 - 16 - 1;
@@ -326,6 +329,34 @@ TEST_F(Installer, ATempDirTooLongForTheHandOffFailsBeforeWritingAnything) {
     const std::string tempDir = folder + "/DravelleOutput/";
     EXPECT_EQ(tempDir.size() + std::string("config.ini").size() + 1, 79u);
     EXPECT_EQ(Stored("Software\\Tessaline", "TempDir"), std::pair(REG_SZ, tempDir + '\0'));
+}
+
+TEST_F(Installer, TempDirIsTheUsersAloneAndAnOpenOneFailsBeforeWritingAnything) {
+    // An open folder where TempDir goes, as earlier versions made it: reported, left as it is.
+    const fs::path tempDir = ExpectedTempDir();
+    fs::create_directory(tempDir);
+    fs::permissions(tempDir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    ProcessResult result = Run();
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.errors.find(ExpectedTempDir()), std::string::npos) << result.errors;
+    EXPECT_NE(result.errors.find("chmod 700"), std::string::npos) << result.errors;
+    EXPECT_EQ(testing_support::FileMode(tempDir), 0755u);
+    EXPECT_EQ(testing_support::ListFilesRecursively(platform_.Root()), std::vector<std::string>{});
+
+    // A temporary folder anyone may write to, like /tmp, gets a private folder of the user.
+    const fs::path shared = platform_.Work() / "shared";
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    testing_support::ProcessOptions options;
+    options.environment["TMPDIR"] = shared.string();
+    result = Run({}, options);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const fs::path own = shared / ("tessaline-" + std::to_string(::getuid()));
+    EXPECT_EQ(Stored("Software\\Tessaline", "TempDir"),
+              std::pair(REG_SZ, own.string() + "/DravelleOutput/" + '\0'));
+    EXPECT_EQ(testing_support::FileMode(own), 0700u);
+    EXPECT_EQ(testing_support::FileMode(own / "DravelleOutput"), 0700u);
 }
 
 TEST_F(Installer, UsageErrorsExitWithTwoAndHelpPrintsTheUsage) {

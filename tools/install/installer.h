@@ -27,7 +27,9 @@ inline constexpr char kVirtualPrinterService[] = "tessaline-spoold";
 inline constexpr char kOrdinaryPrinter[] = "Office Laser";
 inline constexpr char kOrdinaryPrinterDriver[] = "Generic Text";
 
-// HKEY_CURRENT_USER\Software\Tessaline\TempDir: the folder the hand-off writes pages to.
+// HKEY_CURRENT_USER\Software\Tessaline\TempDir: the folder the hand-off writes pages to, in
+// the user's temporary folder. Install makes it private (platform::EnsurePrivateFolder), or
+// fails without setting anything up when a folder there is not the user's alone.
 inline constexpr char kSettingsKey[] = "Software\\Tessaline";
 inline constexpr char kTempDirValue[] = "TempDir";
 inline constexpr char kOutputFolderName[] = "DravelleOutput/";
