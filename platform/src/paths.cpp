@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,22 @@ bool IsPrivateFolder(const std::string& folder) {
            info.st_uid == ::getuid() && (info.st_mode & 0077) == 0;
 }
 
+// A real folder of the user's own that others may still enter (as earlier versions made
+// DravelleOutput/) is closed to them. The mode is changed through a descriptor opened without
+// following links, so it is that very folder, whatever happens to the name meanwhile.
+void CloseOwnFolderToOthers(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+        (info.st_mode & 0077) != 0) {
+        ::fchmod(fd, info.st_mode & 0700);
+    }
+    ::close(fd);
+}
+
 }  // namespace
 
 bool EnsurePrivateFolder(const std::string& path) {
@@ -40,7 +57,8 @@ bool EnsurePrivateFolder(const std::string& path) {
         return false;
     }
     // Someone else may have made the name first: the folder is used only when it is really
-    // ours and closed to others, and never changed to fit.
+    // ours and closed to others; only a folder of our own is closed.
+    CloseOwnFolderToOthers(folder);
     if (!IsPrivateFolder(folder)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;

@@ -157,10 +157,20 @@ TEST_F(NamedPipe, IsAPrivateSocketUnderThePlatformRoot) {
     ExpectPrivate(socket, S_IFSOCK, 0600);
     ExpectPrivate(socket.parent_path(), S_IFDIR, 0700);
 
-    // A pipe folder that others may enter is not trusted with a pipe.
+    // A pipe folder of ours that others may enter is closed to them before it gets a pipe; a
+    // link in its place is not trusted with one.
     server.Close();
     ASSERT_EQ(::chmod(socket.parent_path().c_str(), 0755), 0);
+    Handle again(CreateServer());
+    EXPECT_TRUE(again.Valid()) << GetLastError();
+    ExpectPrivate(socket.parent_path(), S_IFDIR, 0700);
+    again.Close();
+    const fs::path moved = socket.parent_path().string() + ".moved";
+    fs::rename(socket.parent_path(), moved);
+    fs::create_directory_symlink(moved, socket.parent_path());
     EXPECT_EQ(CreateError(), ERROR_ACCESS_DENIED);
+    fs::remove(socket.parent_path());
+    fs::rename(moved, socket.parent_path());
 }
 
 TEST_F(NamedPipe, LongRootGetsAShortPrivateFolderOfItsOwn) {

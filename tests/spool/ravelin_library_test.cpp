@@ -112,13 +112,6 @@ TEST_F(RavelinLibrary, WithoutAFolderOfTheUserAloneNothingIsWrittenAnywhereOrSig
         }
     };
 
-    // Open to others, as earlier versions made it: refused as it stands, never closed.
-    ASSERT_TRUE(fs::create_directory(tempDir_));
-    ASSERT_EQ(::chmod(tempDir_.c_str(), 0755), 0);
-    expectRefused("open folder", platform_.Temp());
-    EXPECT_EQ(testing_support::FileMode(tempDir_), 0755u);
-    fs::remove(tempDir_);
-
     // A link, even to a private folder of the user: it can be pointed elsewhere later.
     const fs::path elsewhere = platform_.Temp() / "elsewhere";
     ASSERT_TRUE(fs::create_directory(elsewhere));
@@ -126,13 +119,13 @@ TEST_F(RavelinLibrary, WithoutAFolderOfTheUserAloneNothingIsWrittenAnywhereOrSig
     fs::create_directory_symlink(elsewhere, fs::path(tempDir_).parent_path());
     expectRefused("link", platform_.Temp());
 
-    // No TempDir, and the user's folder in a temporary folder anyone may write to is found
-    // open: the pages do not fall back to the working folder.
+    // No TempDir, and the user's folder in a temporary folder anyone may write to is a link
+    // someone planted: the pages do not fall back to the working folder.
     SetTempDir("");
     const fs::path shared = platform_.Work() / "shared";
     const fs::path own = shared / ("tessaline-" + std::to_string(::getuid()));
-    fs::create_directories(own);
+    fs::create_directories(shared);
     ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
-    ASSERT_EQ(::chmod(own.c_str(), 0755), 0);
+    fs::create_directory_symlink(elsewhere, own);
     expectRefused("no temporary folder", shared);
 }

@@ -331,18 +331,26 @@ TEST_F(Installer, ATempDirTooLongForTheHandOffFailsBeforeWritingAnything) {
     EXPECT_EQ(Stored("Software\\Tessaline", "TempDir"), std::pair(REG_SZ, tempDir + '\0'));
 }
 
-TEST_F(Installer, TempDirIsTheUsersAloneAndAnOpenOneFailsBeforeWritingAnything) {
-    // An open folder where TempDir goes, as earlier versions made it: reported, left as it is.
+TEST_F(Installer, TempDirIsTheUsersAlone) {
+    // A link where TempDir goes may be pointed elsewhere later: reported, and nothing written.
     const fs::path tempDir = ExpectedTempDir();
-    fs::create_directory(tempDir);
-    fs::permissions(tempDir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec);
+    const fs::path elsewhere = platform_.Work() / "elsewhere";
+    fs::create_directory(elsewhere);
+    fs::permissions(elsewhere, fs::perms::owner_all);
+    fs::create_directory_symlink(elsewhere, platform_.Temp() / "DravelleOutput");
     ProcessResult result = Run();
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.errors.find(ExpectedTempDir()), std::string::npos) << result.errors;
-    EXPECT_NE(result.errors.find("chmod 700"), std::string::npos) << result.errors;
-    EXPECT_EQ(testing_support::FileMode(tempDir), 0755u);
     EXPECT_EQ(testing_support::ListFilesRecursively(platform_.Root()), std::vector<std::string>{});
+
+    // The user's own folder there, open as earlier versions made it, is closed to others.
+    fs::remove(platform_.Temp() / "DravelleOutput");
+    fs::create_directory(tempDir);
+    fs::permissions(tempDir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    result = Run();
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(testing_support::FileMode(tempDir), 0700u);
 
     // A temporary folder anyone may write to, like /tmp, gets a private folder of the user.
     const fs::path shared = platform_.Work() / "shared";

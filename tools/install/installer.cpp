@@ -285,13 +285,13 @@ int Install(const std::string& programFolder, std::ostream& out, std::ostream& e
             << "; set TMPDIR to a shorter folder\n";
         return kExitFailure;
     }
-    // The pages of every printed document go there: a folder left open to others (by an
-    // earlier version, say) is reported here rather than failing each print job.
+    // The pages of every printed document go there: a folder that cannot be the user's alone
+    // (a link, another user's) is reported here rather than failing each print job.
     if (!platform::EnsurePrivateFolder(tempDir)) {
         err << "tessaline-install: TempDir " << tempDir << " cannot be used ("
             << ErrorCode(GetLastError())
-            << "): it must be a folder of yours alone, not a link, owned by you and closed to "
-               "others; remove it or close it (chmod 700) and run the installer again\n";
+            << "): it must be a folder of yours alone, not a link and owned by you; remove it "
+               "and run the installer again\n";
         return kExitFailure;
     }
 

@@ -22,8 +22,9 @@ namespace platform {
 std::string TempPath();
 // Makes sure `folder` (its parent must exist) is a folder only this user can use: created with
 // mode 0700 when missing; one already there must be a real folder, not a symbolic link, owned
-// by the user and closed to group and others. A folder failing that is refused as it stands,
-// never changed: false with ERROR_ACCESS_DENIED (else the error of the failed creation).
+// by the user; group and others lose their access to it. A link, or a folder of another user,
+// is refused as it stands: false with ERROR_ACCESS_DENIED (else the error of the failed
+// creation).
 bool EnsurePrivateFolder(const std::string& folder);
 // The running executable's full path, without a length limit; empty on failure.
 std::string ExecutablePath();
