@@ -346,7 +346,7 @@ paragraph: 1 One
 
 // ---- Targets ------------------------------------------------------------------------------
 
-TEST_F(Harvest, LocalFileTargetsJoinTheDocumentsFolderUnlessAbsolute) {
+TEST_F(Harvest, FileLinksBecomeFileUrisBelowTheDocumentsFolderUnlessAbsolute) {
     const fs::path work = platform_.Work();
     fs::create_directories(work / "sub");
     testing_support::WriteFile(work / "sub" / "x.doc", "x");
@@ -365,37 +365,69 @@ TEST_F(Harvest, LocalFileTargetsJoinTheDocumentsFolderUnlessAbsolute) {
         (work / "abs.doc").string() + "\n  name: " + (work / "abs.doc").string() +
         "\n"
         "hyperlink: web\n  address: http://example.com/x\n  name: sub/x.doc\n"
-        "hyperlink: missing\n  address: no.doc\n  name: no.doc\n";
+        "hyperlink: missing\n  address: no.doc\n  name: no.doc\n"
+        "hyperlink: missing absolute\n  address: /home/x/missing.doc\n"
+        "hyperlink: odd name\n  address: sub/50% #1?.doc\n";
     {
         ScopedCurrentFolder inWork(work);
         ASSERT_EQ(Run(document), 1);
     }
-    ASSERT_EQ(Links().size(), 7u);
-    EXPECT_EQ(Links()[0].target, "/docs/report/sub/x.doc");
+    ASSERT_EQ(Links().size(), 9u);
+    EXPECT_EQ(Links()[0].target, "file:///docs/report/sub/x.doc");
     EXPECT_EQ(Links()[0].isLocalFile, 1);
-    EXPECT_EQ(Links()[1].target, "/docs/report/sub/x.doc");
+    EXPECT_EQ(Links()[1].target, "file:///docs/report/sub/x.doc");
     EXPECT_EQ(Links()[1].isLocalFile, 1);
-    EXPECT_EQ(Links()[2].target, network);
+    EXPECT_EQ(Links()[2].target, "file:" + network);
     EXPECT_EQ(Links()[2].isLocalFile, 1);
-    EXPECT_EQ(Links()[3].target, "a:b.doc");
+    EXPECT_EQ(Links()[3].target, "file:///a:b.doc");
     EXPECT_EQ(Links()[3].isLocalFile, 1);
-    EXPECT_EQ(Links()[4].target, (work / "abs.doc").string());
+    EXPECT_EQ(Links()[4].target, "file://" + (work / "abs.doc").string());
     EXPECT_EQ(Links()[4].isLocalFile, 1);
     // Address and Name differ: not a file link, whatever Name names.
     EXPECT_EQ(Links()[5].target, "http://example.com/x");
     EXPECT_EQ(Links()[5].isLocalFile, 0);
-    EXPECT_EQ(Links()[6].target, "no.doc");
+    // A file that is not there is still a file, never a bare path.
+    EXPECT_EQ(Links()[6].target, "file:///docs/report/no.doc");
     EXPECT_EQ(Links()[6].isLocalFile, 0);
+    EXPECT_EQ(Links()[7].target, "file:///home/x/missing.doc");
+    // What would end the path or start an escape is escaped; the rest is the engine's to escape.
+    EXPECT_EQ(Links()[8].target, "file:///docs/report/sub/50%25 %231%3F.doc");
 
-    // The name is looked up as it is: from elsewhere the relative name names nothing.
+    // The name is looked up as it is: from elsewhere the relative name names nothing, and the
+    // link still leads into the document's folder.
     {
         ScopedCurrentFolder elsewhere(platform_.Temp());
         ASSERT_EQ(Run(document), 1);
     }
-    ASSERT_EQ(Links().size(), 7u);
-    EXPECT_EQ(Links()[0].target, "sub/x.doc");
+    ASSERT_EQ(Links().size(), 9u);
+    EXPECT_EQ(Links()[0].target, "file:///docs/report/sub/x.doc");
     EXPECT_EQ(Links()[0].isLocalFile, 0);
     EXPECT_EQ(Links()[2].isLocalFile, 1);
+}
+
+TEST_F(Harvest, LinksKeepTheirQueryAndPlace) {
+    ASSERT_EQ(Run(R"(path: /docs
+hyperlink: query and anchor
+  address: https://example.com/page?id=3&b=x%20y
+  subaddress: part
+hyperlink: query only
+  address: https://example.com/page?id=3
+hyperlink: mail
+  address: mailto:a@example.com?subject=Hello%20there
+hyperlink: a place in another document
+  address: other.docx
+  name: other.docx
+  subaddress: Section
+hyperlink: in the document
+  subaddress: Nowhere
+)"),
+              1);
+    ASSERT_EQ(Links().size(), 5u);
+    EXPECT_EQ(Links()[0].target, "https://example.com/page?id=3&b=x%20y#part");
+    EXPECT_EQ(Links()[1].target, "https://example.com/page?id=3");
+    EXPECT_EQ(Links()[2].target, "mailto:a@example.com?subject=Hello%20there");
+    EXPECT_EQ(Links()[3].target, "file:///docs/other.docx#Section");
+    EXPECT_EQ(Links()[4].target, "");
 }
 
 TEST_F(Harvest, BookmarkTargetsAreFoundByTheirExactName) {
@@ -424,7 +456,7 @@ bookmark: Results
         EXPECT_EQ(Links()[i].destPage, 0) << i;
         EXPECT_EQ(Links()[i].destY, 0.0f) << i;
     }
-    EXPECT_EQ(Links()[2].target, "http://example.com/");
+    EXPECT_EQ(Links()[2].target, "http://example.com/#Results");
 }
 
 // ---- Table-of-contents headings -----------------------------------------------------------
