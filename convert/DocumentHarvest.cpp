@@ -339,6 +339,27 @@ void ClearResults(CConversionController& dialog) {
     std::fill(std::begin(dialog.m_bLevelStale), std::end(dialog.m_bLevelStale), false);
 }
 
+// A heading's text as an outline title: the paragraph mark, tabs, line breaks and other white
+// space or control characters are no part of it, so each run of them becomes one space and
+// none stays at either end. Empty for a heading without text.
+std::string OutlineTitle(std::string_view text) {
+    std::string title;
+    bool blank = false;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte == 0x7F) {
+            blank = true;
+            continue;
+        }
+        if (blank && !title.empty()) {
+            title += ' ';
+        }
+        blank = false;
+        title += c;
+    }
+    return title;
+}
+
 // "1", "1.2", "1.2.3": the counters of levels 1 to `level` joined by dots.
 std::string OutlineNumber(const int (&levels)[10], int level) {
     std::string number = std::to_string(levels[1]);
@@ -366,6 +387,12 @@ bool HeadingMatches(std::string_view text, std::string_view matchText) {
 void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatch* window) {
     const LONG level = GetInt(paragraph, kParagraphOutlineLevel);
     if (level < 1 || level > 9) {
+        return;
+    }
+    // A heading without text would be an entry without a title: it gets none, nor a number.
+    ComPtr<IDispatch> range = GetObject(paragraph, kParagraphRange);
+    std::string title = OutlineTitle(GetString(range.Get(), kRangeText));
+    if (title.empty()) {
         return;
     }
     int(&levels)[10] = dialog.m_nLevel;
@@ -398,11 +425,10 @@ void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatc
     std::fill(stale + level + 1, stale + 10, true);
     CBookmarkEntry entry;
     entry.number = OutlineNumber(levels, level);
-    ComPtr<IDispatch> range = GetObject(paragraph, kParagraphRange);
+    entry.title = std::move(title);
     ComPtr<IDispatch> selection = SelectOnScreen(window, range.Get());
     entry.y = SelectionPosition(selection.Get(), kInfoVertical);
     entry.page = PageOf(range.Get());
-    entry.title = GetString(range.Get(), kRangeText);
     dialog.m_bookmarks.push_back(std::move(entry));
     ++dialog.m_nBookmarkCount;
 }

@@ -25,8 +25,10 @@ int HarvestDocument(CConversionController& dialog, const std::string& path, IDis
 
 // The outline step for one paragraph: a heading of outline level 1 to 9 gets the next number of
 // its level ("1", "1.2", "1.2.1"...) in the controller's m_nLevel counters and an entry with its
-// page, position and text in m_bookmarks, after filler entries for any level above it that has
-// no number yet. Other paragraphs are left alone.
+// page, position and title in m_bookmarks, after filler entries for any level above it that has
+// no number yet. The title is the heading's text with each run of white space (paragraph mark,
+// tabs, line breaks) made one space and trimmed; a heading left without text, and any other
+// paragraph, is left alone.
 void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatch* window);
 
 // Whether a paragraph's text, its paragraph mark last, is the heading that a table-of-contents

@@ -651,15 +651,15 @@ paragraph: 3 Two, deeper
     ASSERT_EQ(Numbers(),
               (std::vector<std::string>{"1", "1.1", "1.1.1", "1.2", "1.2.2", "2", "2.1", "2.1.1"}));
     EXPECT_EQ(controller_->m_nBookmarkCount, 8);
-    EXPECT_EQ(Bookmarks()[0].title, "One\r");
+    EXPECT_EQ(Bookmarks()[0].title, "One");
     EXPECT_EQ(Bookmarks()[0].y, 72.5f);
     EXPECT_EQ(Bookmarks()[0].page, 1);
-    EXPECT_EQ(Bookmarks()[1].title, "One.One\r");
+    EXPECT_EQ(Bookmarks()[1].title, "One.One");
     EXPECT_EQ(Bookmarks()[1].y, 100.0f);
     EXPECT_EQ(Bookmarks()[1].page, 2);
     EXPECT_EQ(Bookmarks()[6].title, "");
     EXPECT_EQ(Bookmarks()[6].page, 1);
-    EXPECT_EQ(Bookmarks()[7].title, "Two, deeper\r");
+    EXPECT_EQ(Bookmarks()[7].title, "Two, deeper");
     EXPECT_EQ(Bookmarks()[7].page, 5);
     EXPECT_EQ(std::count(std::begin(controller_->m_nLevel), std::end(controller_->m_nLevel), 0),
               10);
@@ -675,8 +675,8 @@ TEST_F(Harvest, ASkippedLevelUnderANewParentGetsAFillerThoughItsCounterIsSet) {
     EXPECT_EQ(Numbers(), (std::vector<std::string>{"1", "1.1", "1.1.1", "1.1.1.1", "1.2", "1.2.2",
                                                    "1.2.2.2", "1.2.3"}));
     EXPECT_EQ(Bookmarks()[5].title, "");
-    EXPECT_EQ(Bookmarks()[6].title, "Four under two\r");
-    EXPECT_EQ(Bookmarks()[7].title, "Three\r");
+    EXPECT_EQ(Bookmarks()[6].title, "Four under two");
+    EXPECT_EQ(Bookmarks()[7].title, "Three");
     EXPECT_EQ(controller_->m_nBookmarkCount, 8);
 }
 
@@ -687,7 +687,7 @@ TEST_F(Harvest, AFirstHeadingBelowLevelOneGetsFillersForItsParents) {
     EXPECT_EQ(Bookmarks()[0].title, "");
     EXPECT_EQ(Bookmarks()[0].page, 1);
     EXPECT_EQ(Bookmarks()[0].y, 0.0f);
-    EXPECT_EQ(Bookmarks()[1].title, "Deep\r");
+    EXPECT_EQ(Bookmarks()[1].title, "Deep");
     EXPECT_EQ(Bookmarks()[1].page, 5);
     EXPECT_EQ(Bookmarks()[1].y, 300.0f);
 
@@ -701,6 +701,26 @@ TEST_F(Harvest, AFirstHeadingBelowLevelOneGetsFillersForItsParents) {
     EXPECT_EQ(Bookmarks()[7].title, "");
     EXPECT_EQ(Bookmarks()[8].number, "1.1.1.1.1.1.1.1.1");
     EXPECT_EQ(controller_->m_nBookmarkCount, 9);
+}
+
+// A heading without text would be a blank entry: it makes none and takes no number. Fillers for
+// skipped levels stay untitled. White space in a title (tabs, Word's "\v" line breaks, the
+// paragraph mark) becomes single blanks, none at either end.
+TEST_F(Harvest, HeadingsWithoutTextMakeNoEntryAndTitlesGetSingleBlanks) {
+    ASSERT_EQ(Run("paragraph: 1 \t Intro\tand  scope \v(draft)\t\n"
+                  "paragraph: 2\n"
+                  "paragraph: 2  \t \v\n"
+                  "paragraph: 2 Part\n"
+                  "paragraph: 1\n"
+                  "paragraph: 4 Deep\n",
+                  false),
+              1);
+    ASSERT_EQ(Numbers(), (std::vector<std::string>{"1", "1.1", "1.1.1", "1.1.1.1"}));
+    EXPECT_EQ(controller_->m_nBookmarkCount, 4);
+    EXPECT_EQ(Bookmarks()[0].title, "Intro and scope (draft)");
+    EXPECT_EQ(Bookmarks()[1].title, "Part");
+    EXPECT_EQ(Bookmarks()[2].title, "");
+    EXPECT_EQ(Bookmarks()[3].title, "Deep");
 }
 
 TEST_F(Harvest, WithoutHyperlinksTheOutlineStillFills) {
@@ -914,7 +934,7 @@ paragraph: 1 Title
     EXPECT_EQ(RectOf(pdf_.links[0]), (Rect{100, 100, 172, 118}));
     EXPECT_EQ(pdf_.links[0].page, 2);
     ASSERT_EQ(pdf_.bookmarks.size(), 1u);
-    EXPECT_EQ(pdf_.bookmarks[0].title, "Title\r");
+    EXPECT_EQ(pdf_.bookmarks[0].title, "Title");
     // On the preparation thread, with its own instance of the word processor.
     auto calls = word_->Calls(WordObject::Document, 61);
     ASSERT_EQ(calls.size(), 1u);
