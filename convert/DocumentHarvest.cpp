@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -190,25 +192,75 @@ bool Exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// A local file link's target: a network or drive path as it is, else the document's folder and
-// the link's name, piece by piece.
-std::string LocalFileTarget(const std::string& name, IDispatch* document) {
-    // Network names ("//server/share") and names with a drive or scheme (":") are complete, and
-    // so is an absolute path, which is what a drive-qualified name is on this system.
-    if (name.starts_with('/') || name.find(':') != std::string::npos) {
-        return name;
+// Whether a link's address is a URI ("https:", "mailto:", "file:") rather than a file's path. A
+// single letter before the colon is a drive.
+bool HasUriScheme(std::string_view address) {
+    const size_t colon = address.find(':');
+    if (colon == std::string_view::npos || colon < 2 ||
+        std::isalpha(static_cast<unsigned char>(address[0])) == 0) {
+        return false;
     }
-    std::string target = GetString(document, kDocumentPath);
+    return std::all_of(address.begin(), address.begin() + colon, [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
+    });
+}
+
+// A path inside a URI: "#" and "?" would end it and "%" would start an escape, so they are
+// escaped here; what a URI cannot hold at all (spaces and the like) the PDF engine escapes.
+std::string EscapePathDelimiters(std::string_view path) {
+    std::string escaped;
+    escaped.reserve(path.size());
+    for (char c : path) {
+        if (c == '%' || c == '#' || c == '?') {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+            escaped += escape;
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// A link to a file, existing or not, as a file URI: a network path ("//server/share"), an
+// absolute path or a drive path as it is, else the document's folder and the link's path, piece
+// by piece. A document without a folder leaves a relative reference.
+std::string FileUri(const std::string& path, IDispatch* document) {
+    if (path.starts_with("//")) {
+        return "file:" + EscapePathDelimiters(path);
+    }
+    if (path.starts_with('/')) {
+        return "file://" + EscapePathDelimiters(path);
+    }
+    if (path.find(':') != std::string::npos) {
+        return "file:///" + EscapePathDelimiters(path);
+    }
+    std::string joined = GetString(document, kDocumentPath);
     size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = std::min(name.find('/', start), name.size());
+    while (start <= path.size()) {
+        size_t end = std::min(path.find('/', start), path.size());
         if (end > start) {
-            target += '/';
-            target.append(name, start, end - start);
+            if (!joined.empty() && joined.back() != '/') {
+                joined += '/';
+            }
+            joined.append(path, start, end - start);
         }
         start = end + 1;
     }
-    return target;
+    return joined.starts_with('/') ? "file://" + EscapePathDelimiters(joined)
+                                   : EscapePathDelimiters(joined);
+}
+
+// Where a link outside the document leads, whole: its address (a URI as it is, a file's path as
+// a file URI), then "#" and the place in it when the link names one.
+std::string LinkUri(const std::string& address, const std::string& subAddress,
+                    IDispatch* document) {
+    std::string uri = HasUriScheme(address) ? address : FileUri(address, document);
+    if (!subAddress.empty()) {
+        uri += '#';
+        uri += subAddress;
+    }
+    return uri;
 }
 
 // Points a link into the document at the bookmark its SubAddress names, when there is one.
@@ -287,6 +339,27 @@ void ClearResults(CConversionController& dialog) {
     std::fill(std::begin(dialog.m_bLevelStale), std::end(dialog.m_bLevelStale), false);
 }
 
+// A heading's text as an outline title: the paragraph mark, tabs, line breaks and other white
+// space or control characters are no part of it, so each run of them becomes one space and
+// none stays at either end. Empty for a heading without text.
+std::string OutlineTitle(std::string_view text) {
+    std::string title;
+    bool blank = false;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte == 0x7F) {
+            blank = true;
+            continue;
+        }
+        if (blank && !title.empty()) {
+            title += ' ';
+        }
+        blank = false;
+        title += c;
+    }
+    return title;
+}
+
 // "1", "1.2", "1.2.3": the counters of levels 1 to `level` joined by dots.
 std::string OutlineNumber(const int (&levels)[10], int level) {
     std::string number = std::to_string(levels[1]);
@@ -314,6 +387,12 @@ bool HeadingMatches(std::string_view text, std::string_view matchText) {
 void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatch* window) {
     const LONG level = GetInt(paragraph, kParagraphOutlineLevel);
     if (level < 1 || level > 9) {
+        return;
+    }
+    // A heading without text would be an entry without a title: it gets none, nor a number.
+    ComPtr<IDispatch> range = GetObject(paragraph, kParagraphRange);
+    std::string title = OutlineTitle(GetString(range.Get(), kRangeText));
+    if (title.empty()) {
         return;
     }
     int(&levels)[10] = dialog.m_nLevel;
@@ -346,11 +425,10 @@ void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatc
     std::fill(stale + level + 1, stale + 10, true);
     CBookmarkEntry entry;
     entry.number = OutlineNumber(levels, level);
-    ComPtr<IDispatch> range = GetObject(paragraph, kParagraphRange);
+    entry.title = std::move(title);
     ComPtr<IDispatch> selection = SelectOnScreen(window, range.Get());
     entry.y = SelectionPosition(selection.Get(), kInfoVertical);
     entry.page = PageOf(range.Get());
-    entry.title = GetString(range.Get(), kRangeText);
     dialog.m_bookmarks.push_back(std::move(entry));
     ++dialog.m_nBookmarkCount;
 }
@@ -376,11 +454,7 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
         const std::string name = GetString(link.Get(), kHyperlinkName);
         const std::string subAddress = GetString(link.Get(), kHyperlinkSubAddress);
 
-        std::string localTarget;
-        if (address == name && Exists(name)) {
-            record.isLocalFile = 1;
-            localTarget = LocalFileTarget(name, document);
-        }
+        record.isLocalFile = address == name && Exists(name) ? 1 : 0;
 
         const LONG type = GetInt(link.Get(), kHyperlinkType);
         ComPtr<IDispatch> range;  // a text link's own text
@@ -418,7 +492,9 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
             }
         }
 
-        record.target = record.isLocalFile ? localTarget : address;
+        if (!address.empty()) {
+            record.target = LinkUri(address, subAddress, document);
+        }
         dialog.m_links.push_back(std::move(record));
         if (!ReportProgress(dialog, job,
                             static_cast<int>(static_cast<double>(i) / count * kLinksProgress))) {

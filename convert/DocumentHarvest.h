@@ -17,14 +17,18 @@
 // its end and 0 when it stopped on m_bExitRequested, looked at after each hyperlink and each
 // matched heading; the records made so far stay in both cases and when a failure of the word
 // processor raises _com_error. A link the window cannot measure (GetPoint fails) is skipped.
-// `path` is the document's path as the job names it; the folder of relative file links comes
-// from the word processor's Document.Path.
+// A record's target is where its link leads, whole, as a URI: the address with "#" and the
+// sub-address after it when the link has one; a file's path (existing or not) becomes a file
+// URI, a relative one below the word processor's Document.Path. Links into the document keep
+// an empty target. `path` is the document's path as the job names it.
 int HarvestDocument(CConversionController& dialog, const std::string& path, IDispatch* document);
 
 // The outline step for one paragraph: a heading of outline level 1 to 9 gets the next number of
 // its level ("1", "1.2", "1.2.1"...) in the controller's m_nLevel counters and an entry with its
-// page, position and text in m_bookmarks, after filler entries for any level above it that has
-// no number yet. Other paragraphs are left alone.
+// page, position and title in m_bookmarks, after filler entries for any level above it that has
+// no number yet. The title is the heading's text with each run of white space (paragraph mark,
+// tabs, line breaks) made one space and trimmed; a heading left without text, and any other
+// paragraph, is left alone.
 void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatch* window);
 
 // Whether a paragraph's text, its paragraph mark last, is the heading that a table-of-contents

@@ -69,12 +69,13 @@ void AddWebLinks(const CConversionController& controller, IPDFDocument4* engine,
         if (link.page != page || link.hasBookmarkTarget) {
             continue;
         }
-        // A local file opens as a file URI; an absolute path here already brings its own
-        // leading "/", so "file://" completes the "file:///" form.
-        const std::string target = !link.isLocalFile ? link.target
-                                   : !link.target.empty() && link.target.front() == '/'
-                                       ? "file://" + link.target
-                                       : "file:///" + link.target;
+        // The harvest leaves the URI a link opens. A local file named by its bare path opens as
+        // a file URI; an absolute path here already brings its own leading "/", so "file://"
+        // completes the "file:///" form.
+        const bool barePath = link.isLocalFile && !link.target.starts_with("file:");
+        const std::string target = !barePath                      ? link.target
+                                   : link.target.starts_with('/') ? "file://" + link.target
+                                                                  : "file:///" + link.target;
         CheckEngine(engine->AddWebLink(link.left, link.top, link.right, link.bottom,
                                        CEngineText::FromAnsi(target).Get()));
     }

@@ -24,11 +24,15 @@ std::string EncodeLinkUri(std::string_view target) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string uri;
     uri.reserve(target.size());
+    bool inFragment = false;
     for (std::size_t i = 0; i < target.size(); ++i) {
         const auto ch = static_cast<unsigned char>(target[i]);
         const bool escapeStart = ch == '%' && i + 2 < target.size() && IsHexDigit(target[i + 1]) &&
                                  IsHexDigit(target[i + 2]);
-        if (KeptAsIs(ch) || escapeStart) {
+        // The first "#" starts the fragment, which cannot hold another.
+        const bool fragmentStart = ch == '#' && !inFragment;
+        inFragment = inFragment || fragmentStart;
+        if ((KeptAsIs(ch) && (ch != '#' || fragmentStart)) || escapeStart) {
             uri += static_cast<char>(ch);
         } else {
             uri += '%';

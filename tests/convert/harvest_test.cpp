@@ -346,7 +346,7 @@ paragraph: 1 One
 
 // ---- Targets ------------------------------------------------------------------------------
 
-TEST_F(Harvest, LocalFileTargetsJoinTheDocumentsFolderUnlessAbsolute) {
+TEST_F(Harvest, FileLinksBecomeFileUrisBelowTheDocumentsFolderUnlessAbsolute) {
     const fs::path work = platform_.Work();
     fs::create_directories(work / "sub");
     testing_support::WriteFile(work / "sub" / "x.doc", "x");
@@ -365,37 +365,69 @@ TEST_F(Harvest, LocalFileTargetsJoinTheDocumentsFolderUnlessAbsolute) {
         (work / "abs.doc").string() + "\n  name: " + (work / "abs.doc").string() +
         "\n"
         "hyperlink: web\n  address: http://example.com/x\n  name: sub/x.doc\n"
-        "hyperlink: missing\n  address: no.doc\n  name: no.doc\n";
+        "hyperlink: missing\n  address: no.doc\n  name: no.doc\n"
+        "hyperlink: missing absolute\n  address: /home/x/missing.doc\n"
+        "hyperlink: odd name\n  address: sub/50% #1?.doc\n";
     {
         ScopedCurrentFolder inWork(work);
         ASSERT_EQ(Run(document), 1);
     }
-    ASSERT_EQ(Links().size(), 7u);
-    EXPECT_EQ(Links()[0].target, "/docs/report/sub/x.doc");
+    ASSERT_EQ(Links().size(), 9u);
+    EXPECT_EQ(Links()[0].target, "file:///docs/report/sub/x.doc");
     EXPECT_EQ(Links()[0].isLocalFile, 1);
-    EXPECT_EQ(Links()[1].target, "/docs/report/sub/x.doc");
+    EXPECT_EQ(Links()[1].target, "file:///docs/report/sub/x.doc");
     EXPECT_EQ(Links()[1].isLocalFile, 1);
-    EXPECT_EQ(Links()[2].target, network);
+    EXPECT_EQ(Links()[2].target, "file:" + network);
     EXPECT_EQ(Links()[2].isLocalFile, 1);
-    EXPECT_EQ(Links()[3].target, "a:b.doc");
+    EXPECT_EQ(Links()[3].target, "file:///a:b.doc");
     EXPECT_EQ(Links()[3].isLocalFile, 1);
-    EXPECT_EQ(Links()[4].target, (work / "abs.doc").string());
+    EXPECT_EQ(Links()[4].target, "file://" + (work / "abs.doc").string());
     EXPECT_EQ(Links()[4].isLocalFile, 1);
     // Address and Name differ: not a file link, whatever Name names.
     EXPECT_EQ(Links()[5].target, "http://example.com/x");
     EXPECT_EQ(Links()[5].isLocalFile, 0);
-    EXPECT_EQ(Links()[6].target, "no.doc");
+    // A file that is not there is still a file, never a bare path.
+    EXPECT_EQ(Links()[6].target, "file:///docs/report/no.doc");
     EXPECT_EQ(Links()[6].isLocalFile, 0);
+    EXPECT_EQ(Links()[7].target, "file:///home/x/missing.doc");
+    // What would end the path or start an escape is escaped; the rest is the engine's to escape.
+    EXPECT_EQ(Links()[8].target, "file:///docs/report/sub/50%25 %231%3F.doc");
 
-    // The name is looked up as it is: from elsewhere the relative name names nothing.
+    // The name is looked up as it is: from elsewhere the relative name names nothing, and the
+    // link still leads into the document's folder.
     {
         ScopedCurrentFolder elsewhere(platform_.Temp());
         ASSERT_EQ(Run(document), 1);
     }
-    ASSERT_EQ(Links().size(), 7u);
-    EXPECT_EQ(Links()[0].target, "sub/x.doc");
+    ASSERT_EQ(Links().size(), 9u);
+    EXPECT_EQ(Links()[0].target, "file:///docs/report/sub/x.doc");
     EXPECT_EQ(Links()[0].isLocalFile, 0);
     EXPECT_EQ(Links()[2].isLocalFile, 1);
+}
+
+TEST_F(Harvest, LinksKeepTheirQueryAndPlace) {
+    ASSERT_EQ(Run(R"(path: /docs
+hyperlink: query and anchor
+  address: https://example.com/page?id=3&b=x%20y
+  subaddress: part
+hyperlink: query only
+  address: https://example.com/page?id=3
+hyperlink: mail
+  address: mailto:a@example.com?subject=Hello%20there
+hyperlink: a place in another document
+  address: other.docx
+  name: other.docx
+  subaddress: Section
+hyperlink: in the document
+  subaddress: Nowhere
+)"),
+              1);
+    ASSERT_EQ(Links().size(), 5u);
+    EXPECT_EQ(Links()[0].target, "https://example.com/page?id=3&b=x%20y#part");
+    EXPECT_EQ(Links()[1].target, "https://example.com/page?id=3");
+    EXPECT_EQ(Links()[2].target, "mailto:a@example.com?subject=Hello%20there");
+    EXPECT_EQ(Links()[3].target, "file:///docs/other.docx#Section");
+    EXPECT_EQ(Links()[4].target, "");
 }
 
 TEST_F(Harvest, BookmarkTargetsAreFoundByTheirExactName) {
@@ -424,7 +456,7 @@ bookmark: Results
         EXPECT_EQ(Links()[i].destPage, 0) << i;
         EXPECT_EQ(Links()[i].destY, 0.0f) << i;
     }
-    EXPECT_EQ(Links()[2].target, "http://example.com/");
+    EXPECT_EQ(Links()[2].target, "http://example.com/#Results");
 }
 
 // ---- Table-of-contents headings -----------------------------------------------------------
@@ -619,15 +651,15 @@ paragraph: 3 Two, deeper
     ASSERT_EQ(Numbers(),
               (std::vector<std::string>{"1", "1.1", "1.1.1", "1.2", "1.2.2", "2", "2.1", "2.1.1"}));
     EXPECT_EQ(controller_->m_nBookmarkCount, 8);
-    EXPECT_EQ(Bookmarks()[0].title, "One\r");
+    EXPECT_EQ(Bookmarks()[0].title, "One");
     EXPECT_EQ(Bookmarks()[0].y, 72.5f);
     EXPECT_EQ(Bookmarks()[0].page, 1);
-    EXPECT_EQ(Bookmarks()[1].title, "One.One\r");
+    EXPECT_EQ(Bookmarks()[1].title, "One.One");
     EXPECT_EQ(Bookmarks()[1].y, 100.0f);
     EXPECT_EQ(Bookmarks()[1].page, 2);
     EXPECT_EQ(Bookmarks()[6].title, "");
     EXPECT_EQ(Bookmarks()[6].page, 1);
-    EXPECT_EQ(Bookmarks()[7].title, "Two, deeper\r");
+    EXPECT_EQ(Bookmarks()[7].title, "Two, deeper");
     EXPECT_EQ(Bookmarks()[7].page, 5);
     EXPECT_EQ(std::count(std::begin(controller_->m_nLevel), std::end(controller_->m_nLevel), 0),
               10);
@@ -643,8 +675,8 @@ TEST_F(Harvest, ASkippedLevelUnderANewParentGetsAFillerThoughItsCounterIsSet) {
     EXPECT_EQ(Numbers(), (std::vector<std::string>{"1", "1.1", "1.1.1", "1.1.1.1", "1.2", "1.2.2",
                                                    "1.2.2.2", "1.2.3"}));
     EXPECT_EQ(Bookmarks()[5].title, "");
-    EXPECT_EQ(Bookmarks()[6].title, "Four under two\r");
-    EXPECT_EQ(Bookmarks()[7].title, "Three\r");
+    EXPECT_EQ(Bookmarks()[6].title, "Four under two");
+    EXPECT_EQ(Bookmarks()[7].title, "Three");
     EXPECT_EQ(controller_->m_nBookmarkCount, 8);
 }
 
@@ -655,7 +687,7 @@ TEST_F(Harvest, AFirstHeadingBelowLevelOneGetsFillersForItsParents) {
     EXPECT_EQ(Bookmarks()[0].title, "");
     EXPECT_EQ(Bookmarks()[0].page, 1);
     EXPECT_EQ(Bookmarks()[0].y, 0.0f);
-    EXPECT_EQ(Bookmarks()[1].title, "Deep\r");
+    EXPECT_EQ(Bookmarks()[1].title, "Deep");
     EXPECT_EQ(Bookmarks()[1].page, 5);
     EXPECT_EQ(Bookmarks()[1].y, 300.0f);
 
@@ -669,6 +701,26 @@ TEST_F(Harvest, AFirstHeadingBelowLevelOneGetsFillersForItsParents) {
     EXPECT_EQ(Bookmarks()[7].title, "");
     EXPECT_EQ(Bookmarks()[8].number, "1.1.1.1.1.1.1.1.1");
     EXPECT_EQ(controller_->m_nBookmarkCount, 9);
+}
+
+// A heading without text would be a blank entry: it makes none and takes no number. Fillers for
+// skipped levels stay untitled. White space in a title (tabs, Word's "\v" line breaks, the
+// paragraph mark) becomes single blanks, none at either end.
+TEST_F(Harvest, HeadingsWithoutTextMakeNoEntryAndTitlesGetSingleBlanks) {
+    ASSERT_EQ(Run("paragraph: 1 \t Intro\tand  scope \v(draft)\t\n"
+                  "paragraph: 2\n"
+                  "paragraph: 2  \t \v\n"
+                  "paragraph: 2 Part\n"
+                  "paragraph: 1\n"
+                  "paragraph: 4 Deep\n",
+                  false),
+              1);
+    ASSERT_EQ(Numbers(), (std::vector<std::string>{"1", "1.1", "1.1.1", "1.1.1.1"}));
+    EXPECT_EQ(controller_->m_nBookmarkCount, 4);
+    EXPECT_EQ(Bookmarks()[0].title, "Intro and scope (draft)");
+    EXPECT_EQ(Bookmarks()[1].title, "Part");
+    EXPECT_EQ(Bookmarks()[2].title, "");
+    EXPECT_EQ(Bookmarks()[3].title, "Deep");
 }
 
 TEST_F(Harvest, WithoutHyperlinksTheOutlineStillFills) {
@@ -882,7 +934,7 @@ paragraph: 1 Title
     EXPECT_EQ(RectOf(pdf_.links[0]), (Rect{100, 100, 172, 118}));
     EXPECT_EQ(pdf_.links[0].page, 2);
     ASSERT_EQ(pdf_.bookmarks.size(), 1u);
-    EXPECT_EQ(pdf_.bookmarks[0].title, "Title\r");
+    EXPECT_EQ(pdf_.bookmarks[0].title, "Title");
     // On the preparation thread, with its own instance of the word processor.
     auto calls = word_->Calls(WordObject::Document, 61);
     ASSERT_EQ(calls.size(), 1u);

@@ -93,7 +93,7 @@ class PdfEngineLinksTest : public ::testing::Test {
 
 TEST_F(PdfEngineLinksTest, WebFileAndPageLinksReadBackInPdfSpace) {
     ASSERT_EQ(engine_->SelectPage(0), S_OK);
-    ASSERT_EQ(WebLink(72, 100, 200, 114, u"https://example.com/a b?q=1&r=%41"), S_OK);
+    ASSERT_EQ(WebLink(72, 100, 200, 114, u"https://example.com/a b?q=1&r=%41#p 1#2"), S_OK);
     ASSERT_EQ(WebLink(72, 120, 200, 134, u"file:///home/user/R\u00E9sum\u00E9 2024.docx"), S_OK);
     ASSERT_EQ(engine_->SelectPage(1), S_OK);
     ASSERT_EQ(engine_->AddPageLink(90, 700, 300, 712, 2, 150), S_OK);
@@ -116,7 +116,7 @@ TEST_F(PdfEngineLinksTest, WebFileAndPageLinksReadBackInPdfSpace) {
     // Top 100, bottom 114 on a page 792 high: y from 678 up to 692.
     EXPECT_EQ(Numbers(first[0].getKey("/Rect")), (std::vector<double>{72, 678, 200, 692}));
     EXPECT_EQ(first[0].getKey("/A").getKey("/URI").getStringValue(),
-              "https://example.com/a%20b?q=1&r=%41");
+              "https://example.com/a%20b?q=1&r=%41#p%201%232");
     EXPECT_EQ(Numbers(first[1].getKey("/Rect")), (std::vector<double>{72, 658, 200, 672}));
     EXPECT_EQ(first[1].getKey("/A").getKey("/URI").getStringValue(),
               "file:///home/user/R%C3%A9sum%C3%A9%202024.docx");

@@ -91,14 +91,18 @@ class PdfEngineThreadTest : public ::testing::Test {
         file.isLocalFile = 1;
         file.page = 2;
         file.left = 72, file.top = 200, file.right = 250, file.bottom = 214;
+        // The harvest names an existing file by its file URI, with the place it leads to.
+        CHyperlinkRecord place = file;
+        place.target = "file:///docs/annex two.docx#Costs";
+        place.top += 20, place.bottom += 20;
         CHyperlinkRecord inside;
         inside.page = 1;
         inside.hasBookmarkTarget = 1;
         inside.destPage = 3;
         inside.destY = 300;
         inside.left = 72, inside.top = 400, inside.right = 250, inside.bottom = 414;
-        controller_.m_links = {web, file, inside};
-        controller_.m_nLinkCount = 3;
+        controller_.m_links = {web, file, place, inside};
+        controller_.m_nLinkCount = 4;
 
         const auto entry = [](std::string title, std::string number, int page, float y) {
             CBookmarkEntry e;
@@ -153,11 +157,13 @@ TEST_F(PdfEngineThreadTest, AThreePageJobEndsInAPdfWithItsLinksAndOutline) {
     ASSERT_TRUE(dest.isArray());
     EXPECT_EQ(dest.getArrayItem(0).getObjGen(), pages[2].getObjectHandle().getObjGen());
     EXPECT_EQ(dest.getArrayItem(3).getNumericValue(), thirdHeight - 300);
-    // Page 2: the local file as a file URI.
+    // Page 2: the local file as a file URI; one that is a URI already keeps it whole.
     auto second = pages[1].getObjectHandle().getKey("/Annots").getArrayAsVector();
-    ASSERT_EQ(second.size(), 1u);
+    ASSERT_EQ(second.size(), 2u);
     EXPECT_EQ(second[0].getKey("/A").getKey("/URI").getStringValue(),
               "file:///docs/annex%20one.docx");
+    EXPECT_EQ(second[1].getKey("/A").getKey("/URI").getStringValue(),
+              "file:///docs/annex%20two.docx#Costs");
 
     QPDFOutlineDocumentHelper outline(pdf);
     auto top = outline.getTopLevelOutlines();

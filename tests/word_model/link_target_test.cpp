@@ -45,6 +45,8 @@ TEST(WordModelLinkTarget, WebLinksKeepTheirUrlAndSplitTheFragment) {
     EXPECT_EQ(web.address, "https://www.example.com/a%20b?q=1");
     EXPECT_EQ(web.subAddress, "part");
     EXPECT_EQ(web.name, "");
+    // Escapes in a web fragment stay: decoded, "%23" would end the fragment.
+    EXPECT_EQ(SplitLinkTarget("https://example.com/#a%20b%23c").subAddress, "a%20b%23c");
     EXPECT_EQ(SplitLinkTarget("mailto:someone@example.com").address, "mailto:someone@example.com");
     // A drive letter is no scheme.
     EXPECT_EQ(SplitLinkTarget("c:/files/x.txt").name, "c:/files/x.txt");

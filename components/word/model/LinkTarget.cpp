@@ -85,24 +85,28 @@ LinkTarget SplitLinkTarget(std::string_view url) {
         return target;
     }
     std::string_view base = url;
+    std::string_view fragment;
     const size_t hash = url.find('#');
     if (hash != std::string_view::npos) {
         base = url.substr(0, hash);
-        target.subAddress = StripPlaceKind(PercentDecode(url.substr(hash + 1)));
+        fragment = url.substr(hash + 1);
     }
     if (base.starts_with("file://")) {
         std::string_view rest = base.substr(7);
         // "file:///path" is local; "file://host/share" names a network path.
         target.address = rest.starts_with('/') ? PercentDecode(rest) : "//" + PercentDecode(rest);
-        target.name = target.address;
-        return target;
-    }
-    if (!HasScheme(base)) {
+    } else if (!HasScheme(base)) {
         target.address = PercentDecode(base);
-        target.name = target.address;
+    } else {
+        // A web address and its fragment stay as written, escapes included: decoded, an escaped
+        // "#" or "%" would lead elsewhere.
+        target.address = std::string(base);
+        target.subAddress = std::string(fragment);
         return target;
     }
-    target.address = std::string(base);
+    // A file's place is a bookmark's name.
+    target.name = target.address;
+    target.subAddress = StripPlaceKind(PercentDecode(fragment));
     return target;
 }
 

@@ -19,8 +19,8 @@ struct LinkTarget {
 //   WordBookmarkName gives it.
 // - "file:///folder/a%20b.docx#part": the decoded local path in address and name, "part" in
 //   subAddress. A URL with another host keeps the "//host" form.
-// - Anything else (web, mail, a relative path): address as given, the fragment in subAddress;
-//   a relative path (no scheme) is a file link: name as address.
+// - A relative path (no scheme) is a file link as above, its path decoded.
+// - Anything else (web, mail): address and fragment (in subAddress) exactly as written.
 LinkTarget SplitLinkTarget(std::string_view url);
 
 // A bookmark's name as Word knows it. LibreOffice renames Word's table-of-contents bookmarks
