@@ -328,17 +328,6 @@ bool ReportProgress(CConversionController& dialog, CWordRecord& job, int percent
     return !dialog.m_bExitRequested;
 }
 
-// Another job's results must not leak into this one: a failed or canceled job, or one that
-// keeps only bookmarks, leaves results that no consumer discarded.
-void ClearResults(CConversionController& dialog) {
-    dialog.m_links.clear();
-    dialog.m_nLinkCount = 0;
-    dialog.m_bookmarks.clear();
-    dialog.m_nBookmarkCount = 0;
-    std::fill(std::begin(dialog.m_nLevel), std::end(dialog.m_nLevel), 0);
-    std::fill(std::begin(dialog.m_bLevelStale), std::end(dialog.m_bLevelStale), false);
-}
-
 // A heading's text as an outline title: the paragraph mark, tabs, line breaks and other white
 // space or control characters are no part of it, so each run of them becomes one space and
 // none stays at either end. Empty for a heading without text.
@@ -437,7 +426,7 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
                     IDispatch* document) {
     CWordRecord& job = *dialog.m_jobs.at(dialog.m_nCurrentJob);
     const IControllerHost& host = dialog.Host();
-    ClearResults(dialog);
+    dialog.ClearHarvestResults();
 
     ComPtr<IDispatch> window = GetObject(document, kDocumentActiveWindow);
     ComPtr<IDispatch> hyperlinks = GetObject(document, word::kDispDocumentHyperlinks);

@@ -9,7 +9,8 @@
 
 // One hyperlink: where it sits and where it leads.
 struct CHyperlinkRecord {
-    std::string target;  // web address, local file path, or empty for a link into the document
+    std::string target;  // the URI the link opens (a file:// URI for a file), or empty for a link
+                         // into the document
     float left = 0;      // the link's rectangle, whole numbers of points
     float top = 0;
     float right = 0;
@@ -19,7 +20,7 @@ struct CHyperlinkRecord {
     INT destPage = 0;           // ... and its page
     INT hasBookmarkTarget = 0;  // the target is a bookmark that was found
     INT hasHeadingTarget = 0;   // a table-of-contents entry whose heading was found
-    INT isLocalFile = 0;        // target is the path of an existing local file
+    INT isLocalFile = 0;        // the link names an existing local file
 };
 
 // An outline entry (title, y, page, number) or, during one harvest, a table-of-contents link

@@ -69,6 +69,7 @@ class PdfEngineThreadTest : public ::testing::Test {
         const auto parts = SplitPages(MakeCairoPdf(source), platform_.Work() / "split");
         ASSERT_EQ(parts.size(), 3u);
         CIni ini(controller_.m_strIniFile.c_str());
+        ASSERT_TRUE(ini.WriteString("Setting", "CurrentDoc", "report.docx"));
         ASSERT_TRUE(ini.WriteUInt("Setting", "EMFCount", 3));
         for (int k = 1; k <= 3; ++k) {
             const std::string& payload =
