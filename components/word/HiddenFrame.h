@@ -37,7 +37,8 @@ struct HiddenDocument {
 // Loads the document into a new hidden frame and deletes its comments; the frame is closed again
 // when the load fails or gives nothing. Throws what the office throws. Only on the office's main
 // thread (the probe's load) does nothing run between the load and the deletion; through the
-// pipe, the margin's deferred layout may come first.
+// pipe (an office that refuses our probe), the margin's deferred layout may come first, and a
+// document with comments may then end the office: its job fails and the office is restarted.
 HiddenDocument LoadIntoHiddenFrame(const css::uno::Reference<css::uno::XComponentContext>& context,
                                    const css::uno::Reference<css::frame::XDesktop2>& desktop,
                                    const rtl::OUString& url,
