@@ -10,7 +10,6 @@
 
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
-#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
@@ -142,16 +141,11 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
         try {
             const rtl::OUString url = FromUtf8(FileUrlFromPath(path));
             const auto probe = SnapshotProbeOf(session);
-            if (probe.is()) {
-                ProbeLoad loaded = RunLoadProbe(probe, url, arguments);
-                document->frame = std::move(loaded.frame);
-                component = std::move(loaded.component);
-            } else {
-                document->frame = CreateHiddenFrame(session.context, session.desktop);
-                component = css::uno::Reference<css::frame::XComponentLoader>(
-                                document->frame, css::uno::UNO_QUERY_THROW)
-                                ->loadComponentFromURL(url, "_self", 0, arguments);
-            }
+            HiddenDocument loaded =
+                probe.is() ? RunLoadProbe(probe, url, arguments)
+                           : LoadIntoHiddenFrame(session.context, session.desktop, url, arguments);
+            document->frame = std::move(loaded.frame);
+            component = std::move(loaded.component);
         } catch (const css::uno::RuntimeException& e) {
             // Maybe the office crashed, or the watchdog ended it, during the load.
             CheckOffice(session);

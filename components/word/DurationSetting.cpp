@@ -1,6 +1,7 @@
 #include "DurationSetting.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace word_component {
 
@@ -16,6 +17,11 @@ std::chrono::milliseconds DurationSetting(const char* variable,
         return fallback;
     }
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+}
+
+bool SwitchSetting(const char* variable) {
+    const char* text = std::getenv(variable);
+    return text != nullptr && std::strcmp(text, "1") == 0;
 }
 
 }  // namespace word_component

@@ -1,4 +1,5 @@
-// Time limits that tests and administrators may change through the environment.
+// Settings that tests and administrators may change through the environment: time limits, and
+// switches.
 #pragma once
 
 #include <chrono>
@@ -8,5 +9,8 @@ namespace word_component {
 // The variable's value in seconds (fractions allowed), read anew on every call; the fallback
 // when it is unset, empty, not a number or negative.
 std::chrono::milliseconds DurationSetting(const char* variable, std::chrono::milliseconds fallback);
+
+// True when the variable is "1", read anew on every call; anything else, or unset, is false.
+bool SwitchSetting(const char* variable);
 
 }  // namespace word_component

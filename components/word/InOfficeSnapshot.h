@@ -13,6 +13,7 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include "DocumentModel.h"
+#include "HiddenFrame.h"
 #include "LoadedDocument.h"
 #include "Office.h"
 
@@ -30,12 +31,8 @@ css::uno::Reference<css::task::XJob> ActivateSnapshotProbe(
 css::uno::Reference<css::task::XJob> SnapshotProbeOf(
     const OfficeSession& session, const std::string& library = ProbeLibraryPath());
 
-// What the probe's load gives: the document in a hidden frame of ours; both empty when the office
-// gave no document (the frame is closed then).
-struct ProbeLoad {
-    css::uno::Reference<css::frame::XFrame> frame;
-    css::uno::Reference<css::lang::XComponent> component;
-};
+// What the probe's load gives (HiddenFrame.h).
+using ProbeLoad = HiddenDocument;
 // Has the probe load a document on the office's main thread. Throws what the office throws.
 ProbeLoad RunLoadProbe(const css::uno::Reference<css::task::XJob>& probe, const rtl::OUString& url,
                        const css::uno::Sequence<css::beans::PropertyValue>& arguments);

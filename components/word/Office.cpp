@@ -21,6 +21,7 @@
 
 #include "DurationSetting.h"
 #include "OfficeProcess.h"
+#include "RemoteContent.h"
 #include "Uno.h"
 #include "platform/root.h"
 #include "platform/user_lock.h"
@@ -525,6 +526,11 @@ void Office::KeeperLoop() {
             }
             if (!context.is()) {
                 throw std::runtime_error("the office could not be reached");
+            }
+            // Before any document of ours comes (RemoteContent.h); an office that cannot be shut
+            // off from the network is not used.
+            if (!RemoteContentAllowed()) {
+                ForbidRemoteContent(context);
             }
             desktop = css::frame::Desktop::create(context);
         } catch (const css::uno::Exception& e) {

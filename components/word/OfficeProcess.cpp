@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "FileUrl.h"
+#include "RemoteContent.h"
 
 namespace word_component {
 
@@ -51,7 +52,8 @@ OfficeIdentity IdentityForRoot(const std::string& platformRoot, unsigned slot) {
     char hash[17];
     std::snprintf(hash, sizeof hash, "%016llx",
                   static_cast<unsigned long long>(StableHash(platformRoot)));
-    const std::string suffix = slot == 0 ? std::string() : "-" + std::to_string(slot);
+    const std::string suffix = std::string(RemoteContentAllowed() ? "-remote" : "") +
+                               (slot == 0 ? std::string() : "-" + std::to_string(slot));
     identity.pipeName = std::string("tessaline-") + hash + suffix;
     identity.profileUrl = FileUrlFromPath(platformRoot + "/office-profile" + suffix);
     identity.connectUrl = "uno:pipe,name=" + identity.pipeName + ";urp;StarOffice.ComponentContext";

@@ -16,7 +16,9 @@ std::string OfficeProgramPath();
 bool OfficeProgramAvailable();
 
 // Pipe name and profile of the office of that slot that serves the given platform root (two
-// offices cannot share a profile). Slot 0's names have no suffix; slot n's end in "-n".
+// offices cannot share a profile). Slot 0's names have no suffix; slot n's end in "-n". The
+// offices of a process that lets them fetch remote content (RemoteContent.h) are others, with
+// "-remote" before that: a process never uses an office started under the other setting.
 struct OfficeIdentity {
     std::string pipeName;         // "tessaline-<hash of the root>"
     std::string profileUrl;       // file:// URL of "<root>/office-profile"

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <sstream>
+#include <vector>
 
 #include "e2e_environment.h"
 #include "support/run_process.h"
@@ -13,10 +14,6 @@
 namespace e2e {
 
 namespace {
-
-// The export filter with the heading outline written as bookmarks; links are on by default.
-constexpr char kPdfFilter[] =
-    R"(pdf:writer_pdf_Export:{"ExportBookmarks":{"type":"boolean","value":"true"}})";
 
 fs::path CacheFolder() {
     return E2E_REFERENCE_FOLDER;
@@ -45,27 +42,12 @@ bool MakeExports(const fs::path& folder, std::string* error) {
     fs::remove_all(folder / "pdf", ignored);
     const std::vector<std::string> names = ExampleDocumentNames();
     CopyExamples(names, folder / "documents");
-    std::vector<std::string> argv = {"/usr/bin/soffice", "--headless", "--norestore"};
-    testing_support::TempFolder office("e2e-reference-office");
-    argv.push_back("-env:UserInstallation=file://" + (office.Path() / "profile").string());
-    argv.insert(argv.end(), {"--convert-to", kPdfFilter, "--outdir", (folder / "pdf").string()});
+    std::vector<fs::path> copies;
     for (const std::string& name : names) {
         fs::rename(folder / "documents" / name, folder / "documents" / CopyName(name));
-        argv.push_back((folder / "documents" / CopyName(name)).string());
+        copies.push_back(folder / "documents" / CopyName(name));
     }
-    // The office's own temporary files stay in its folder, out of any test's platform.
-    testing_support::ProcessOptions options;
-    options.environment["TMPDIR"] = office.Str();
-    options.environment["HOME"] = office.Str();
-    const testing_support::ProcessResult result = testing_support::RunProcess(argv, options);
-    for (const std::string& name : names) {
-        if (!fs::exists(folder / "pdf" / (name + ".pdf"))) {
-            *error = "LibreOffice made no PDF of " + name + " (exit " +
-                     std::to_string(result.exitCode) + "): " + result.output + result.errors;
-            return false;
-        }
-    }
-    return true;
+    return ConvertWithLibreOffice(copies, kReferencePdfFilter, folder / "pdf", error);
 }
 
 }  // namespace
@@ -74,8 +56,36 @@ fs::path ReferenceDocumentFolder() {
     return CacheFolder() / "documents";
 }
 
-fs::path ReferencePdf(const std::string& name, std::string* error) {
-    const fs::path folder = CacheFolder();
+bool ConvertWithLibreOffice(const std::vector<fs::path>& documents, const std::string& filter,
+                            const fs::path& outFolder, std::string* error) {
+    testing_support::TempFolder office("e2e-reference-office");
+    std::vector<std::string> argv = {
+        "/usr/bin/soffice", "--headless",
+        "--norestore",      "-env:UserInstallation=file://" + (office.Path() / "profile").string(),
+        "--convert-to",     filter,
+        "--outdir",         outFolder.string()};
+    for (const fs::path& document : documents) {
+        argv.push_back(document.string());
+    }
+    // The office's own temporary files stay in its folder, out of any test's platform.
+    testing_support::ProcessOptions options;
+    options.environment["TMPDIR"] = office.Str();
+    options.environment["HOME"] = office.Str();
+    const testing_support::ProcessResult result = testing_support::RunProcess(argv, options);
+    const std::string extension = "." + filter.substr(0, filter.find(':'));
+    for (const fs::path& document : documents) {
+        const fs::path made = outFolder / (document.stem().string() + extension);
+        if (!fs::exists(made)) {
+            *error = "LibreOffice made no " + made.filename().string() + " (exit " +
+                     std::to_string(result.exitCode) + "): " + result.output + result.errors;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MadeOnce(const fs::path& folder, const std::string& stamp,
+              const std::function<bool(std::string*)>& make, std::string* error) {
     fs::create_directories(folder);
     // Test cases run as processes of their own, possibly in parallel: one makes, the rest wait.
     const int lock = ::open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -84,20 +94,26 @@ fs::path ReferencePdf(const std::string& name, std::string* error) {
         if (lock >= 0) {
             ::close(lock);
         }
-        return {};
+        return false;
     }
-    const std::string stamp = ExamplesStamp();
-    const fs::path stampFile = folder / "examples.stamp";
+    const fs::path stampFile = folder / ".stamp";
     bool ready = fs::exists(stampFile) && testing_support::ReadFile(stampFile) == stamp;
     if (!ready) {
         fs::remove(stampFile);
-        ready = MakeExports(folder, error);
+        ready = make(error);
         if (ready) {
             testing_support::WriteFile(stampFile, stamp);
         }
     }
     ::close(lock);
-    if (!ready) {
+    return ready;
+}
+
+fs::path ReferencePdf(const std::string& name, std::string* error) {
+    const fs::path folder = CacheFolder();
+    if (!MadeOnce(
+            folder, ExamplesStamp(), [&](std::string* why) { return MakeExports(folder, why); },
+            error)) {
         return {};
     }
     const fs::path pdf = folder / "pdf" / (name + ".pdf");

@@ -4,13 +4,33 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
 // The reference PDF of example `name` (e.g. "toc-headings.doc"), made on first use. Empty with
 // the reason in *error when the office fails.
 std::filesystem::path ReferencePdf(const std::string& name, std::string* error);
+
+// The export filter of the references: the heading outline written as bookmarks; links are on
+// by default.
+inline constexpr char kReferencePdfFilter[] =
+    R"(pdf:writer_pdf_Export:{"ExportBookmarks":{"type":"boolean","value":"true"}})";
+
+// LibreOffice's own conversion (soffice --convert-to, in one run with a private profile) of
+// every document with the filter ("pdf:...", "docx:MS Word 2007 XML", "doc:MS Word 97") into
+// outFolder, each named after the document with the filter's extension. False with the reason
+// when a file is missing afterwards.
+bool ConvertWithLibreOffice(const std::vector<std::filesystem::path>& documents,
+                            const std::string& filter, const std::filesystem::path& outFolder,
+                            std::string* error);
+
+// Files made once per build tree into `folder` by `make`, and made again when `stamp` (what they
+// are made of) changes. Test cases run as processes of their own: one makes, the others wait.
+bool MadeOnce(const std::filesystem::path& folder, const std::string& stamp,
+              const std::function<bool(std::string*)>& make, std::string* error);
 
 // The folder the reference copies of the documents sit in: file link targets of a reference
 // export are relative to it.

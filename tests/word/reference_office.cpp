@@ -323,9 +323,13 @@ std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root, std::optional<uns
         if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
             continue;
         }
-        std::ifstream in(std::string("/proc/") + entry->d_name + "/cmdline", std::ios::binary);
-        const std::string cmdline((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+        std::string cmdline;
+        try {
+            std::ifstream in(std::string("/proc/") + entry->d_name + "/cmdline", std::ios::binary);
+            cmdline.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } catch (const std::ios_base::failure&) {
+            continue;  // the process ended while we read it
+        }
         const bool ours = std::any_of(profiles.begin(), profiles.end(), [&](const auto& profile) {
             return cmdline.find(profile + '\0') != std::string::npos;
         });

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XFramesSupplier.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
@@ -202,13 +201,11 @@ TEST_F(InOfficeLoad, LoadsAsThePipeDoesAndLeavesNoFrameWhenTheLoadFails) {
         EXPECT_EQ(insideModel->getCurrentController()->getFrame(), inside.frame);
         EXPECT_EQ(FrameCount(desktop), framesBefore + 1);
 
-        css::uno::Reference<css::frame::XFrame> outsideFrame =
-            word_component::CreateHiddenFrame(office->Context(), desktop);
-        css::uno::Reference<css::frame::XModel> outsideModel(
-            css::uno::Reference<css::frame::XComponentLoader>(outsideFrame,
-                                                              css::uno::UNO_QUERY_THROW)
-                ->loadComponentFromURL(url, "_self", 0, HiddenLoad()),
-            css::uno::UNO_QUERY_THROW);
+        const word_component::HiddenDocument outside =
+            word_component::LoadIntoHiddenFrame(office->Context(), desktop, url, HiddenLoad());
+        const css::uno::Reference<css::frame::XFrame> outsideFrame = outside.frame;
+        css::uno::Reference<css::frame::XModel> outsideModel(outside.component,
+                                                             css::uno::UNO_QUERY_THROW);
         ExpectSameSnapshot(word_component::RunSnapshotProbe(probe, insideModel),
                            word_component::RunSnapshotProbe(probe, outsideModel));
 

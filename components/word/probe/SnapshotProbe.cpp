@@ -12,7 +12,8 @@
 //   "LoadArguments", loads the document into a hidden frame of ours (HiddenFrame.h) and returns
 //   two values: the frame and the document, both empty when the office gave no document. The
 //   frame is closed again when the load fails. Made here, the frame and the load cost the office
-//   none of the many round trips they take through the pipe.
+//   none of the many round trips they take through the pipe, and the document's comments are
+//   gone before the office's main thread does anything else.
 // Nothing may escape it but UNO exceptions, which the bridge carries back.
 #include <condition_variable>
 #include <cstring>
@@ -25,7 +26,6 @@
 #include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
@@ -149,25 +149,13 @@ class SnapshotProbe : public cppu::WeakImplHelper2<css::task::XJob, css::lang::X
     }
 
     Any Load(const rtl::OUString& url, const Sequence<css::beans::PropertyValue>& arguments) {
-        Reference<css::frame::XFrame> frame;
-        Reference<css::lang::XComponent> component;
+        word_component::HiddenDocument loaded;
+        // The load and the deletion of the comments in one go (see HiddenFrame.h).
         RunOnMainThread([&] {
-            frame =
-                word_component::CreateHiddenFrame(context_, css::frame::Desktop::create(context_));
-            try {
-                component =
-                    Reference<css::frame::XComponentLoader>(frame, css::uno::UNO_QUERY_THROW)
-                        ->loadComponentFromURL(url, "_self", 0, arguments);
-            } catch (...) {
-                word_component::CloseFrameQuietly(frame);
-                throw;
-            }
-            if (!component.is()) {
-                word_component::CloseFrameQuietly(frame);
-                frame.clear();
-            }
+            loaded = word_component::LoadIntoHiddenFrame(
+                context_, css::frame::Desktop::create(context_), url, arguments);
         });
-        const Any result[] = {Any(frame), Any(component)};
+        const Any result[] = {Any(loaded.frame), Any(loaded.component)};
         return Any(Sequence<Any>(result, 2));
     }
 

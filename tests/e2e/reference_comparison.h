@@ -1,0 +1,22 @@
+// Our PDF of a document against LibreOffice's own export of the same document: the same pages
+// with the same text, a link for every link with the same target over the same text, and the
+// same outline.
+#pragma once
+
+#include <filesystem>
+
+namespace e2e {
+
+// The same number of pages, each with the same text (checked with the test's expectations).
+void ExpectSamePagesAndText(const std::filesystem::path& pdf,
+                            const std::filesystem::path& reference);
+
+// That, and the links and the outline (checked with the test's expectations). document: the file we
+// converted (file link targets are relative to its folder); referenceDocumentFolder: where the copy
+// the reference was made of lay.
+void ExpectLikeReferenceExport(const std::filesystem::path& pdf,
+                               const std::filesystem::path& reference,
+                               const std::filesystem::path& document,
+                               const std::filesystem::path& referenceDocumentFolder);
+
+}  // namespace e2e
