@@ -18,8 +18,8 @@ packages=(
   libreoffice-writer-nogui libreoffice-dev
   # fonts for documents
   fonts-liberation fonts-noto-cjk
-  # tools the tests use to check PDFs, and an X server for GUI tests
-  qpdf poppler-utils xvfb xauth
+  # tools the tests use to check PDFs and to edit test documents, and an X server for GUI tests
+  qpdf poppler-utils zip unzip xvfb xauth
   # locale data (a test reads numbers under a decimal-comma locale)
   locales
 )
