@@ -286,9 +286,10 @@ bool Office::Session(OfficeSession* session, std::string* error) {
         state.keeperStarted = true;
         state.keeper = std::thread([this] { KeeperLoop(); });
     }
-    const std::string wantedPipe = WantedPipe();
     bool attempted = false;
     for (;;) {
+        // Asked anew after every start: the start claims the office's index.
+        const std::string wantedPipe = WantedPipe();
         if (state.phase == State::Phase::Running) {
             if (state.owned && !state.broken && !OfficeProcessRunning(state.pid)) {
                 state.broken = true;
