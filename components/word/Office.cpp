@@ -20,11 +20,11 @@
 #include <rtl/ustring.hxx>
 
 #include "DurationSetting.h"
+#include "OfficeIndexClaim.h"
 #include "OfficeProcess.h"
 #include "RemoteContent.h"
 #include "Uno.h"
 #include "platform/root.h"
-#include "platform/user_lock.h"
 
 namespace word_component {
 
@@ -82,9 +82,9 @@ struct Office::State {
     // that ends first would take the other's documents with it) nor a profile. Guarded by
     // claimMutex, not mutex.
     std::mutex claimMutex;
-    std::string claimedRoot;
+    std::string claimedRoot;  // empty while nothing is claimed
     unsigned index = 0;
-    std::unique_ptr<platform::UserLock> claim;
+    bool claimed = false;
 
     std::function<void(bool)> housekeeping;
     std::string bootstrapError;
@@ -144,19 +144,20 @@ void EndAtExit() {
 // warm profile. Without a free index the slot's own is used, as one program alone would.
 unsigned ClaimIndex(Office::State& state, const std::string& root) {
     std::lock_guard<std::mutex> lock(state.claimMutex);
-    if (state.claim && state.claimedRoot == root) {
+    if (state.claimed && state.claimedRoot == root) {
         return state.index;
     }
-    state.claim.reset();
+    if (state.claimed) {
+        ReleaseOfficeIndex(state.claimedRoot, state.index);
+    }
     state.claimedRoot = root;
     state.index = state.slot;
+    state.claimed = false;
     for (unsigned index = state.slot; index < Office::kMostIndices;
          index = index == state.slot ? Office::kMostOffices : index + 1) {
-        auto claim =
-            std::make_unique<platform::UserLock>("office-" + std::to_string(index) + ".lock");
-        if (claim->TryAcquire()) {
-            state.claim = std::move(claim);
+        if (ClaimOfficeIndex(root, index)) {
             state.index = index;
+            state.claimed = true;
             break;
         }
     }
@@ -269,7 +270,7 @@ void Office::Prestart() {
 std::string Office::WantedPipe() const {
     const std::string root = platform::PlatformRoot().string();
     std::lock_guard<std::mutex> lock(state_->claimMutex);
-    const bool claimed = state_->claim != nullptr && state_->claimedRoot == root;
+    const bool claimed = state_->claimed && state_->claimedRoot == root;
     return IdentityForRoot(root, claimed ? state_->index : state_->slot).pipeName;
 }
 
