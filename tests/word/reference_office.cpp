@@ -343,9 +343,14 @@ std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root, std::optional<uns
         if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
             continue;
         }
+        // A process that ends while it is read fails the read: it is no office any more.
         std::ifstream in(std::string("/proc/") + entry->d_name + "/cmdline", std::ios::binary);
-        const std::string cmdline((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+        std::string cmdline;
+        try {
+            cmdline.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } catch (const std::exception&) {
+            continue;
+        }
         const bool ours = std::any_of(profiles.begin(), profiles.end(), [&](const auto& profile) {
             return cmdline.find(profile + '\0') != std::string::npos;
         });
