@@ -21,8 +21,9 @@
 // another office can, its documents still open stay usable, and the kept ones (RecentDocuments)
 // are handed out as before. It is replaced once none of its documents is in use, and, where
 // another office takes the new documents meanwhile, once no kept one is left either; where it is
-// the only office, its kept documents are closed then and loaded again when opened. One office
-// retires at a time, so another is working meanwhile.
+// the only office, its kept documents are closed then and loaded again when opened. The new
+// office starts at once while the offices have users, else when next wanted. One office retires
+// at a time, so another is working meanwhile.
 //
 // An office already listening on our pipe (started by another process of the same platform
 // root) is used as it is, and is left to the process that started it.
