@@ -146,14 +146,18 @@ int main(int argc, char** argv) {
             warm = quarter == 1 ? &*at : warm;
         }
     }
-    // The end: the last sample with as many offices as ever ran at once (at the very end they
-    // are being ended).
-    std::size_t mostOffices = 0;
+    // The end: the last sample with as many offices as most samples saw (at the very end they
+    // are being ended, and a replacement has one fewer for a moment).
+    std::map<std::size_t, int> officeCounts;
     for (const Sample& sample : samples) {
-        mostOffices = std::max(mostOffices, sample.officesKb.size());
+        ++officeCounts[sample.officesKb.size()];
     }
+    const std::size_t usualOffices =
+        std::max_element(officeCounts.begin(), officeCounts.end(),
+                         [](const auto& a, const auto& b) { return a.second < b.second; })
+            ->first;
     const Sample& last = *std::find_if(samples.rbegin(), samples.rend(), [&](const Sample& s) {
-        return s.officesKb.size() == mostOffices;
+        return s.officesKb.size() == usualOffices;
     });
     PrintSample("end", last);
     const auto peak = std::max_element(
