@@ -54,6 +54,13 @@ void CReadAhead::StartLocked() {
 void CReadAhead::Resume(std::vector<Document> documents) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        std::set<std::string> listed;
+        for (const Document& document : documents) {
+            listed.insert(document.path);
+        }
+        const auto unlisted = [&](const std::string& path) { return listed.count(path) == 0; };
+        std::erase_if(seen_, unlisted);
+        std::erase_if(read_, unlisted);
         queue_.assign(documents.begin(), documents.end());
         paused_ = false;
         StartLocked();

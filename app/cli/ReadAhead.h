@@ -43,7 +43,8 @@ class CReadAhead {
 
     // Starts the readers (Resume does too).
     void Start();
-    // Reads these documents in turn (each at most once over the batch) until Pause or Hold.
+    // Reads these documents in turn until Pause or Hold, each once while it stays listed: a
+    // document left out of the list is forgotten (a long batch's next documents move on).
     void Resume(std::vector<Document> documents);
     // Returns once the documents being read, if any, are done; none is started until Resume.
     void Pause();
@@ -51,7 +52,7 @@ class CReadAhead {
     void Hold();
     // True once that document has been read.
     bool WasRead(const std::string& path) const;
-    // The documents read so far, in the order they were done.
+    // The documents of the latest list read so far, in the order they were done.
     std::vector<std::string> Read() const;
 
   private:

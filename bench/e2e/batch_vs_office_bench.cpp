@@ -5,133 +5,41 @@
 // process (getrusage of the reaped children) and the largest sum over the run's processes
 // (sampled from /proc: folvane-cli, its office, the spooler's workers).
 //
-//   batch_vs_office_bench [DOCUMENTS]      (at least 40; default 40)
-#include <dirent.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
+//   batch_vs_office_bench [DOCUMENTS [PROGRAM_FOLDER]]   (at least 40; default 40)
+//
+// PROGRAM_FOLDER (default: this build's) is where folvane-cli and its components are: a copy of
+// another build's, to compare two builds in turn.
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "batch_processes.h"
 #include "support/scoped_environment.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using namespace bench_e2e;
+
 constexpr char kOfficeFilter[] =
     R"(pdf:writer_pdf_Export:{"ExportBookmarks":{"type":"boolean","value":"true"}})";
 
-struct Measured {
-    int exitCode = -1;
-    double seconds = 0;
-    long largestProcessKb = 0;  // ru_maxrss of the child and everything it reaped
-    long peakSumKb = 0;         // the most the run's processes held at one time
-};
-
-// Empty when the process is gone (reading its files then fails, which the stream throws).
-std::string ReadProcFile(const std::string& pid, const char* name) {
-    std::ifstream in("/proc/" + pid + "/" + name, std::ios::binary);
-    try {
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::exception&) {
-        return {};
-    }
-}
-
-long ResidentKb(const std::string& pid) {
-    const std::string status = ReadProcFile(pid, "status");
-    const std::size_t at = status.find("VmRSS:");
-    return at == std::string::npos ? 0 : std::atol(status.c_str() + at + 6);
-}
-
-// Resident memory of every process whose command line or environment names `marker`.
-long ResidentSumKb(const std::string& marker) {
-    long sum = 0;
-    DIR* proc = ::opendir("/proc");
-    if (proc == nullptr) {
-        return 0;
-    }
-    const std::string self = std::to_string(::getpid());
-    while (const dirent* entry = ::readdir(proc)) {
-        const std::string pid = entry->d_name;
-        if (pid.empty() || pid[0] < '1' || pid[0] > '9' || pid == self) {
-            continue;
-        }
-        if (ReadProcFile(pid, "cmdline").find(marker) != std::string::npos ||
-            ReadProcFile(pid, "environ").find(marker) != std::string::npos) {
-            sum += ResidentKb(pid);
-        }
-    }
-    ::closedir(proc);
-    return sum;
-}
-
-// Runs argv with the extra environment, its output into `log`, sampling the memory of the
-// processes that carry `marker` while it runs.
-Measured Run(const std::vector<std::string>& argv,
-             const std::vector<std::pair<std::string, std::string>>& environment,
+// Runs argv with the extra environment, its output into `log`, and the most the processes that
+// carry `marker` held at one time.
+Measured Run(const std::vector<std::string>& argv, const Environment& environment,
              const fs::path& log, const std::string& marker) {
-    Measured measured;
-    std::fflush(stdout);  // the child must not print the parent's buffered lines again
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        return measured;
-    }
-    if (pid == 0) {
-        for (const auto& [name, value] : environment) {
-            ::setenv(name.c_str(), value.c_str(), 1);
-        }
-        if (std::freopen(log.c_str(), "w", stdout) == nullptr ||
-            ::dup2(STDOUT_FILENO, STDERR_FILENO) < 0) {
-            ::_exit(126);
-        }
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    std::atomic<bool> done{false};
-    std::thread sampler([&] {
-        while (!done) {
-            measured.peakSumKb = std::max(measured.peakSumKb, ResidentSumKb(marker));
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
+    long peakSumKb = 0;
+    Measured measured = RunSampled(argv, environment, log, [&](pid_t) {
+        peakSumKb = std::max(peakSumKb, ResidentSumKb(ProcessesNaming(marker, true)));
     });
-    int status = 0;
-    struct rusage usage {};
-    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    measured.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    done = true;
-    sampler.join();
-    measured.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    measured.largestProcessKb = usage.ru_maxrss;
+    measured.peakSumKb = peakSumKb;
     return measured;
-}
-
-int CountPdfs(const fs::path& folder) {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        count += entry.path().extension() == ".pdf" ? 1 : 0;
-    }
-    return count;
 }
 
 void Report(const char* name, const Measured& measured, int pdfs, int documents) {
@@ -146,7 +54,7 @@ void Report(const char* name, const Measured& measured, int pdfs, int documents)
 
 int main(int argc, char** argv) {
     const int wanted = std::max(40, argc > 1 ? std::atoi(argv[1]) : 40);
-    const fs::path programs = TESSALINE_PROGRAM_DIR;
+    const fs::path programs = argc > 2 ? argv[2] : TESSALINE_PROGRAM_DIR;
     const fs::path examples = fs::path(TESSALINE_SOURCE_DIR) / "examples";
     if (::access("/usr/lib/libreoffice/program/soffice.bin", X_OK) != 0 ||
         !fs::exists(programs / "libTessalineWord.so")) {
@@ -154,15 +62,6 @@ int main(int argc, char** argv) {
                      programs.c_str());
         return 2;
     }
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(examples)) {
-        const std::string extension = entry.path().extension().string();
-        if (extension == ".doc" || extension == ".docx") {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-
     // A private installation for folvane-cli, and the documents under names of their own so that
     // no two PDFs share a name.
     testing_support::ScopedPlatform platform;
@@ -170,17 +69,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tessaline-install failed\n");
         return 2;
     }
-    const fs::path documents = platform.Work() / "documents";
-    fs::create_directories(documents);
-    fs::copy(examples / "sub", documents / "sub", fs::copy_options::recursive);
-    std::vector<std::string> paths;
-    for (int i = 0; i < wanted; ++i) {
-        const std::string& name = names[i % names.size()];
-        paths.push_back((documents / (std::to_string(i + 1) + "-" + name)).string());
-        fs::copy_file(examples / name, paths.back());
-    }
+    const std::vector<std::string> paths =
+        CopyExamplesInTurn(examples, platform.Work() / "documents", wanted);
     const int count = static_cast<int>(paths.size());
-    std::printf("%d documents (the %zu examples in turn)\n", count, names.size());
+    std::printf("%d documents (the %zu examples in turn)\n", count, ExampleCount(examples));
 
     const fs::path ours = platform.Work() / "folvane-cli";
     fs::create_directories(ours);

@@ -134,6 +134,7 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenF
     document->stamp = stamp;
     document->office = &office;
     document->generation = session.generation;
+    document->tenancy = std::make_unique<Office::Tenancy>(office, session.generation);
     css::uno::Reference<css::lang::XComponent> component;
     std::string why;
     {

@@ -1,5 +1,5 @@
-// Settings that tests and administrators may change through the environment: time limits, and
-// switches.
+// Settings that tests and administrators may change through the environment: time limits,
+// bounds and switches.
 #pragma once
 
 #include <chrono>
@@ -12,5 +12,7 @@ std::chrono::milliseconds DurationSetting(const char* variable, std::chrono::mil
 
 // True when the variable is "1", read anew on every call; anything else, or unset, is false.
 bool SwitchSetting(const char* variable);
+// The variable's value as a number, read anew on every call; the fallback as above.
+double NumberSetting(const char* variable, double fallback);
 
 }  // namespace word_component

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,6 +37,7 @@ struct LoadedDocument {
     FileStamp stamp;                                // of the file when it was loaded
     Office* office = nullptr;                       // the office that holds it
     unsigned generation = 0;                        // and that office's start (Office::Session)
+    std::unique_ptr<Office::Tenancy> tenancy;       // counts it there while it lives
 
     // The office had it changed once loaded (fields it updated, say): it is not handed out again.
     // Nothing of ours changes a document afterwards (read-only, never edited), so this is known

@@ -7,11 +7,14 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
+
+#include <unistd.h>
 
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
@@ -43,6 +46,25 @@ std::chrono::milliseconds IdleLimit() {
     return DurationSetting("TESSALINE_OFFICE_IDLE_SECONDS", 60s);
 }
 
+// The bounds on one start's growth (see Office.h); 0 turns one off.
+unsigned long MostDocumentsPerStart() {
+    return static_cast<unsigned long>(NumberSetting("TESSALINE_OFFICE_MAX_DOCUMENTS", 200));
+}
+long MostResidentKb() {
+    return static_cast<long>(NumberSetting("TESSALINE_OFFICE_MAX_MEMORY_MB", 1024) * 1024);
+}
+
+// Resident memory of a process, from its statm; 0 when it cannot be read.
+long ResidentKbOf(pid_t pid) {
+    std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
+    long pages = 0;
+    long resident = 0;
+    if (!(statm >> pages >> resident)) {
+        return 0;
+    }
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
 }  // namespace
 
 struct Office::State {
@@ -71,6 +93,13 @@ struct Office::State {
 
     Clock::time_point idleSince = Clock::now();  // of this office; the users' is g_users'
     int errands = 0;                             // calls busy with a document (Errand)
+
+    // This start's documents (Tenancy), and its replacement.
+    unsigned long loads = 0;  // loaded since it started
+    int inUse = 0;            // being loaded or open
+    int kept = 0;             // kept for a later open
+    bool retiring = false;    // due for replacement: new documents go elsewhere if they can
+    bool replacing = false;   // under way: no session is handed out until the new start
 
     unsigned long nextWatch = 1;
     std::map<unsigned long, Clock::time_point> watches;
@@ -101,6 +130,25 @@ std::mutex g_officesMutex;
 Office* g_offices[Office::kMostOffices] = {};
 Office::State* g_states[Office::kMostOffices] = {};
 
+// One office retires at a time (Office.h), so that another works meanwhile.
+std::atomic<bool> g_retirementUnderWay{false};
+
+// Marks a running office of ours retiring once it is due, unless another one retires. The
+// memory is looked at only when asked. With the office's lock held.
+void RetireWhenDueLocked(Office::State& state, bool memoryToo) {
+    if (state.retiring || !state.owned || state.broken || state.exiting ||
+        state.phase != Office::State::Phase::Running) {
+        return;
+    }
+    const unsigned long mostDocuments = MostDocumentsPerStart();
+    const long mostKb = memoryToo ? MostResidentKb() : 0;
+    const bool due = (mostDocuments > 0 && state.loads >= mostDocuments) ||
+                     (mostKb > 0 && ResidentKbOf(state.pid) > mostKb);
+    if (due && !g_retirementUnderWay.exchange(true)) {
+        state.retiring = true;
+    }
+}
+
 // The users of all offices, and since when there are none.
 std::mutex g_usersMutex;
 int g_users = 0;
@@ -111,8 +159,12 @@ bool UsersIdleFor(std::chrono::milliseconds limit, Clock::time_point now) {
     return g_users == 0 && now - g_usersIdleSince >= limit;
 }
 
+bool HasUsers() {
+    std::lock_guard<std::mutex> lock(g_usersMutex);
+    return g_users > 0;
+}
+
 void EndOffice(Office::State& state, Office& office) {
-    state.exiting = true;
     office.Shutdown();
     {
         std::lock_guard<std::mutex> lock(state.mutex);
@@ -131,6 +183,12 @@ void EndAtExit() {
         std::lock_guard<std::mutex> lock(g_officesMutex);
         std::copy(std::begin(g_offices), std::end(g_offices), offices);
         std::copy(std::begin(g_states), std::end(g_states), states);
+    }
+    // Every office first, so that none is started or replaced while another ends.
+    for (unsigned slot = 0; slot < Office::kMostOffices; ++slot) {
+        if (states[slot] != nullptr) {
+            states[slot]->exiting = true;
+        }
     }
     for (unsigned slot = Office::kMostOffices; slot-- > 0;) {
         if (offices[slot] != nullptr) {
@@ -209,6 +267,63 @@ Office::Office(unsigned slot) : state_(std::make_shared<State>()) {
     state_->slot = slot;
 }
 
+bool Office::AcceptingLocked(const std::string& wantedPipe) const {
+    // A retiring office that is restarted anyway (broken, or of another platform root) starts
+    // afresh.
+    return !state_->replacing && (!state_->retiring || !UsableLocked(wantedPipe));
+}
+
+bool Office::Retiring() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->retiring || state_->replacing;
+}
+
+Office::Tenancy::Tenancy(Office& office, unsigned generation)
+    : office_(office), generation_(generation) {
+    State& state = *office_.state_;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.phase == State::Phase::Running && state.generation == generation_) {
+        counted_ = true;
+        ++state.inUse;
+        ++state.loads;
+        RetireWhenDueLocked(state, false);  // the next document goes elsewhere already
+    }
+}
+
+Office::Tenancy::~Tenancy() {
+    State& state = *office_.state_;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (counted_ && state.phase == State::Phase::Running && state.generation == generation_) {
+        --(kept_ ? state.kept : state.inUse);
+    }
+}
+
+void Office::Tenancy::Keep() {
+    State& state = *office_.state_;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!kept_ && counted_ && state.phase == State::Phase::Running &&
+        state.generation == generation_) {
+        --state.inUse;
+        ++state.kept;
+    }
+    kept_ = true;
+}
+
+bool Office::Tenancy::Reclaim() {
+    const std::string wantedPipe = office_.WantedPipe();
+    State& state = *office_.state_;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!office_.UsableLocked(wantedPipe) || state.generation != generation_) {
+        return false;
+    }
+    if (kept_ && counted_) {
+        --state.kept;
+        ++state.inUse;
+    }
+    kept_ = false;
+    return true;
+}
+
 bool Office::Usable() {
     const std::string wantedPipe = WantedPipe();
     std::lock_guard<std::mutex> lock(state_->mutex);
@@ -230,12 +345,17 @@ std::unique_ptr<Office::Errand> Office::ForNewDocument() {
     static std::mutex choosing;
     std::lock_guard<std::mutex> choice(choosing);
     const unsigned allowed = OfficesAllowed();
+    Office* busy = nullptr;  // the first office that takes new documents, busy or not
     for (unsigned slot = 0; slot < allowed; ++slot) {
         Office& office = At(slot);
         const std::string wantedPipe = office.WantedPipe();
         bool free = false;
         {
             std::lock_guard<std::mutex> lock(office.state_->mutex);
+            if (!office.AcceptingLocked(wantedPipe)) {
+                continue;
+            }
+            busy = busy != nullptr ? busy : &office;
             free = (slot == 0 || office.UsableLocked(wantedPipe)) && office.state_->errands == 0;
         }
         if (free) {
@@ -248,7 +368,23 @@ std::unique_ptr<Office::Errand> Office::ForNewDocument() {
             break;
         }
     }
-    return std::make_unique<Errand>(Get());
+    if (busy != nullptr) {
+        return std::make_unique<Errand>(*busy);
+    }
+    // Only a retiring office is left: when nothing of it is in use, it is replaced first (its
+    // kept documents are closed), and this document waits for the new start.
+    Office& office = Get();
+    {
+        State& state = *office.state_;
+        std::lock_guard<std::mutex> lock(state.mutex);
+        if (state.retiring && !state.replacing && state.errands == 0 && state.inUse == 0 &&
+            state.phase == State::Phase::Running) {
+            state.replacing = true;
+            state.startRequested = true;
+            state.changed.notify_all();
+        }
+    }
+    return std::make_unique<Errand>(office);
 }
 
 void Office::Prestart() {
@@ -275,7 +411,7 @@ std::string Office::WantedPipe() const {
 }
 
 bool Office::UsableLocked(const std::string& wantedPipe) const {
-    return state_->phase == State::Phase::Running && !state_->broken &&
+    return state_->phase == State::Phase::Running && !state_->broken && !state_->replacing &&
            state_->identity.pipeName == wantedPipe;
 }
 
@@ -295,7 +431,7 @@ bool Office::Session(OfficeSession* session, std::string* error) {
             if (state.owned && !state.broken && !OfficeProcessRunning(state.pid)) {
                 state.broken = true;
             }
-            if (!state.broken && state.identity.pipeName == wantedPipe) {
+            if (!state.broken && !state.replacing && state.identity.pipeName == wantedPipe) {
                 session->office = this;
                 session->context = state.context;
                 session->desktop = state.desktop;
@@ -348,12 +484,6 @@ void Office::ReportBroken(unsigned generation) {
     if (state_->generation == generation) {
         state_->broken = true;
     }
-}
-
-bool Office::Holds(unsigned generation) {
-    const std::string wantedPipe = WantedPipe();
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    return UsableLocked(wantedPipe) && state_->generation == generation;
 }
 
 void Office::AddUser() {
@@ -419,8 +549,20 @@ bool Office::Watch::Fired() const {
 void Office::KeeperLoop() {
     State& state = *state_;
 
+    // Once a retiring office is replaced (or has ended otherwise), another may retire.
+    auto endRetirement = [&state] {
+        if (state.retiring) {
+            state.retiring = false;
+            state.replacing = false;
+            g_retirementUnderWay = false;
+        }
+    };
+
     // Ends the running office (if any). Called with the lock held; releases it meanwhile.
-    auto endOffice = [&state](std::unique_lock<std::mutex>& lock) {
+    auto endOffice = [&state, &endRetirement](std::unique_lock<std::mutex>& lock) {
+        if (!state.replacing) {
+            endRetirement();
+        }
         if (state.phase != State::Phase::Running) {
             return;
         }
@@ -555,6 +697,9 @@ void Office::KeeperLoop() {
             state.context = context;
             state.desktop = desktop;
             ++state.generation;
+            state.loads = 0;
+            state.inUse = 0;
+            state.kept = 0;
             state.lastError.clear();
             state.idleSince = Clock::now();
         } else {
@@ -589,8 +734,9 @@ void Office::KeeperLoop() {
                 state.changed.notify_all();
                 continue;
             }
-            endOffice(lock);  // a broken one, or one of another root
+            endOffice(lock);  // a broken one, one of another root, or one being replaced
             startOffice(lock);
+            endRetirement();
             continue;
         }
         const auto now = Clock::now();
@@ -605,6 +751,21 @@ void Office::KeeperLoop() {
             }
             if (state.owned && !state.broken && !OfficeProcessRunning(state.pid)) {
                 state.broken = true;  // crashed or killed
+            }
+            RetireWhenDueLocked(state, true);
+            // Where another office takes the new documents, the kept ones are waited for.
+            const bool drained =
+                state.errands == 0 && state.inUse == 0 && (state.kept == 0 || OfficesAllowed() < 2);
+            if (state.retiring && drained && !state.broken && !state.exiting) {
+                // The new office starts at once while a batch is under way; without users it
+                // is started when next wanted (Session).
+                state.replacing = true;
+                endOffice(lock);
+                if (!state.exiting && HasUsers()) {
+                    startOffice(lock);
+                }
+                endRetirement();
+                continue;
             }
             if (now - state.idleSince >= IdleLimit() && UsersIdleFor(IdleLimit(), now)) {
                 endOffice(lock);

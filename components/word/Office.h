@@ -14,6 +14,17 @@
 // the process is killed; it also runs the idle timer, the watchdog of calls into the office and
 // the housekeeping of the recently closed documents.
 //
+// An office keeps growing with every document it loads, even once they are closed. So an office
+// that has loaded TESSALINE_OFFICE_MAX_DOCUMENTS documents (default 200) since it started, or
+// whose resident memory exceeds TESSALINE_OFFICE_MAX_MEMORY_MB (default 1024), is replaced by a
+// fresh one (0 turns a bound off). Such an office retires first: it takes no new document while
+// another office can, its documents still open stay usable, and the kept ones (RecentDocuments)
+// are handed out as before. It is replaced once none of its documents is in use, and, where
+// another office takes the new documents meanwhile, once no kept one is left either; where it is
+// the only office, its kept documents are closed then and loaded again when opened. The new
+// office starts at once while the offices have users, else when next wanted. One office retires
+// at a time, so another is working meanwhile.
+//
 // Each program runs offices of its own: an office claims an index in the platform root (a lock
 // file the system releases when the program dies), which names its pipe, profile and temporary
 // folder, so two programs of one user never share an office. An office that still answers on a
@@ -44,6 +55,7 @@ struct OfficeSession {
 
 class Office {
   public:
+    struct State;
     static constexpr unsigned kMostOffices = 2;
     // Office indices a platform root offers the programs of its user (see above): two for each
     // of up to eight programs running at once.
@@ -84,8 +96,32 @@ class Office {
     bool Session(OfficeSession* session, std::string* error);
     // A call into the office of that generation found it gone: the next Session restarts it.
     void ReportBroken(unsigned generation);
-    // True while the office started as that generation runs and has not been found broken.
-    bool Holds(unsigned generation);
+    // True while the office is due for replacement (see the top): what it has done with should
+    // not be kept.
+    bool Retiring();
+
+    // A document loaded by one start of an office, counted there while it lives: in use (being
+    // loaded, or open) or kept for a later open. An office is replaced only while none of its
+    // documents is in use.
+    class Tenancy {
+      public:
+        // In use; counts one more document loaded by that start.
+        Tenancy(Office& office, unsigned generation);
+        ~Tenancy();
+        Tenancy(const Tenancy&) = delete;
+        Tenancy& operator=(const Tenancy&) = delete;
+        // Kept: nobody uses it now.
+        void Keep();
+        // In use again, when that start of the office still runs and is not being replaced;
+        // otherwise false, and the document is of no further use.
+        bool Reclaim();
+
+      private:
+        Office& office_;
+        const unsigned generation_;
+        bool counted_ = false;  // in that start's count
+        bool kept_ = false;
+    };
 
     // Users keep every office from its idle end. While several users (Word instances) live at
     // once, as many offices are started ahead as are allowed.
@@ -101,8 +137,6 @@ class Office {
 
     // Ends the office now and waits until its process is gone.
     void Shutdown();
-
-    struct State;
 
     // A time limit on one call into an office: when the call has not returned by then, the
     // office is killed (which makes the call fail) and restarted by the next Session.
@@ -128,6 +162,8 @@ class Office {
     // Running, not found broken, and serving the current platform root.
     bool Usable();
     bool UsableLocked(const std::string& wantedPipe) const;
+    // Takes new documents: neither retiring nor being replaced.
+    bool AcceptingLocked(const std::string& wantedPipe) const;
     void KeeperLoop();
     void BootstrapLocked();
     std::shared_ptr<State> state_;

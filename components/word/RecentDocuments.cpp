@@ -51,7 +51,14 @@ RecentDocuments& RecentDocuments::Get() {
 void RecentDocuments::Keep(std::shared_ptr<LoadedDocument> document) {
     const auto keep = KeepTime();
     std::vector<std::shared_ptr<Entry>> closing;
-    if (keep.count() > 0 && document && document->Reusable()) {
+    // What a retiring office printed is done with; what it has not printed yet, a coming job
+    // may still open.
+    const bool done = document && document->printed && document->office != nullptr &&
+                      document->office->Retiring();
+    if (keep.count() > 0 && document && document->Reusable() && !done) {
+        if (document->tenancy) {
+            document->tenancy->Keep();
+        }
         auto entry = std::make_shared<Entry>();
         entry->expires = Clock::now() + keep;
         entry->document = std::move(document);
@@ -91,14 +98,11 @@ std::shared_ptr<LoadedDocument> RecentDocuments::Take(const std::string& path,
         entries_.erase(found);
     }
     // Its office is asked outside the lock: the office's keeper takes the office's lock around
-    // the housekeeping that comes here.
-    const LoadedDocument& kept = *taken->document;
+    // the housekeeping that comes here. Reclaimed last: the office is not replaced from then on.
+    LoadedDocument& kept = *taken->document;
     const bool fits =
-        kept.stamp == stamp && kept.office != nullptr && kept.office->Holds(kept.generation);
-    if (!fits || !taken->document->Reusable()) {
-        return {};
-    }
-    return taken->document;
+        kept.stamp == stamp && kept.Reusable() && kept.tenancy && kept.tenancy->Reclaim();
+    return fits ? taken->document : nullptr;
 }
 
 void RecentDocuments::ClearOf(const Office& office) {

@@ -4,7 +4,8 @@
 // again only for the same path whose file is unchanged, and only while the office that loaded it
 // still runs. At most kMostKept are kept, and of those at most kMostPrintedKept that were printed
 // (printing is the last thing a conversion opens a document for); when one more comes, the
-// oldest printed one goes, else the oldest.
+// oldest printed one goes, else the oldest. A document printed in an office that is due for
+// replacement is not kept at all (see Office.h): the office then goes sooner.
 #pragma once
 
 #include <cstddef>

@@ -114,6 +114,24 @@ TEST_F(ReadAheadTest, ReadsNothingWhilePausedAndGoesOnPastDocumentsThatFail) {
     EXPECT_EQ(word_->QuitCalls(), static_cast<int>(upcoming.size()));
 }
 
+// A batch lists its next documents again after every job, one further each time: what it has
+// passed is forgotten, so that over a long batch the read-ahead holds no more than its list.
+TEST_F(ReadAheadTest, ForgetsTheDocumentsTheBatchHasPassed) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 8; ++i) {
+        paths.push_back(Document("w" + std::to_string(i) + ".docx"));
+    }
+    CReadAhead ahead;
+    for (std::size_t first = 0; first + 3 <= paths.size(); ++first) {
+        ahead.Resume({{paths[first], false}, {paths[first + 1], false}, {paths[first + 2], false}});
+        WaitUntilRead(ahead, 3);
+    }
+    ahead.Pause();
+    EXPECT_EQ(ahead.Read(), (std::vector<std::string>{paths[5], paths[6], paths[7]}));
+    EXPECT_FALSE(ahead.WasRead(paths[0]));
+    EXPECT_EQ(Opens(), paths.size()) << "each document is read once while it stays listed";
+}
+
 // Opens of the documents named are held up until Release.
 class HeldOpens {
   public:

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -259,41 +260,61 @@ std::string PdfText(const std::string& pdfBytes) {
     return pages.size() == 1 ? text : "(" + std::to_string(pages.size()) + " pages) " + text;
 }
 
+namespace {
+
+// Runs `ask` in the component's office of that slot through a bridge of our own; once more
+// through a new bridge when the office behind the old one has been replaced meanwhile. False
+// when no such office runs.
+bool AskOfficeOf(const fs::path& root, unsigned slot,
+                 const std::function<void(const word_component::OfficeSession&)>& ask) {
+    if (OfficeProcessesOfRoot(root, slot).empty()) {
+        return false;
+    }
+    testing_support::ScopedEnvVar rootVar("TESSALINE_ROOT", root.string());
+    word_component::Office& office = word_component::Office::At(slot);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        word_component::OfficeSession session;
+        std::string error;
+        if (!office.Session(&session, &error)) {
+            return false;
+        }
+        try {
+            ask(session);
+            return true;
+        } catch (const css::uno::RuntimeException&) {
+            office.ReportBroken(session.generation);
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 std::vector<css::uno::Reference<css::frame::XModel>> DocumentsLoadedInOfficeOf(const fs::path& root,
                                                                                unsigned slot) {
     std::vector<css::uno::Reference<css::frame::XModel>> documents;
-    if (OfficeProcessesOfRoot(root, slot).empty()) {
-        return documents;
-    }
-    testing_support::ScopedEnvVar rootVar("TESSALINE_ROOT", root.string());
-    word_component::OfficeSession session;
-    std::string error;
-    if (!word_component::Office::At(slot).Session(&session, &error)) {
-        return documents;
-    }
-    auto enumeration = session.desktop->getComponents()->createEnumeration();
-    while (enumeration->hasMoreElements()) {
-        css::uno::Reference<css::frame::XModel> model(enumeration->nextElement(),
-                                                      css::uno::UNO_QUERY);
-        if (model.is()) {
-            documents.push_back(model);
+    AskOfficeOf(root, slot, [&](const word_component::OfficeSession& session) {
+        documents.clear();
+        auto enumeration = session.desktop->getComponents()->createEnumeration();
+        while (enumeration->hasMoreElements()) {
+            css::uno::Reference<css::frame::XModel> model(enumeration->nextElement(),
+                                                          css::uno::UNO_QUERY);
+            if (model.is()) {
+                documents.push_back(model);
+            }
         }
-    }
+    });
     return documents;
 }
 
 std::size_t FramesInOfficeOf(const fs::path& root, unsigned slot) {
-    if (OfficeProcessesOfRoot(root, slot).empty()) {
-        return 0;
-    }
-    testing_support::ScopedEnvVar rootVar("TESSALINE_ROOT", root.string());
-    word_component::OfficeSession session;
-    std::string error;
-    if (!word_component::Office::At(slot).Session(&session, &error)) {
-        return 0;
-    }
-    css::uno::Reference<css::frame::XFramesSupplier> frames(session.desktop, css::uno::UNO_QUERY);
-    return frames.is() ? static_cast<std::size_t>(frames->getFrames()->getCount()) : 0;
+    std::size_t count = 0;
+    AskOfficeOf(root, slot, [&](const word_component::OfficeSession& session) {
+        css::uno::Reference<css::frame::XFramesSupplier> frames(session.desktop,
+                                                                css::uno::UNO_QUERY);
+        count = frames.is() ? static_cast<std::size_t>(frames->getFrames()->getCount()) : 0;
+    });
+    return count;
 }
 
 bool WaitUntilOfficeListens(const fs::path& root, unsigned slot, std::chrono::seconds limit) {
@@ -323,12 +344,13 @@ std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root, std::optional<uns
         if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
             continue;
         }
+        // A process that ends while it is read fails the read: it is no office any more.
+        std::ifstream in(std::string("/proc/") + entry->d_name + "/cmdline", std::ios::binary);
         std::string cmdline;
         try {
-            std::ifstream in(std::string("/proc/") + entry->d_name + "/cmdline", std::ios::binary);
             cmdline.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        } catch (const std::ios_base::failure&) {
-            continue;  // the process ended while we read it
+        } catch (const std::exception&) {
+            continue;
         }
         const bool ours = std::any_of(profiles.begin(), profiles.end(), [&](const auto& profile) {
             return cmdline.find(profile + '\0') != std::string::npos;

@@ -484,6 +484,109 @@ TEST_F(WordComponent, AHungOrCrashedOfficeIsReplacedByTheNextOpen) {
     word::QuitWord(word.Get());
 }
 
+// An office that has loaded its share of documents is replaced between documents, never under
+// one. The only office goes once none of its documents is open, its kept ones with it.
+TEST_F(WordComponent, AnOfficeIsReplacedAfterItsShareOfDocumentsButNotUnderAnOpenOne) {
+    testing_support::ScopedEnvVar one("TESSALINE_OFFICES", "1");
+    testing_support::ScopedEnvVar share("TESSALINE_OFFICE_MAX_DOCUMENTS", "2");
+    InstallVirtualPrinter();
+    const fs::path read = Document("two-pages.doc");
+    const std::vector<std::string> expected = ReferencePageTexts(read);
+    {
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        word::OpenDocument(documents.Get(), read.string(), 16);  // kept once quit
+        ComPtr<IDispatch> open =
+            word::OpenDocument(documents.Get(), Document("two-pages.docx").string(), 16);
+        const std::vector<pid_t> due = word_test::OfficeProcessesOfRoot(Root());
+        ASSERT_EQ(due.size(), 1u);
+        std::this_thread::sleep_for(1500ms);  // several rounds of the office's housekeeping
+        EXPECT_EQ(word_test::OfficeProcessesOfRoot(Root()), due);
+        ASSERT_NO_THROW(word::PrintOutDocument(open.Get(), 16));
+        EXPECT_EQ(PrintedPageTexts().size(), 2u);
+        open.Reset();
+        word::QuitWord(word.Get());
+
+        // The next document opens in a new office, which holds nothing of the old one's.
+        ComPtr<IDispatch> next = CreateWord();
+        ComPtr<IDispatch> nextDocuments = word::GetDocuments(next.Get());
+        const Outcome opened = Open(nextDocuments.Get(), Document("ten-pages.docx").string());
+        ASSERT_EQ(opened.hr, S_OK) << opened.description;
+        const std::vector<pid_t> now = word_test::OfficeProcessesOfRoot(Root());
+        ASSERT_EQ(now.size(), 1u);
+        EXPECT_NE(now[0], due[0]) << "the office was not replaced";
+        EXPECT_EQ(word_test::DocumentsLoadedInOfficeOf(Root()).size(), 1u);
+        // The document it had kept loads again, and prints.
+        ComPtr<IDispatch> again = word::OpenDocument(nextDocuments.Get(), read.string(), 16);
+        ASSERT_NO_THROW(word::PrintOutDocument(again.Get(), 16));
+        EXPECT_EQ(PrintedPageTexts(), expected);
+        again.Reset();
+        word::QuitWord(next.Get());
+    }
+}
+
+// With two offices, the other one takes the new documents while the retiring one still hands
+// out what was read into it ahead of its turn; once that is printed, it is replaced.
+TEST_F(WordComponent, ARetiringOfficeHandsOutWhatWasReadAheadWhileTheOtherTakesNewDocuments) {
+    if (word_component::Office::OfficesAllowed() < 2) {
+        GTEST_SKIP() << "skipped: this machine allows one office (one processor core)";
+    }
+    testing_support::ScopedEnvVar share("TESSALINE_OFFICE_MAX_DOCUMENTS", "2");
+    testing_support::ScopedEnvVar keep("TESSALINE_DOCUMENT_KEEP_SECONDS", "600");
+    InstallVirtualPrinter();
+    const fs::path ahead[] = {Document("two-pages.docx"), Document("two-pages.doc")};
+    const std::vector<std::string> expected = ReferencePageTexts(ahead[0]);
+    // As a batch's reader holds one: with users, the new office starts at once.
+    ComPtr<IDispatch> presence = CreateWord();
+    auto readAhead = [&](const fs::path& path) {
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        word::OpenDocument(documents.Get(), path.string(), 16);
+        word::QuitWord(word.Get());
+    };
+    for (const fs::path& path : ahead) {
+        readAhead(path);  // both into the first office: its share
+    }
+    const std::vector<pid_t> first = word_test::OfficeProcessesOfRoot(Root(), 0);
+    ASSERT_EQ(first.size(), 1u);
+    ASSERT_EQ(word_test::DocumentsLoadedInOfficeOf(Root(), 0).size(), 2u);
+    readAhead(Document("ten-pages.docx"));
+    EXPECT_EQ(word_test::DocumentsLoadedInOfficeOf(Root(), 1).size(), 1u)
+        << "a new document went to the retiring office";
+
+    for (const fs::path& path : ahead) {
+        SCOPED_TRACE(path.filename().string());
+        ComPtr<IDispatch> word = CreateWord();
+        ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
+        const Outcome opened = Open(documents.Get(), path.string());
+        ASSERT_EQ(opened.hr, S_OK) << opened.description;
+        EXPECT_EQ(word_test::OfficeProcessesOfRoot(Root(), 0), first);
+        ComPtr<IDispatch> document = opened.result.AsDispatch();
+        ASSERT_NO_THROW(word::PrintOutDocument(document.Get(), 16));
+        const std::vector<std::string> printed = PrintedPageTexts();
+        EXPECT_EQ(printed.size(), 2u);
+        if (path == ahead[0]) {
+            EXPECT_EQ(printed, expected);
+        }
+        document.Reset();
+        word::QuitWord(word.Get());
+    }
+    // Nothing of it is left in use or kept: it is replaced, and the new one holds nothing.
+    const auto deadline = std::chrono::steady_clock::now() + 90s;
+    std::vector<pid_t> now = first;
+    while ((now.empty() || now == first) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(200ms);
+        now = word_test::OfficeProcessesOfRoot(Root(), 0);
+    }
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_NE(now, first) << "the retiring office was not replaced";
+    ASSERT_TRUE(word_test::WaitUntilOfficeListens(Root(), 0, 90s));
+    EXPECT_TRUE(word_test::DocumentsLoadedInOfficeOf(Root(), 0).empty());
+    EXPECT_EQ(word_test::DocumentsLoadedInOfficeOf(Root(), 1).size(), 1u);
+    readAhead(ahead[0]);
+    word::QuitWord(presence.Get());
+}
+
 TEST_F(WordComponent, PrintOutPutsEveryPageOnTheDefaultPrinterInBothForms) {
     testing_support::ScopedEnvVar keepNothing("TESSALINE_DOCUMENT_KEEP_SECONDS", "0");
     InstallVirtualPrinter();
