@@ -686,6 +686,12 @@ void Office::KeeperLoop() {
             EndOfficeProcess(pid, 0ms);
             pid = -1;
         }
+        if (desktop.is()) {
+            // Handlers run in reverse order: registered again now, the offices' end runs before
+            // the statics UNO made for this start are destroyed, so no keeper is still at work
+            // with them (a replacement, say) when they go. Ending twice does nothing.
+            std::atexit(EndAtExit);
+        }
 
         lock.lock();
         if (desktop.is()) {
