@@ -1,8 +1,8 @@
-#include "HeadlessHost.h"
+#include "app/HeadlessHost.h"
 
 #include <chrono>
 
-#include "ConversionController.h"
+#include "convert/ConversionController.h"
 
 namespace {
 int DefaultAnswer(const CHeadlessHost::ShownMessage& message) {

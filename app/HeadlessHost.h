@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ControllerHost.h"
+#include "convert/ControllerHost.h"
 
 class CConversionController;
 

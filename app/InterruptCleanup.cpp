@@ -1,4 +1,4 @@
-#include "InterruptCleanup.h"
+#include "app/InterruptCleanup.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,10 +1,10 @@
-#include "StartupSettings.h"
+#include "app/StartupSettings.h"
 
 #include <sys/stat.h>
 
-#include "Ini.h"
-#include "LanguageProvider.h"
-#include "ProgramFolder.h"
+#include "app/ProgramFolder.h"
+#include "common/ini/Ini.h"
+#include "lang/LanguageProvider.h"
 #include "platform/locale.h"
 #include "platform/shell.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "Ini.h"
+#include "common/ini/Ini.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include <fstream>
 #include <string>
 
-#include "SpoolExtractor.h"
 #include "platform/files.h"
 #include "platform/registry.h"
-#include "support/emf_writer.h"
-#include "support/process_resources.h"
-#include "support/spool_writer.h"
+#include "spool/SpoolExtractor.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/spool_writer.h"
 
 namespace fs = std::filesystem;
 using testing_support::Bytes;

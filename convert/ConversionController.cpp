@@ -1,14 +1,14 @@
-#include "ConversionController.h"
+#include "convert/ConversionController.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <utility>
 
-#include "JobFailure.h"
-#include "LanguageProvider.h"
-#include "PdfThread.h"
-#include "WordAutomation.h"
+#include "convert/JobFailure.h"
+#include "convert/PdfThread.h"
+#include "convert/WordAutomation.h"
+#include "lang/LanguageProvider.h"
 #include "platform/com.h"
 
 namespace {

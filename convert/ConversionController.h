@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "ControllerHost.h"
-#include "ConversionLegs.h"
-#include "HarvestResults.h"
-#include "SharedStateLock.h"
-#include "WordRecord.h"
+#include "convert/ControllerHost.h"
+#include "convert/ConversionLegs.h"
+#include "convert/HarvestResults.h"
+#include "convert/SharedStateLock.h"
+#include "convert/WordRecord.h"
 #include "platform/user32.h"
 
 constexpr UINT WM_JOB_FINISHED = WM_USER + 101;  // 1125, wParam: the job's result code

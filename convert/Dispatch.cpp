@@ -1,4 +1,4 @@
-#include "Dispatch.h"
+#include "convert/Dispatch.h"
 
 #include <utility>
 

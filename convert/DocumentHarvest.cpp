@@ -1,4 +1,4 @@
-#include "DocumentHarvest.h"
+#include "convert/DocumentHarvest.h"
 
 #include <sys/stat.h>
 
@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "ConversionController.h"
-#include "Dispatch.h"
-#include "WordAutomation.h"
+#include "convert/ConversionController.h"
+#include "convert/Dispatch.h"
+#include "convert/WordAutomation.h"
 #include "platform/com_ptr.h"
 
 namespace {

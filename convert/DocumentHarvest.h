@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ConversionLegs.h"
+#include "convert/ConversionLegs.h"
 #include "platform/com.h"
 
 // Harvests the open document into the controller's results for its current job: hyperlink

@@ -1,4 +1,4 @@
-#include "JobFailure.h"
+#include "convert/JobFailure.h"
 
 #include "platform/text.h"
 

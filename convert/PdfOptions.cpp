@@ -1,4 +1,4 @@
-#include "PdfOptions.h"
+#include "convert/PdfOptions.h"
 
 CPdfOptions ReadPdfOptions(const CWordRecord& job) {
     CPdfOptions o;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "WordRecord.h"
+#include "convert/WordRecord.h"
 
 // The eleven values the settings dialog shows and hands back (everything of the option set but
 // the "options set" mark).

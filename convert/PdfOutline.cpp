@@ -1,4 +1,4 @@
-#include "PdfOutline.h"
+#include "convert/PdfOutline.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ConversionController.h"
+#include "convert/ConversionController.h"
 #include "platform/locale.h"
 
 namespace {

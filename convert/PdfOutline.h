@@ -3,7 +3,7 @@
 // position.
 #pragma once
 
-#include "PdfEngine.h"
+#include "convert/PdfEngine.h"
 
 class CConversionController;
 

@@ -1,4 +1,4 @@
-#include "PdfThread.h"
+#include "convert/PdfThread.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,13 +14,13 @@
 #include <random>
 #include <string>
 
-#include "ConversionController.h"
-#include "Ini.h"
-#include "JobFailure.h"
-#include "LanguageProvider.h"
-#include "PdfEngine.h"
-#include "PdfOutline.h"
-#include "PostProcess.h"
+#include "common/ini/Ini.h"
+#include "convert/ConversionController.h"
+#include "convert/JobFailure.h"
+#include "convert/PdfEngine.h"
+#include "convert/PdfOutline.h"
+#include "convert/PostProcess.h"
+#include "lang/LanguageProvider.h"
 #include "platform/com_ptr.h"
 #include "platform/files.h"
 #include "platform/text.h"

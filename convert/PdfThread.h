@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ConversionLegs.h"
+#include "convert/ConversionLegs.h"
 
 class CConversionController;
 

@@ -1,4 +1,4 @@
-#include "PostProcess.h"
+#include "convert/PostProcess.h"
 
 #include <dlfcn.h>
 #include <sys/random.h>
@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "JobFailure.h"
-#include "LanguageProvider.h"
-#include "ProgramFolder.h"
+#include "app/ProgramFolder.h"
+#include "convert/JobFailure.h"
+#include "lang/LanguageProvider.h"
 #include "platform/text.h"
 
 namespace {

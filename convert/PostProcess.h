@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "WordRecord.h"
+#include "convert/WordRecord.h"
 
 // The toolkit's file name in the program folder.
 inline constexpr const char kToolkitLibraryName[] = "libQuickPDFDLL0717.so";

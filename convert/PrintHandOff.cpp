@@ -1,9 +1,9 @@
-#include "PrintHandOff.h"
+#include "convert/PrintHandOff.h"
 
 #include <cstring>
 
-#include "ConversionController.h"
-#include "SharedStateLock.h"
+#include "convert/ConversionController.h"
+#include "convert/SharedStateLock.h"
 #include "platform/handle.h"
 #include "platform/named_pipe.h"
 #include "platform/registry.h"

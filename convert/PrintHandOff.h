@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "ControllerHost.h"
-#include "ConversionLegs.h"
+#include "convert/ControllerHost.h"
+#include "convert/ConversionLegs.h"
 
 // The spooler's default printer.
 class CSpoolerPrinterControl : public IPrinterControl {

@@ -1,4 +1,4 @@
-#include "SharedStateLock.h"
+#include "convert/SharedStateLock.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "ConversionLegs.h"
+#include "convert/ConversionLegs.h"
 #include "platform/user_lock.h"
 
 // The lock file's name in the platform root.

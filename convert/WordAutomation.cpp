@@ -1,10 +1,10 @@
-#include "WordAutomation.h"
+#include "convert/WordAutomation.h"
 
 #include <cctype>
 #include <climits>
 #include <vector>
 
-#include "Dispatch.h"
+#include "convert/Dispatch.h"
 
 namespace word {
 

@@ -1,4 +1,4 @@
-#include "LanguageProvider.h"
+#include "lang/LanguageProvider.h"
 
 std::string LangText(const char* section, const char* key) {
     const char* text = GetText(section, key);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Vernello.h"
+#include "components/vernello/Vernello.h"
 
 // The pattern the program loads its languages with at start-up, relative to the program folder.
 inline constexpr char kLanguagePattern[] = "Languages\\*.xml";

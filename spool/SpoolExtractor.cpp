@@ -1,4 +1,4 @@
-#include "SpoolExtractor.h"
+#include "spool/SpoolExtractor.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Ini.h"
+#include "common/ini/Ini.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/named_pipe.h"

@@ -1,4 +1,4 @@
-#include "AddFile.h"
+#include "ui/AddFile.h"
 
 #include <sys/stat.h>
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "PdfOptions.h"
+#include "convert/PdfOptions.h"
 
 // Shows a text of the language's "MsgBox" section; `ownedByMainWindow` tells the Add routine's
 // two kinds of box apart (the extension message has the main window as owner, the duplicate

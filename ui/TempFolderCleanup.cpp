@@ -1,9 +1,9 @@
-#include "TempFolderCleanup.h"
+#include "ui/TempFolderCleanup.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "SharedStateLock.h"
+#include "convert/SharedStateLock.h"
 #include "platform/paths.h"
 
 namespace fs = std::filesystem;

@@ -1,10 +1,10 @@
-#include "CliHost.h"
+#include "app/cli/CliHost.h"
 
 #include <algorithm>
 #include <thread>
 
-#include "ConversionController.h"
-#include "LanguageProvider.h"
+#include "convert/ConversionController.h"
+#include "lang/LanguageProvider.h"
 
 namespace {
 

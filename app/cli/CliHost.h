@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "HeadlessHost.h"
-#include "ReadAhead.h"
+#include "app/HeadlessHost.h"
+#include "app/cli/ReadAhead.h"
 
 class CWordRecord;
 

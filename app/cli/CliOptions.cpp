@@ -1,4 +1,4 @@
-#include "CliOptions.h"
+#include "app/cli/CliOptions.h"
 
 #include <fstream>
 #include <functional>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "PdfOptions.h"
+#include "convert/PdfOptions.h"
 
 struct CliOptions {
     std::vector<std::string> files;

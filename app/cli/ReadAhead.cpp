@@ -1,8 +1,8 @@
-#include "ReadAhead.h"
+#include "app/cli/ReadAhead.h"
 
 #include <algorithm>
 
-#include "WordAutomation.h"
+#include "convert/WordAutomation.h"
 #include "platform/com.h"
 #include "platform/com_ptr.h"
 

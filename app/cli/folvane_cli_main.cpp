@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "AddFile.h"
-#include "CliHost.h"
-#include "CliOptions.h"
-#include "ConversionController.h"
-#include "DocumentHarvest.h"
-#include "InterruptCleanup.h"
-#include "LanguageProvider.h"
-#include "PdfThread.h"
-#include "PrintHandOff.h"
-#include "ProgramFolder.h"
-#include "StartupSettings.h"
+#include "app/InterruptCleanup.h"
+#include "app/ProgramFolder.h"
+#include "app/StartupSettings.h"
+#include "app/cli/CliHost.h"
+#include "app/cli/CliOptions.h"
+#include "convert/ConversionController.h"
+#include "convert/DocumentHarvest.h"
+#include "convert/PdfThread.h"
+#include "convert/PrintHandOff.h"
+#include "lang/LanguageProvider.h"
 #include "platform/com.h"
+#include "ui/AddFile.h"
 
 namespace {
 

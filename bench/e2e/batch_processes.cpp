@@ -1,4 +1,4 @@
-#include "batch_processes.h"
+#include "bench/e2e/batch_processes.h"
 
 #include <dirent.h>
 #include <sys/resource.h>

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "batch_processes.h"
-#include "support/scoped_environment.h"
+#include "bench/e2e/batch_processes.h"
+#include "tests/support/scoped_environment.h"
 
 namespace fs = std::filesystem;
 

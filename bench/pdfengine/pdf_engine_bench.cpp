@@ -20,15 +20,15 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-#include "EmfSpoolDriver.h"
-#include "PdfDocument.h"
-#include "PdfEngine.h"
-#include "PdfThread.h"
+#include "components/pdfengine/PdfDocument.h"
+#include "components/printer/EmfSpoolDriver.h"
+#include "convert/PdfEngine.h"
+#include "convert/PdfThread.h"
 #include "platform/com_ptr.h"
 #include "platform/text.h"
-#include "support/process_resources.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace fs = std::filesystem;
 using testing_support::RunProcess;

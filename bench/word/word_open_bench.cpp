@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "WordAutomation.h"
-#include "installer.h"
+#include "convert/WordAutomation.h"
 #include "platform/com.h"
-#include "reference_office.h"
-#include "support/scoped_environment.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/word/reference_office.h"
+#include "tools/install/installer.h"
 
 namespace {
 

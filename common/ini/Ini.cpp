@@ -1,4 +1,4 @@
-#include "Ini.h"
+#include "common/ini/Ini.h"
 
 #include <locale.h>
 #include <stdio.h>

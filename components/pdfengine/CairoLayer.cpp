@@ -1,11 +1,11 @@
-#include "CairoLayer.h"
+#include "components/pdfengine/CairoLayer.h"
 
 #include <cairo-pdf.h>
 #include <cairo.h>
 
 #include <memory>
 
-#include "EmfRenderer.h"
+#include "components/pdfengine/emf/EmfRenderer.h"
 
 namespace pdfengine {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "EmfReader.h"
+#include "components/pdfengine/emf/EmfReader.h"
 #include "platform/com.h"
 
 namespace pdfengine {

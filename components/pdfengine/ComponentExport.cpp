@@ -2,7 +2,7 @@
 // platform's class registry asks a registered component library for it.
 #include <type_traits>
 
-#include "PdfDocument.h"
+#include "components/pdfengine/PdfDocument.h"
 #include "platform/com.h"
 #include "platform/com_object.h"
 

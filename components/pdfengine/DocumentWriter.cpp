@@ -1,4 +1,4 @@
-#include "DocumentWriter.h"
+#include "components/pdfengine/DocumentWriter.h"
 
 #include <algorithm>
 #include <exception>
@@ -13,9 +13,9 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include "FileReplacement.h"
-#include "ObjectImporter.h"
-#include "PlacedPdf.h"
+#include "components/pdfengine/FileReplacement.h"
+#include "components/pdfengine/ObjectImporter.h"
+#include "components/pdfengine/PlacedPdf.h"
 
 namespace pdfengine {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "EngineDocument.h"
-#include "PageStore.h"
+#include "components/pdfengine/EngineDocument.h"
+#include "components/pdfengine/PageStore.h"
 #include "platform/com.h"
 
 namespace pdfengine {

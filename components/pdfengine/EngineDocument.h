@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "OutlineTree.h"
-#include "PageStore.h"
+#include "components/pdfengine/OutlineTree.h"
+#include "components/pdfengine/PageStore.h"
 
 namespace pdfengine {
 

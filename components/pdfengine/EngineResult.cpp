@@ -1,4 +1,4 @@
-#include "EngineResult.h"
+#include "components/pdfengine/EngineResult.h"
 
 #include <cerrno>
 

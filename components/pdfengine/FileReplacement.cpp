@@ -1,4 +1,4 @@
-#include "FileReplacement.h"
+#include "components/pdfengine/FileReplacement.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "EngineResult.h"
+#include "components/pdfengine/EngineResult.h"
 
 namespace pdfengine {
 

@@ -1,4 +1,4 @@
-#include "LinkUri.h"
+#include "components/pdfengine/LinkUri.h"
 
 #include <cctype>
 

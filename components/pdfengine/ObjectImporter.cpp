@@ -1,4 +1,4 @@
-#include "ObjectImporter.h"
+#include "components/pdfengine/ObjectImporter.h"
 
 #include <cstring>
 #include <functional>

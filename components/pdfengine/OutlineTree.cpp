@@ -1,4 +1,4 @@
-#include "OutlineTree.h"
+#include "components/pdfengine/OutlineTree.h"
 
 #include <algorithm>
 #include <utility>

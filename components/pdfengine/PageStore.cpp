@@ -1,4 +1,4 @@
-#include "PageStore.h"
+#include "components/pdfengine/PageStore.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <string>
 
-#include "EngineResult.h"
+#include "components/pdfengine/EngineResult.h"
 #include "platform/paths.h"
 
 namespace pdfengine {

@@ -1,4 +1,4 @@
-#include "PdfDocument.h"
+#include "components/pdfengine/PdfDocument.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,17 +14,17 @@
 #include <utility>
 #include <vector>
 
-#include "CairoLayer.h"
-#include "DocumentWriter.h"
-#include "EmfReader.h"
-#include "EmfRenderer.h"
-#include "EngineDocument.h"
-#include "EngineResult.h"
-#include "LinkUri.h"
-#include "PagePayload.h"
-#include "PageStore.h"
-#include "PdfEngine.h"
-#include "PlacedPdf.h"
+#include "components/pdfengine/CairoLayer.h"
+#include "components/pdfengine/DocumentWriter.h"
+#include "components/pdfengine/EngineDocument.h"
+#include "components/pdfengine/EngineResult.h"
+#include "components/pdfengine/LinkUri.h"
+#include "components/pdfengine/PageStore.h"
+#include "components/pdfengine/PlacedPdf.h"
+#include "components/pdfengine/emf/EmfReader.h"
+#include "components/pdfengine/emf/EmfRenderer.h"
+#include "components/printer/PagePayload.h"
+#include "convert/PdfEngine.h"
 #include "platform/com_object.h"
 #include "platform/text.h"
 

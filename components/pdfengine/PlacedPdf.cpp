@@ -1,4 +1,4 @@
-#include "PlacedPdf.h"
+#include "components/pdfengine/PlacedPdf.h"
 
 #include <exception>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 // The PDF toolkit on qpdf: instances, document loading, document information, encryption and
 // saving, with the toolkit's buffers for texts. Only the functions of QuickPdfToolkit.h leave the
 // library (quickpdftoolkit.map); qpdf's exceptions never cross the C boundary.
-#include "QuickPdfToolkit.h"
+#include "components/pdftoolkit/QuickPdfToolkit.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

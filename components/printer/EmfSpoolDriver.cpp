@@ -1,4 +1,4 @@
-#include "EmfSpoolDriver.h"
+#include "components/printer/EmfSpoolDriver.h"
 
 #include <unistd.h>
 
@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "PagePayload.h"
-#include "PrintJob.h"
+#include "components/printer/PagePayload.h"
+#include "components/printer/PrintJob.h"
 #include "platform/text.h"
 
 namespace printer {

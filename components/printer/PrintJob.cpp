@@ -1,4 +1,4 @@
-#include "PrintJob.h"
+#include "components/printer/PrintJob.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "Vernello.h"
+#include "components/vernello/Vernello.h"
 
 #include <algorithm>
 #include <functional>
@@ -12,7 +12,7 @@
 
 #include <pugixml.hpp>
 
-#include "ProgramFolder.h"
+#include "app/ProgramFolder.h"
 #include "platform/files.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Application: Version, Documents and Quit.
-#include "Objects.h"
+#include "components/word/Objects.h"
 
 namespace word_component {
 

@@ -1,11 +1,11 @@
 // The library's entry point: the class factory of "Word.Application".
 #include <type_traits>
 
-#include "Objects.h"
-#include "Office.h"
-#include "OfficeProcess.h"
-#include "installer.h"
+#include "components/word/Objects.h"
+#include "components/word/Office.h"
+#include "components/word/OfficeProcess.h"
 #include "platform/com_object.h"
+#include "tools/install/installer.h"
 
 namespace {
 

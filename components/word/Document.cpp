@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "Objects.h"
-#include "PdfExport.h"
+#include "components/word/Objects.h"
+#include "components/word/PdfExport.h"
 #if __has_include("PrintedDocument.h")
-#include "PrintedDocument.h"
+#include "components/word/print/PrintedDocument.h"
 #define TESSALINE_WORD_CAN_PRINT 1
 #endif
 

@@ -1,4 +1,4 @@
-#include "DocumentLoader.h"
+#include "components/word/DocumentLoader.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,16 +14,16 @@
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
-#include "DispatchObject.h"
-#include "DurationSetting.h"
-#include "FileUrl.h"
-#include "HiddenFrame.h"
-#include "InOfficeSnapshot.h"
-#include "Office.h"
-#include "PropertyList.h"
-#include "RecentDocuments.h"
-#include "RefusingInteractionHandler.h"
-#include "Uno.h"
+#include "components/word/DurationSetting.h"
+#include "components/word/FileUrl.h"
+#include "components/word/HiddenFrame.h"
+#include "components/word/InOfficeSnapshot.h"
+#include "components/word/Office.h"
+#include "components/word/PropertyList.h"
+#include "components/word/RecentDocuments.h"
+#include "components/word/RefusingInteractionHandler.h"
+#include "components/word/model/DispatchObject.h"
+#include "components/word/model/Uno.h"
 
 namespace word_component {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "LoadedDocument.h"
-#include "Office.h"
+#include "components/word/LoadedDocument.h"
+#include "components/word/Office.h"
 #include "platform/com.h"
 
 namespace word_component {

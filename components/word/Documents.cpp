@@ -1,7 +1,7 @@
 // Documents: Open, in the three forms callers pick by Word's major version.
-#include "DocumentLoader.h"
-#include "InOfficeSnapshot.h"
-#include "Objects.h"
+#include "components/word/DocumentLoader.h"
+#include "components/word/InOfficeSnapshot.h"
+#include "components/word/Objects.h"
 
 namespace word_component {
 

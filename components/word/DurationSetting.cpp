@@ -1,4 +1,4 @@
-#include "DurationSetting.h"
+#include "components/word/DurationSetting.h"
 
 #include <cstdlib>
 #include <cstring>

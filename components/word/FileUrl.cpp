@@ -1,4 +1,4 @@
-#include "FileUrl.h"
+#include "components/word/FileUrl.h"
 
 #include <filesystem>
 

@@ -1,4 +1,4 @@
-#include "HiddenFrame.h"
+#include "components/word/HiddenFrame.h"
 
 #include <vector>
 

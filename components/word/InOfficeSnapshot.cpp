@@ -1,4 +1,4 @@
-#include "InOfficeSnapshot.h"
+#include "components/word/InOfficeSnapshot.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -14,12 +14,12 @@
 #include <com/sun/star/uno/RuntimeException.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
-#include "DocumentLoader.h"
-#include "FileUrl.h"
-#include "Office.h"
-#include "PdfExport.h"
-#include "SnapshotProbeName.h"
-#include "Uno.h"
+#include "components/word/DocumentLoader.h"
+#include "components/word/FileUrl.h"
+#include "components/word/Office.h"
+#include "components/word/PdfExport.h"
+#include "components/word/model/Uno.h"
+#include "components/word/probe/SnapshotProbeName.h"
 
 namespace word_component {
 namespace {

@@ -12,10 +12,10 @@
 #include <com/sun/star/task/XJob.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
-#include "DocumentModel.h"
-#include "HiddenFrame.h"
-#include "LoadedDocument.h"
-#include "Office.h"
+#include "components/word/HiddenFrame.h"
+#include "components/word/LoadedDocument.h"
+#include "components/word/Office.h"
+#include "components/word/model/DocumentModel.h"
 
 namespace word_component {
 

@@ -1,4 +1,4 @@
-#include "LoadedDocument.h"
+#include "components/word/LoadedDocument.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
-#include "HiddenFrame.h"
-#include "Office.h"
+#include "components/word/HiddenFrame.h"
+#include "components/word/Office.h"
 
 namespace word_component {
 

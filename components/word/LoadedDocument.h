@@ -14,8 +14,8 @@
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 
-#include "DocumentSnapshot.h"
-#include "Office.h"
+#include "components/word/Office.h"
+#include "components/word/model/DocumentSnapshot.h"
 
 namespace word_component {
 

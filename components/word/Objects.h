@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "DispatchObject.h"
-#include "WordInstance.h"
+#include "components/word/WordInstance.h"
+#include "components/word/model/DispatchObject.h"
 
 namespace word_component {
 

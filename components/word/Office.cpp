@@ -1,4 +1,4 @@
-#include "Office.h"
+#include "components/word/Office.h"
 
 #include <signal.h>
 
@@ -22,11 +22,11 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
-#include "DurationSetting.h"
-#include "OfficeIndexClaim.h"
-#include "OfficeProcess.h"
-#include "RemoteContent.h"
-#include "Uno.h"
+#include "components/word/DurationSetting.h"
+#include "components/word/OfficeIndexClaim.h"
+#include "components/word/OfficeProcess.h"
+#include "components/word/RemoteContent.h"
+#include "components/word/model/Uno.h"
 #include "platform/root.h"
 
 namespace word_component {

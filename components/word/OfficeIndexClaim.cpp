@@ -1,4 +1,4 @@
-#include "OfficeIndexClaim.h"
+#include "components/word/OfficeIndexClaim.h"
 
 #include <fcntl.h>
 #include <unistd.h>

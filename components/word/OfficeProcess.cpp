@@ -1,4 +1,4 @@
-#include "OfficeProcess.h"
+#include "components/word/OfficeProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "FileUrl.h"
-#include "RemoteContent.h"
+#include "components/word/FileUrl.h"
+#include "components/word/RemoteContent.h"
 
 namespace word_component {
 

@@ -1,15 +1,15 @@
-#include "PdfExport.h"
+#include "components/word/PdfExport.h"
 
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <com/sun/star/frame/XStorable.hpp>
 
-#include "DocumentLoader.h"
-#include "FileUrl.h"
-#include "Office.h"
-#include "PropertyList.h"
-#include "Uno.h"
+#include "components/word/DocumentLoader.h"
+#include "components/word/FileUrl.h"
+#include "components/word/Office.h"
+#include "components/word/PropertyList.h"
+#include "components/word/model/Uno.h"
 #include "platform/paths.h"
 
 namespace word_component {

@@ -7,7 +7,7 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
-#include "LoadedDocument.h"
+#include "components/word/LoadedDocument.h"
 
 namespace word_component {
 

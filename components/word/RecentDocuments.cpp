@@ -1,4 +1,4 @@
-#include "RecentDocuments.h"
+#include "components/word/RecentDocuments.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "DurationSetting.h"
-#include "Office.h"
+#include "components/word/DurationSetting.h"
+#include "components/word/Office.h"
 
 namespace word_component {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "LoadedDocument.h"
+#include "components/word/LoadedDocument.h"
 
 namespace word_component {
 

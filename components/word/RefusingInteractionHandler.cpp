@@ -1,4 +1,4 @@
-#include "RefusingInteractionHandler.h"
+#include "components/word/RefusingInteractionHandler.h"
 
 #include <com/sun/star/task/XInteractionAbort.hpp>
 #include <com/sun/star/task/XInteractionRequest.hpp>

@@ -1,4 +1,4 @@
-#include "RemoteContent.h"
+#include "components/word/RemoteContent.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include <com/sun/star/ucb/UniversalContentBroker.hpp>
 #include <com/sun/star/util/XChangesBatch.hpp>
 
-#include "DurationSetting.h"
+#include "components/word/DurationSetting.h"
 
 namespace word_component {
 

@@ -1,8 +1,8 @@
-#include "WordInstance.h"
+#include "components/word/WordInstance.h"
 
 #include <algorithm>
 
-#include "RecentDocuments.h"
+#include "components/word/RecentDocuments.h"
 
 namespace word_component {
 

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <vector>
 
-#include "DocumentModel.h"
-#include "LoadedDocument.h"
-#include "Office.h"
+#include "components/word/LoadedDocument.h"
+#include "components/word/Office.h"
+#include "components/word/model/DocumentModel.h"
 
 namespace word_component {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "file_object.h"
 #include "platform/last_error.h"
+#include "platform/src/file_object.h"
 #include "platform/text.h"
 
 namespace platform {

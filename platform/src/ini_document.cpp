@@ -1,4 +1,4 @@
-#include "ini_document.h"
+#include "platform/src/ini_document.h"
 
 #include "platform/text.h"
 

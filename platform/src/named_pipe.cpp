@@ -16,10 +16,10 @@
 #include <string>
 #include <thread>
 
-#include "file_object.h"
 #include "platform/last_error.h"
 #include "platform/paths.h"
 #include "platform/root.h"
+#include "platform/src/file_object.h"
 
 namespace platform {
 namespace {

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ini_document.h"
 #include "platform/atomic_file.h"
 #include "platform/last_error.h"
+#include "platform/src/ini_document.h"
 
 using platform::IniDocument;
 

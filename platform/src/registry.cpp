@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/last_error.h"
-#include "registry_store.h"
+#include "platform/src/registry_store.h"
 
 // An opened key: where it is, and what it was opened for. A handle names its key by path, so a
 // key deleted and created again under the same name is reached again through an old handle.

@@ -1,4 +1,4 @@
-#include "registry_store.h"
+#include "platform/src/registry_store.h"
 
 #include <algorithm>
 #include <charconv>

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ini_document.h"
 #include "platform/atomic_file.h"
 #include "platform/root.h"
+#include "platform/src/ini_document.h"
 #include "platform/text.h"
 
 namespace platform {

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "CliOptions.h"
-#include "StartupSettings.h"
+#include "app/StartupSettings.h"
+#include "app/cli/CliOptions.h"
 #include "platform/shell.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

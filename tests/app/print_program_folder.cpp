@@ -1,7 +1,7 @@
 // Prints both forms of the program folder, one per line.
 #include <cstdio>
 
-#include "ProgramFolder.h"
+#include "app/ProgramFolder.h"
 
 int main() {
     char buffer[kProgramFolderBufferSize];

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "ProgramFolder.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "app/ProgramFolder.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 using testing_support::RunProcess;
 

@@ -14,10 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "ReadAhead.h"
-#include "WordAutomation.h"
-#include "support/fake_word.h"
-#include "support/scoped_environment.h"
+#include "app/cli/ReadAhead.h"
+#include "convert/WordAutomation.h"
+#include "tests/support/fake_word.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Ini.h"
+#include "common/ini/Ini.h"
 
 #include <gtest/gtest.h>
 #include <locale.h>
@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

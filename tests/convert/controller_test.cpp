@@ -1,6 +1,6 @@
 // Whole batches through the controller with the headless host, the scripted word processor and
 // stand-ins for the printer, the harvest, the print hand-off and the PDF thread.
-#include "ConversionController.h"
+#include "convert/ConversionController.h"
 
 #include <atomic>
 #include <filesystem>
@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessHost.h"
-#include "LanguageProvider.h"
-#include "WordAutomation.h"
-#include "support/fake_word.h"
-#include "support/scoped_environment.h"
+#include "app/HeadlessHost.h"
+#include "convert/WordAutomation.h"
+#include "lang/LanguageProvider.h"
+#include "tests/support/fake_word.h"
+#include "tests/support/scoped_environment.h"
 
 using testing_support::FakeWord;
 using testing_support::WordObject;

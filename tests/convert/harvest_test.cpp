@@ -1,6 +1,6 @@
 // The document analysis against the scripted word processor: hyperlink rectangles and targets,
 // table-of-contents headings, the outline numbers, progress, the exit request and failures.
-#include "DocumentHarvest.h"
+#include "convert/DocumentHarvest.h"
 
 #include <algorithm>
 #include <array>
@@ -13,11 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include "ConversionController.h"
-#include "HeadlessHost.h"
-#include "WordAutomation.h"
-#include "support/fake_word.h"
-#include "support/scoped_environment.h"
+#include "app/HeadlessHost.h"
+#include "convert/ConversionController.h"
+#include "convert/WordAutomation.h"
+#include "tests/support/fake_word.h"
+#include "tests/support/scoped_environment.h"
 
 using testing_support::FakeWord;
 using testing_support::WordObject;

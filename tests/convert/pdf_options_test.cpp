@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "PdfOptions.h"
+#include "convert/PdfOptions.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The PDF thread and the outline builder against the recording PDF engine: page geometry from
 // the EMF headers, the page list, progress, output names, links, the outline, and failures.
-#include "PdfThread.h"
+#include "convert/PdfThread.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -13,14 +13,14 @@
 
 #include <gtest/gtest.h>
 
-#include "ConversionController.h"
-#include "HeadlessHost.h"
-#include "Ini.h"
-#include "PdfOutline.h"
+#include "app/HeadlessHost.h"
+#include "common/ini/Ini.h"
+#include "convert/ConversionController.h"
+#include "convert/PdfOutline.h"
 #include "platform/com_ptr.h"
-#include "support/emf_writer.h"
-#include "support/fake_pdf_engine.h"
-#include "support/scoped_environment.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/fake_pdf_engine.h"
+#include "tests/support/scoped_environment.h"
 
 using testing_support::FakePdfEngine;
 using testing_support::PdfCall;

@@ -20,11 +20,11 @@
 
 #include <gtest/gtest.h>
 
-#include "LanguageProvider.h"
-#include "PostProcess.h"
-#include "support/process_resources.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "convert/PostProcess.h"
+#include "lang/LanguageProvider.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace fs = std::filesystem;
 using testing_support::ScopedEnvVar;

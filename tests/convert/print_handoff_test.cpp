@@ -1,18 +1,18 @@
 // The program's side of the print hand-off against the real pipe, registry and spooler.
-#include "PrintHandOff.h"
+#include "convert/PrintHandOff.h"
 
 #include <future>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "HeadlessHost.h"
-#include "SharedStateLock.h"
+#include "app/HeadlessHost.h"
+#include "convert/SharedStateLock.h"
 #include "platform/files.h"
 #include "platform/named_pipe.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
-#include "support/scoped_environment.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The lock that one user's batches share: the default printer is the user's whenever no batch
 // holds it, also after a holder died, and what must not happen under a batch waits for none.
-#include "SharedStateLock.h"
+#include "convert/SharedStateLock.h"
 
 #include <gtest/gtest.h>
 
-#include "PrintHandOff.h"
-#include "platform/forked_child.h"
+#include "convert/PrintHandOff.h"
 #include "platform/spooler.h"
-#include "support/scoped_environment.h"
+#include "tests/platform/forked_child.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

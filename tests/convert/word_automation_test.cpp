@@ -1,4 +1,4 @@
-#include "WordAutomation.h"
+#include "convert/WordAutomation.h"
 
 #include <cctype>
 #include <filesystem>
@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Dispatch.h"
-#include "support/fake_word.h"
-#include "support/scoped_environment.h"
+#include "convert/Dispatch.h"
+#include "tests/support/fake_word.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "e2e_environment.h"
+#include "tests/e2e/e2e_environment.h"
 
 #include <unistd.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/run_process.h"
+#include "tests/support/run_process.h"
 
 namespace e2e {
 

@@ -1,4 +1,4 @@
-#include "link_targets.h"
+#include "tests/e2e/link_targets.h"
 
 #include <cctype>
 

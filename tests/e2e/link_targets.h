@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "pdf_facts.h"
+#include "tests/e2e/pdf_facts.h"
 
 namespace e2e {
 

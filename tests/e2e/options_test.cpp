@@ -4,12 +4,12 @@
 
 #include <set>
 
-#include "e2e_environment.h"
-#include "link_targets.h"
-#include "pdf_facts.h"
-#include "reference_exports.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/e2e/e2e_environment.h"
+#include "tests/e2e/link_targets.h"
+#include "tests/e2e/pdf_facts.h"
+#include "tests/e2e/reference_exports.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace e2e {
 namespace {

@@ -1,4 +1,4 @@
-#include "pdf_facts.h"
+#include "tests/e2e/pdf_facts.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
-#include "support/run_process.h"
+#include "tests/support/run_process.h"
 
 namespace e2e {
 

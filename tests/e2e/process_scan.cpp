@@ -1,4 +1,4 @@
-#include "process_scan.h"
+#include "tests/e2e/process_scan.h"
 
 #include <dirent.h>
 #include <unistd.h>

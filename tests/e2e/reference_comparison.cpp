@@ -1,4 +1,4 @@
-#include "reference_comparison.h"
+#include "tests/e2e/reference_comparison.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <set>
 #include <sstream>
 
-#include "link_targets.h"
-#include "pdf_facts.h"
-#include "support/run_process.h"
+#include "tests/e2e/link_targets.h"
+#include "tests/e2e/pdf_facts.h"
+#include "tests/support/run_process.h"
 
 namespace e2e {
 namespace {

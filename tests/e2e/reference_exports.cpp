@@ -1,4 +1,4 @@
-#include "reference_exports.h"
+#include "tests/e2e/reference_exports.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,9 +7,9 @@
 #include <sstream>
 #include <vector>
 
-#include "e2e_environment.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/e2e/e2e_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace e2e {
 

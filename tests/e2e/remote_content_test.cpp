@@ -13,14 +13,14 @@
 #include <mutex>
 #include <thread>
 
-#include "e2e_environment.h"
-#include "pdf_facts.h"
-#include "reference_exports.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/e2e/e2e_environment.h"
+#include "tests/e2e/pdf_facts.h"
+#include "tests/e2e/reference_exports.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 #ifdef E2E_HAS_WORD_OFFICE
-#include "Office.h"
+#include "components/word/Office.h"
 #endif
 
 namespace e2e {

@@ -6,12 +6,12 @@
 
 #include <regex>
 
-#include "e2e_environment.h"
-#include "pdf_facts.h"
-#include "reference_comparison.h"
-#include "reference_exports.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/e2e/e2e_environment.h"
+#include "tests/e2e/pdf_facts.h"
+#include "tests/e2e/reference_comparison.h"
+#include "tests/e2e/reference_exports.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace e2e {
 namespace {

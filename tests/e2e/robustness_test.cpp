@@ -11,14 +11,14 @@
 #include <random>
 #include <thread>
 
-#include "e2e_environment.h"
-#include "pdf_facts.h"
-#include "process_scan.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/e2e/e2e_environment.h"
+#include "tests/e2e/pdf_facts.h"
+#include "tests/e2e/process_scan.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 #ifdef E2E_TEST_DOCUMENTS
-#include "reference_office.h"
+#include "tests/word/reference_office.h"
 #endif
 
 namespace e2e {

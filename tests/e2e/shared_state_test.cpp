@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "e2e_environment.h"
-#include "pdf_facts.h"
 #include "platform/spooler.h"
-#include "reference_exports.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/e2e/e2e_environment.h"
+#include "tests/e2e/pdf_facts.h"
+#include "tests/e2e/reference_exports.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace e2e {
 namespace {

@@ -2,9 +2,9 @@
 // metafiles whose sizes, offsets or counts do not hold together.
 #include <gtest/gtest.h>
 
-#include "EmfReader.h"
-#include "EmfRecords.h"
-#include "support/emf_writer.h"
+#include "components/pdfengine/emf/EmfReader.h"
+#include "components/pdfengine/emf/EmfRecords.h"
+#include "tests/support/emf_writer.h"
 
 namespace {
 

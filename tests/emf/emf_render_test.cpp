@@ -9,13 +9,13 @@
 #include <cstring>
 #include <string>
 
-#include "EmfDib.h"
-#include "EmfReader.h"
-#include "EmfRecords.h"
-#include "EmfRenderer.h"
-#include "pdf_probe.h"
-#include "support/emf_writer.h"
-#include "support/scoped_environment.h"
+#include "components/pdfengine/emf/EmfDib.h"
+#include "components/pdfengine/emf/EmfReader.h"
+#include "components/pdfengine/emf/EmfRecords.h"
+#include "components/pdfengine/emf/EmfRenderer.h"
+#include "tests/emf/pdf_probe.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

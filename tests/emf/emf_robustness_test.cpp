@@ -8,10 +8,10 @@
 #include <limits>
 #include <random>
 
-#include "EmfReader.h"
-#include "EmfRecords.h"
-#include "EmfRenderer.h"
-#include "support/emf_writer.h"
+#include "components/pdfengine/emf/EmfReader.h"
+#include "components/pdfengine/emf/EmfRecords.h"
+#include "components/pdfengine/emf/EmfRenderer.h"
+#include "tests/support/emf_writer.h"
 
 namespace {
 

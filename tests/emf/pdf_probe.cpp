@@ -1,4 +1,4 @@
-#include "pdf_probe.h"
+#include "tests/emf/pdf_probe.h"
 
 #include <cairo-pdf.h>
 #include <unistd.h>
@@ -7,9 +7,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "EmfReader.h"
-#include "EmfRenderer.h"
-#include "support/run_process.h"
+#include "components/pdfengine/emf/EmfReader.h"
+#include "components/pdfengine/emf/EmfRenderer.h"
+#include "tests/support/run_process.h"
 
 // Two libraries lose memory of their own in the sanitizer builds: fontconfig while it parses its
 // configuration, and cairo while it finishes a PDF that subsets a CFF (CJK) font. The leak

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/emf_writer.h"
+#include "tests/support/emf_writer.h"
 
 namespace emf_test {
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "support/emf_writer.h"
-#include "support/spool_writer.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/spool_writer.h"
 
 using testing_support::Bytes;
 using testing_support::SpoolWriter;

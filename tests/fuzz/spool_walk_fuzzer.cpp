@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "Ini.h"
-#include "SpoolExtractor.h"
+#include "common/ini/Ini.h"
+#include "spool/SpoolExtractor.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include "LanguageProvider.h"
+#include "lang/LanguageProvider.h"
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif

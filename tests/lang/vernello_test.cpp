@@ -14,10 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "LanguageProvider.h"
-#include "Vernello.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "components/vernello/Vernello.h"
+#include "lang/LanguageProvider.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace fs = std::filesystem;
 using testing_support::TempFolder;

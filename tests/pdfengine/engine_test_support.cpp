@@ -1,4 +1,4 @@
-#include "engine_test_support.h"
+#include "tests/pdfengine/engine_test_support.h"
 
 #include <cairo-pdf.h>
 #include <cairo.h>
@@ -15,12 +15,12 @@
 #include <gtest/gtest.h>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include "EmfSpoolDriver.h"
-#include "PdfDocument.h"
-#include "PdfThread.h"
+#include "components/pdfengine/PdfDocument.h"
+#include "components/printer/EmfSpoolDriver.h"
+#include "convert/PdfThread.h"
 #include "platform/text.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 // fontconfig loses a few small allocations of its own while it matches fonts for cairo (the
 // test's documents and the engine's rendering); the leak checker of the sanitizer builds is told

@@ -9,7 +9,7 @@
 
 #include <qpdf/QPDF.hh>
 
-#include "PdfEngine.h"
+#include "convert/PdfEngine.h"
 #include "platform/com_ptr.h"
 
 namespace pdfengine_test {

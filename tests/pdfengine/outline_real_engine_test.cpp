@@ -11,12 +11,12 @@
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-#include "ConversionController.h"
-#include "HeadlessHost.h"
-#include "PdfOutline.h"
-#include "engine_test_support.h"
+#include "app/HeadlessHost.h"
+#include "convert/ConversionController.h"
+#include "convert/PdfOutline.h"
 #include "platform/text.h"
-#include "support/scoped_environment.h"
+#include "tests/pdfengine/engine_test_support.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-#include "engine_test_support.h"
-#include "support/scoped_environment.h"
+#include "tests/pdfengine/engine_test_support.h"
+#include "tests/support/scoped_environment.h"
 
 using namespace pdfengine_test;
 

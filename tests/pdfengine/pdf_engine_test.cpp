@@ -18,11 +18,11 @@
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-#include "EmfSpoolDriver.h"
-#include "PagePayload.h"
-#include "engine_test_support.h"
-#include "support/emf_writer.h"
-#include "support/scoped_environment.h"
+#include "components/printer/EmfSpoolDriver.h"
+#include "components/printer/PagePayload.h"
+#include "tests/pdfengine/engine_test_support.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/scoped_environment.h"
 
 using namespace pdfengine_test;
 

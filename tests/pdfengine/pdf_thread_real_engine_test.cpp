@@ -8,12 +8,12 @@
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-#include "ConversionController.h"
-#include "HeadlessHost.h"
-#include "Ini.h"
-#include "PdfThread.h"
-#include "engine_test_support.h"
-#include "support/scoped_environment.h"
+#include "app/HeadlessHost.h"
+#include "common/ini/Ini.h"
+#include "convert/ConversionController.h"
+#include "convert/PdfThread.h"
+#include "tests/pdfengine/engine_test_support.h"
+#include "tests/support/scoped_environment.h"
 
 using namespace pdfengine_test;
 

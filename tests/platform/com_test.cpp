@@ -17,8 +17,8 @@
 #include "platform/com_ptr.h"
 #include "platform/registry.h"
 #include "platform/text.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

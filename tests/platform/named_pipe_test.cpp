@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "forked_child.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
-#include "support/scoped_environment.h"
+#include "tests/platform/forked_child.h"
+#include "tests/support/scoped_environment.h"
 
 using namespace std::chrono_literals;
 using testing_support::ExitCodeFor;

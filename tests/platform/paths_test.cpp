@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/last_error.h"
-#include "support/scoped_environment.h"
+#include "tests/support/scoped_environment.h"
 
 using testing_support::ScopedEnvVar;
 using testing_support::TempFolder;

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/last_error.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 using testing_support::ReadFile;
 using testing_support::WriteFile;

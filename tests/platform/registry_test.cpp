@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/last_error.h"
-#include "support/scoped_environment.h"
+#include "tests/support/scoped_environment.h"
 
 using namespace std::string_literals;
 

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "forked_child.h"
 #include "platform/profile.h"
-#include "support/scoped_environment.h"
+#include "tests/platform/forked_child.h"
+#include "tests/support/scoped_environment.h"
 
 using namespace std::string_literals;
 using platform::PrinterInfo;

@@ -10,13 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include "EmfSpoolDriver.h"
-#include "PagePayload.h"
-#include "PrintJob.h"
-#include "support/emf_writer.h"
-#include "support/process_resources.h"
-#include "support/scoped_environment.h"
-#include "support/spool_writer.h"
+#include "components/printer/EmfSpoolDriver.h"
+#include "components/printer/PagePayload.h"
+#include "components/printer/PrintJob.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/spool_writer.h"
 
 using testing_support::AsBytes;
 using testing_support::AsString;

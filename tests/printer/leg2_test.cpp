@@ -16,19 +16,19 @@
 
 #include <gtest/gtest.h>
 
-#include "ConversionController.h"
-#include "HeadlessHost.h"
-#include "Ini.h"
-#include "LanguageProvider.h"
-#include "PagePayload.h"
-#include "PrintHandOff.h"
-#include "PrintJob.h"
-#include "platform/forked_child.h"
+#include "app/HeadlessHost.h"
+#include "common/ini/Ini.h"
+#include "components/printer/PagePayload.h"
+#include "components/printer/PrintJob.h"
+#include "convert/ConversionController.h"
+#include "convert/PrintHandOff.h"
+#include "lang/LanguageProvider.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
-#include "support/fake_word.h"
-#include "support/process_resources.h"
-#include "support/scoped_environment.h"
+#include "tests/platform/forked_child.h"
+#include "tests/support/fake_word.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

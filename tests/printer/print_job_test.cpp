@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "PrintJob.h"
-#include "support/emf_writer.h"
-#include "support/process_resources.h"
-#include "support/scoped_environment.h"
+#include "components/printer/PrintJob.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/scoped_environment.h"
 
 using printer::PrintedPage;
 using printer::PrintJobReader;

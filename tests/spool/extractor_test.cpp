@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include "Ini.h"
-#include "SpoolExtractor.h"
-#include "spool/spool_fixture.h"
-#include "support/emf_writer.h"
-#include "support/process_resources.h"
-#include "support/spool_writer.h"
+#include "common/ini/Ini.h"
+#include "spool/SpoolExtractor.h"
+#include "tests/spool/spool_fixture.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/spool_writer.h"
 
 using testing_support::Bytes;
 using testing_support::MakeSamplePage;

@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include "Ini.h"
+#include "common/ini/Ini.h"
 #include "platform/named_pipe.h"
-#include "spool/spool_fixture.h"
-#include "support/emf_writer.h"
-#include "support/run_process.h"
-#include "support/spool_writer.h"
+#include "tests/spool/spool_fixture.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/run_process.h"
+#include "tests/support/spool_writer.h"
 
 using testing_support::Bytes;
 using testing_support::SpoolWriter;

@@ -1,10 +1,10 @@
-#include "spool/spool_fixture.h"
+#include "tests/spool/spool_fixture.h"
 
 #include <thread>
 
-#include "SpoolExtractor.h"
 #include "platform/named_pipe.h"
 #include "platform/registry.h"
+#include "spool/SpoolExtractor.h"
 
 namespace spool_testing {
 

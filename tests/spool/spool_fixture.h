@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Ini.h"
+#include "common/ini/Ini.h"
 #include "platform/files.h"
-#include "support/scoped_environment.h"
-#include "support/spool_writer.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/spool_writer.h"
 
 namespace spool_testing {
 

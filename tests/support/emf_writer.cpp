@@ -1,4 +1,4 @@
-#include "support/emf_writer.h"
+#include "tests/support/emf_writer.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "support/fake_pdf_engine.h"
+#include "tests/support/fake_pdf_engine.h"
 
 #include <atomic>
 #include <fstream>
@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "platform/text.h"
-#include "support/counted_object.h"
+#include "tests/support/counted_object.h"
 
 namespace testing_support {
 

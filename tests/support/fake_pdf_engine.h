@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "PdfEngine.h"
+#include "convert/PdfEngine.h"
 
 namespace testing_support {
 

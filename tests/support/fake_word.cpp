@@ -1,4 +1,4 @@
-#include "support/fake_word.h"
+#include "tests/support/fake_word.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "platform/text.h"
-#include "support/counted_object.h"
+#include "tests/support/counted_object.h"
 
 namespace testing_support {
 

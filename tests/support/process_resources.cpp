@@ -1,4 +1,4 @@
-#include "support/process_resources.h"
+#include "tests/support/process_resources.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "support/run_process.h"
+#include "tests/support/run_process.h"
 
 #include <fcntl.h>
 #include <poll.h>

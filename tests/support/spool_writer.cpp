@@ -1,4 +1,4 @@
-#include "support/spool_writer.h"
+#include "tests/support/spool_writer.h"
 
 #include <algorithm>
 #include <array>

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "support/emf_writer.h"
+#include "tests/support/emf_writer.h"
 
 namespace testing_support {
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/emf_writer.h"
-#include "support/spool_writer.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/spool_writer.h"
 
 namespace ts = testing_support;
 

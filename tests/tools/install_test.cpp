@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include "installer.h"
 #include "platform/com.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tools/install/installer.h"
 
 using namespace std::string_literals;
 using testing_support::ProcessResult;

@@ -10,8 +10,8 @@
 
 #include "platform/last_error.h"
 #include "platform/registry.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 using namespace std::string_literals;
 using testing_support::ProcessResult;

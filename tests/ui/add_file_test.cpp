@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "AddFile.h"
-#include "support/scoped_environment.h"
+#include "tests/support/scoped_environment.h"
+#include "ui/AddFile.h"
 
 namespace {
 

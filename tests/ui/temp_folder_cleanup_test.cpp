@@ -1,13 +1,13 @@
 // The window's clean-up of the page files' folder when it closes.
-#include "TempFolderCleanup.h"
+#include "ui/TempFolderCleanup.h"
 
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
-#include "SharedStateLock.h"
+#include "convert/SharedStateLock.h"
 #include "platform/paths.h"
-#include "support/scoped_environment.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 

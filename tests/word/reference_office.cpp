@@ -1,4 +1,4 @@
-#include "reference_office.h"
+#include "tests/word/reference_office.h"
 
 #include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XFramesSupplier.hpp>
@@ -21,13 +21,13 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
-#include "FileUrl.h"
-#include "Office.h"
-#include "OfficeProcess.h"
-#include "PropertyList.h"
-#include "Uno.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "components/word/FileUrl.h"
+#include "components/word/Office.h"
+#include "components/word/OfficeProcess.h"
+#include "components/word/PropertyList.h"
+#include "components/word/model/Uno.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
 
 namespace word_test {
 

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "WordAutomation.h"
-#include "installer.h"
+#include "convert/WordAutomation.h"
 #include "platform/com.h"
+#include "tools/install/installer.h"
 
 int main(int argc, char** argv) {
     if (argc != 5) {

@@ -14,21 +14,21 @@
 
 #include <gtest/gtest.h>
 
-#include "Dispatch.h"
-#include "PagePayload.h"
-#include "RecentDocuments.h"
-#include "Uno.h"
-#include "WordAutomation.h"
-#include "installer.h"
+#include "components/printer/PagePayload.h"
+#include "components/word/RecentDocuments.h"
+#include "components/word/model/Uno.h"
+#include "convert/Dispatch.h"
+#include "convert/WordAutomation.h"
 #include "platform/com.h"
 #include "platform/named_pipe.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
-#include "reference_office.h"
-#include "support/emf_writer.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/word/reference_office.h"
+#include "tools/install/installer.h"
 
 namespace {
 

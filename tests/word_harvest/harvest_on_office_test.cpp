@@ -14,16 +14,16 @@
 
 #include <gtest/gtest.h>
 
-#include "ConversionController.h"
-#include "Dispatch.h"
-#include "DocumentHarvest.h"
-#include "HeadlessHost.h"
-#include "LanguageProvider.h"
-#include "WordAutomation.h"
-#include "installer.h"
+#include "app/HeadlessHost.h"
+#include "convert/ConversionController.h"
+#include "convert/Dispatch.h"
+#include "convert/DocumentHarvest.h"
+#include "convert/WordAutomation.h"
+#include "lang/LanguageProvider.h"
 #include "platform/com.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tools/install/installer.h"
 
 namespace {
 

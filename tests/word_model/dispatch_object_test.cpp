@@ -5,9 +5,9 @@
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/uno/RuntimeException.hpp>
 
-#include "Dispatch.h"
-#include "DispatchObject.h"
-#include "harvest_probe.h"
+#include "components/word/model/DispatchObject.h"
+#include "convert/Dispatch.h"
+#include "tests/word_model/harvest_probe.h"
 
 namespace word_model {
 namespace {

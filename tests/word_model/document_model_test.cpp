@@ -10,12 +10,12 @@
 #include <map>
 #include <memory>
 
-#include "DocumentModel.h"
-#include "InOfficeSnapshot.h"
-#include "harvest_probe.h"
-#include "office_session.h"
-#include "pdf_words.h"
-#include "test_document.h"
+#include "components/word/InOfficeSnapshot.h"
+#include "components/word/model/DocumentModel.h"
+#include "tests/word_model/harvest_probe.h"
+#include "tests/word_model/office_session.h"
+#include "tests/word_model/pdf_words.h"
+#include "tests/word_model/test_document.h"
 
 namespace word_model_test {
 namespace {

@@ -1,4 +1,4 @@
-#include "harvest_probe.h"
+#include "tests/word_model/harvest_probe.h"
 
 #include <cmath>
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "Dispatch.h"
-#include "pdf_words.h"
+#include "convert/Dispatch.h"
+#include "tests/word_model/pdf_words.h"
 
 namespace word_model_test {
 

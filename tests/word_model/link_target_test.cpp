@@ -1,7 +1,7 @@
 // How LibreOffice's link targets become Word's Address, SubAddress and Name.
 #include <gtest/gtest.h>
 
-#include "LinkTarget.h"
+#include "components/word/model/LinkTarget.h"
 
 namespace word_model {
 namespace {

@@ -1,4 +1,4 @@
-#include "office_session.h"
+#include "tests/word_model/office_session.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -24,7 +24,7 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/uri.hxx>
 
-#include "support/run_process.h"
+#include "tests/support/run_process.h"
 
 namespace word_model_test {
 namespace {

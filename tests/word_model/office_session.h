@@ -12,7 +12,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
-#include "support/scoped_environment.h"
+#include "tests/support/scoped_environment.h"
 
 namespace word_model_test {
 

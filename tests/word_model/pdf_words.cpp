@@ -1,4 +1,4 @@
-#include "pdf_words.h"
+#include "tests/word_model/pdf_words.h"
 
 #include <unistd.h>
 #include <algorithm>
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string_view>
 
-#include "support/run_process.h"
+#include "tests/support/run_process.h"
 
 namespace word_model_test {
 namespace {

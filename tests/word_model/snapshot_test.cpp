@@ -12,11 +12,11 @@
 #include <com/sun/star/frame/XFramesSupplier.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
-#include "DocumentSnapshot.h"
-#include "HiddenFrame.h"
-#include "InOfficeSnapshot.h"
-#include "Uno.h"
-#include "office_session.h"
+#include "components/word/HiddenFrame.h"
+#include "components/word/InOfficeSnapshot.h"
+#include "components/word/model/DocumentSnapshot.h"
+#include "components/word/model/Uno.h"
+#include "tests/word_model/office_session.h"
 
 namespace word_model_test {
 namespace {

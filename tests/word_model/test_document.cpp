@@ -1,4 +1,4 @@
-#include "test_document.h"
+#include "tests/word_model/test_document.h"
 
 namespace word_model_test {
 namespace {

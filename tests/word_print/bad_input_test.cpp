@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "PrintedDocument.h"
-#include "sample_pdfs.h"
-#include "support/process_resources.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "components/word/print/PrintedDocument.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/word_print/sample_pdfs.h"
 
 namespace {
 

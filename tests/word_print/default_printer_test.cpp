@@ -10,17 +10,17 @@
 
 #include <gtest/gtest.h>
 
-#include "PagePayload.h"
-#include "PayloadPages.h"
-#include "PrintedDocument.h"
+#include "components/printer/PagePayload.h"
+#include "components/word/print/PayloadPages.h"
+#include "components/word/print/PrintedDocument.h"
 #include "platform/handle.h"
 #include "platform/named_pipe.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
-#include "sample_pdfs.h"
-#include "support/emf_writer.h"
-#include "support/scoped_environment.h"
+#include "tests/support/emf_writer.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/word_print/sample_pdfs.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "PrintJob.h"
-#include "PrintedDocument.h"
-#include "sample_pdfs.h"
-#include "support/process_resources.h"
-#include "support/scoped_environment.h"
+#include "components/printer/PrintJob.h"
+#include "components/word/print/PrintedDocument.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/word_print/sample_pdfs.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "merged_size.h"
+#include "tests/word_print/merged_size.h"
 
 #include <qpdf/Buffer.hh>
 

@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "PayloadPages.h"
-#include "merged_size.h"
-#include "sample_pdfs.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "components/word/print/PayloadPages.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/word_print/merged_size.h"
+#include "tests/word_print/sample_pdfs.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include "PrintJob.h"
-#include "PrintedDocument.h"
-#include "merged_size.h"
-#include "sample_pdfs.h"
-#include "support/run_process.h"
-#include "support/scoped_environment.h"
+#include "components/printer/PrintJob.h"
+#include "components/word/print/PrintedDocument.h"
+#include "tests/support/run_process.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/word_print/merged_size.h"
+#include "tests/word_print/sample_pdfs.h"
 
 namespace {
 

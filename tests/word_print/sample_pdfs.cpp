@@ -1,4 +1,4 @@
-#include "sample_pdfs.h"
+#include "tests/word_print/sample_pdfs.h"
 
 #include <unistd.h>
 
@@ -15,7 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "support/run_process.h"
+#include "tests/support/run_process.h"
 
 namespace word_print_test {
 namespace {

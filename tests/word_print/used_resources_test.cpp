@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "UsedResources.h"
+#include "components/word/print/UsedResources.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "installer.h"
+#include "tools/install/installer.h"
 
 #include <strings.h>
 

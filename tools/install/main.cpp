@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "ProgramFolder.h"
-#include "installer.h"
+#include "app/ProgramFolder.h"
+#include "tools/install/installer.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -1,4 +1,4 @@
-#include "reg_command.h"
+#include "tools/reg/reg_command.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "EmfDeviceContext.h"
+#include "components/pdfengine/emf/EmfDeviceContext.h"
 
 #include <cmath>
 

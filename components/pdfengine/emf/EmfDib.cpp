@@ -1,9 +1,9 @@
-#include "EmfDib.h"
+#include "components/pdfengine/emf/EmfDib.h"
 
 #include <bit>
 #include <vector>
 
-#include "EmfRecords.h"
+#include "components/pdfengine/emf/EmfRecords.h"
 
 namespace emf {
 namespace {

@@ -1,4 +1,4 @@
-#include "EmfFonts.h"
+#include "components/pdfengine/emf/EmfFonts.h"
 
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>

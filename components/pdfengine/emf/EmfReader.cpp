@@ -1,8 +1,8 @@
-#include "EmfReader.h"
+#include "components/pdfengine/emf/EmfReader.h"
 
 #include <utility>
 
-#include "EmfRecords.h"
+#include "components/pdfengine/emf/EmfRecords.h"
 
 namespace emf {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "EmfRecords.h"
+#include "components/pdfengine/emf/EmfRecords.h"
 
 namespace emf {
 

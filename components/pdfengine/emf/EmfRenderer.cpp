@@ -1,4 +1,4 @@
-#include "EmfRenderer.h"
+#include "components/pdfengine/emf/EmfRenderer.h"
 
 #include <algorithm>
 #include <array>
@@ -7,10 +7,10 @@
 #include <optional>
 #include <utility>
 
-#include "EmfDeviceContext.h"
-#include "EmfDib.h"
-#include "EmfFonts.h"
-#include "EmfRecords.h"
+#include "components/pdfengine/emf/EmfDeviceContext.h"
+#include "components/pdfengine/emf/EmfDib.h"
+#include "components/pdfengine/emf/EmfFonts.h"
+#include "components/pdfengine/emf/EmfRecords.h"
 
 namespace emf {
 namespace {

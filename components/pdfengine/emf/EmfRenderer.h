@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "EmfReader.h"
+#include "components/pdfengine/emf/EmfReader.h"
 
 namespace emf {
 

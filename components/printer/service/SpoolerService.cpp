@@ -1,4 +1,4 @@
-#include "SpoolerService.h"
+#include "components/printer/service/SpoolerService.h"
 
 #include <dlfcn.h>
 #include <poll.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "EmfSpoolDriver.h"
+#include "components/printer/EmfSpoolDriver.h"
 #include "platform/files.h"
 #include "platform/named_pipe.h"
 #include "platform/spooler.h"

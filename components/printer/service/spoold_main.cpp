@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "ProgramFolder.h"
-#include "SpoolerService.h"
+#include "app/ProgramFolder.h"
+#include "components/printer/service/SpoolerService.h"
 #include "platform/root.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "Content.h"
+#include "components/word/model/Content.h"
 
 #include <algorithm>
 #include <deque>
@@ -29,7 +29,7 @@
 #include <com/sun/star/text/XTextRangeCompare.hpp>
 #include <com/sun/star/text/XTextTable.hpp>
 
-#include "Uno.h"
+#include "components/word/model/Uno.h"
 #include "platform/text.h"
 
 namespace word_model {

@@ -9,7 +9,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
 
-#include "LinkTarget.h"
+#include "components/word/model/LinkTarget.h"
 
 namespace word_model {
 

@@ -1,4 +1,4 @@
-#include "DispatchObject.h"
+#include "components/word/model/DispatchObject.h"
 
 #include <cmath>
 #include <exception>

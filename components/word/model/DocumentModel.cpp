@@ -1,4 +1,4 @@
-#include "DocumentModel.h"
+#include "components/word/model/DocumentModel.h"
 
 #include <cmath>
 #include <optional>
@@ -11,9 +11,9 @@
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 
-#include "Content.h"
-#include "Layout.h"
-#include "Uno.h"
+#include "components/word/model/Content.h"
+#include "components/word/model/Layout.h"
+#include "components/word/model/Uno.h"
 #include "platform/text.h"
 
 namespace word_model {

@@ -58,8 +58,8 @@
 
 #include <com/sun/star/frame/XModel.hpp>
 
-#include "DispatchObject.h"
-#include "DocumentSnapshot.h"
+#include "components/word/model/DispatchObject.h"
+#include "components/word/model/DocumentSnapshot.h"
 
 namespace word_model {
 

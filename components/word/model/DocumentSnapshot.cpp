@@ -1,11 +1,11 @@
-#include "DocumentSnapshot.h"
+#include "components/word/model/DocumentSnapshot.h"
 
 #include <initializer_list>
 #include <stdexcept>
 
 #include <com/sun/star/uno/Sequence.hxx>
 
-#include "Uno.h"
+#include "components/word/model/Uno.h"
 
 namespace word_model {
 namespace {

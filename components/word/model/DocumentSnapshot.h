@@ -17,8 +17,8 @@
 #include <com/sun/star/uno/Any.hxx>
 #include <rtl/ustring.hxx>
 
-#include "Content.h"
-#include "Layout.h"
+#include "components/word/model/Content.h"
+#include "components/word/model/Layout.h"
 
 namespace word_model {
 

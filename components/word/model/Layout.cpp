@@ -1,4 +1,4 @@
-#include "Layout.h"
+#include "components/word/model/Layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +18,7 @@
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/view/XViewSettingsSupplier.hpp>
 
-#include "Uno.h"
+#include "components/word/model/Uno.h"
 
 namespace word_model {
 namespace {

@@ -1,4 +1,4 @@
-#include "LinkTarget.h"
+#include "components/word/model/LinkTarget.h"
 
 #include <array>
 #include <cctype>

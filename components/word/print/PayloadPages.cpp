@@ -1,4 +1,4 @@
-#include "PayloadPages.h"
+#include "components/word/print/PayloadPages.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "PrintJob.h"
-#include "UsedResources.h"
+#include "components/printer/PrintJob.h"
+#include "components/word/print/UsedResources.h"
 
 namespace word_print {
 namespace {

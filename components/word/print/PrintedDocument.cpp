@@ -1,4 +1,4 @@
-#include "PrintedDocument.h"
+#include "components/word/print/PrintedDocument.h"
 
 #include <unistd.h>
 
@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "PayloadPages.h"
-#include "PrintJob.h"
+#include "components/printer/PrintJob.h"
+#include "components/word/print/PayloadPages.h"
 #include "platform/paths.h"
 #include "platform/spooler.h"
 

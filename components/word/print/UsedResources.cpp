@@ -1,4 +1,4 @@
-#include "UsedResources.h"
+#include "components/word/print/UsedResources.h"
 
 #include <qpdf/QPDFObjGen.hh>
 

@@ -39,9 +39,9 @@
 #include <cppuhelper/supportsservice.hxx>
 #include <rtl/ref.hxx>
 
-#include "DocumentSnapshot.h"
-#include "HiddenFrame.h"
-#include "SnapshotProbeName.h"
+#include "components/word/HiddenFrame.h"
+#include "components/word/model/DocumentSnapshot.h"
+#include "components/word/probe/SnapshotProbeName.h"
 
 namespace {
 
