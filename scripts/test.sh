@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing; runs the fuzz targets for a bounded time (clang,
-# AddressSanitizer); builds the core libraries and their tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs those; runs the controller's tests under ThreadSanitizer;
-# then builds everything and runs the whole suite.
+# Runs every test: installs what is missing; checks that no file includes from a layer above
+# its own; runs the fuzz targets for a bounded time (clang, AddressSanitizer); builds the core
+# libraries and their tests with AddressSanitizer and UndefinedBehaviorSanitizer and runs those;
+# runs the controller's tests under ThreadSanitizer; then builds everything and runs the whole
+# suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+echo "== Include layer order"
+cmake -P cmake/CheckLayers.cmake
 
 echo "== Fuzz targets (libFuzzer, clang, AddressSanitizer), each for a bounded time"
 CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DTESSALINE_FUZZ=ON

@@ -1,0 +1,2 @@
+// Test data for the layer check: a component's own header.
+#pragma once
