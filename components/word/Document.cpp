@@ -5,9 +5,8 @@
 
 #include "components/word/Objects.h"
 #include "components/word/PdfExport.h"
-#if __has_include("PrintedDocument.h")
+#ifdef TESSALINE_WORD_CAN_PRINT
 #include "components/word/print/PrintedDocument.h"
-#define TESSALINE_WORD_CAN_PRINT 1
 #endif
 
 namespace word_component {
