@@ -46,6 +46,20 @@ std::vector<std::string> ExampleNames(const fs::path& examples) {
 
 }  // namespace
 
+bool PrepareInstallation(const fs::path& programs) {
+    if (::access("/usr/lib/libreoffice/program/soffice.bin", X_OK) != 0 ||
+        !fs::exists(programs / "libTessalineWord.so")) {
+        std::fprintf(stderr, "needs LibreOffice and the built components in %s\n",
+                     programs.c_str());
+        return false;
+    }
+    if (std::system((programs / "tessaline-install >/dev/null").c_str()) != 0) {
+        std::fprintf(stderr, "tessaline-install failed\n");
+        return false;
+    }
+    return true;
+}
+
 std::size_t ExampleCount(const fs::path& examples) {
     return ExampleNames(examples).size();
 }

@@ -12,6 +12,11 @@
 
 namespace bench_e2e {
 
+// Whether LibreOffice and the built components in `programs` are there, and the installation
+// in the current platform root made with `programs`' tessaline-install. False, with the reason
+// on standard error, when the benchmark cannot run.
+bool PrepareInstallation(const std::filesystem::path& programs);
+
 // `count` copies of the .doc/.docx files of `examples`, taken in turn (sorted by name), in
 // `folder` as "<n>-<name>" so that no two PDFs share a name; its sub/ comes along (documents
 // link into it). Returns the copies' paths in order.

@@ -66,17 +66,9 @@ int main(int argc, char** argv) {
     const int wanted = std::max(1, argc > 1 ? std::atoi(argv[1]) : 500);
     const fs::path programs = argc > 2 ? argv[2] : TESSALINE_PROGRAM_DIR;
     const fs::path examples = fs::path(TESSALINE_SOURCE_DIR) / "examples";
-    if (::access("/usr/lib/libreoffice/program/soffice.bin", X_OK) != 0 ||
-        !fs::exists(programs / "libTessalineWord.so")) {
-        std::fprintf(stderr, "needs LibreOffice and the built components in %s\n",
-                     programs.c_str());
-        return 2;
-    }
     testing_support::ScopedPlatform platform;
-    if (std::system((programs / "tessaline-install >/dev/null").c_str()) != 0) {
-        std::fprintf(stderr, "tessaline-install failed\n");
+    if (!PrepareInstallation(programs))
         return 2;
-    }
     const std::vector<std::string> paths =
         CopyExamplesInTurn(examples, platform.Work() / "documents", wanted);
     const int count = static_cast<int>(paths.size());

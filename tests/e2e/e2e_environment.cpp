@@ -53,8 +53,19 @@ std::string PipelineMissingReason() {
     return {};
 }
 
-testing_support::ProcessResult InstallPlatform() {
-    return testing_support::RunProcess({(ProgramFolder() / "tessaline-install").string()});
+testing::AssertionResult InstallPlatform() {
+    const testing_support::ProcessResult install =
+        testing_support::RunProcess({(ProgramFolder() / "tessaline-install").string()});
+    if (install.exitCode == 0)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "tessaline-install exited with " << install.exitCode
+                                       << ": " << install.output << install.errors;
+}
+
+void PipelineTest::SetUp() {
+    if (const std::string missing = PipelineMissingReason(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
 }
 
 std::vector<fs::path> CopyExamples(const std::vector<std::string>& names, const fs::path& folder) {

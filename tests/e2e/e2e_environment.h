@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/run_process.h"
 
 namespace e2e {
@@ -20,8 +22,15 @@ fs::path ExamplesFolder();
 // missing), or empty when it can.
 std::string PipelineMissingReason();
 
-// Runs tessaline-install in the platform root the environment names (a ScopedPlatform's).
-testing_support::ProcessResult InstallPlatform();
+// Runs tessaline-install in the platform root the environment names (a ScopedPlatform's); a
+// failure carries the installer's output.
+testing::AssertionResult InstallPlatform();
+
+// A test of the whole pipeline, skipped with the reason where it cannot run here.
+class PipelineTest : public testing::Test {
+  protected:
+    void SetUp() override;
+};
 
 // Copies example documents by file name into `folder`, together with `sub/`, the target of
 // the examples' relative file links. Returns the copies' paths in the order given.

@@ -12,13 +12,11 @@
 namespace e2e {
 namespace {
 
-TEST(EndToEndOfficeReplacement, EveryDocumentConvertsAndTheProgramEndsCleanly) {
-    if (const std::string missing = PipelineMissingReason(); !missing.empty()) {
-        GTEST_SKIP() << missing;
-    }
+class EndToEndOfficeReplacement : public PipelineTest {};
+
+TEST_F(EndToEndOfficeReplacement, EveryDocumentConvertsAndTheProgramEndsCleanly) {
     testing_support::ScopedPlatform platform;
-    const testing_support::ProcessResult install = InstallPlatform();
-    ASSERT_EQ(install.exitCode, 0) << install.output << install.errors;
+    ASSERT_TRUE(InstallPlatform());
     testing_support::ScopedEnvVar bound("TESSALINE_OFFICE_MAX_DOCUMENTS", "2");
 
     const std::vector<std::string> names = {"one-page-letter.doc", "toc-headings.docx",

@@ -18,14 +18,13 @@ constexpr char kDocument[] = "one-page-letter.doc";
 constexpr char kOwnerPassword[] = "owner-Secret1";
 constexpr char kUserPassword[] = "user-Secret2";
 
-class EndToEndOptions : public testing::Test {
+class EndToEndOptions : public PipelineTest {
   protected:
     void SetUp() override {
-        if (const std::string missing = PipelineMissingReason(); !missing.empty()) {
-            GTEST_SKIP() << missing;
-        }
-        const testing_support::ProcessResult install = InstallPlatform();
-        ASSERT_EQ(install.exitCode, 0) << install.output << install.errors;
+        PipelineTest::SetUp();
+        if (IsSkipped())
+            return;
+        ASSERT_TRUE(InstallPlatform());
     }
 
     // Converts the letter with the options; the PDF's path, or empty after a failure.

@@ -99,12 +99,12 @@ bool MakeReply(const fs::path& docx, std::string* error) {
     return true;
 }
 
-class ReviewMarks : public testing::Test {
+class ReviewMarks : public PipelineTest {
   protected:
     void SetUp() override {
-        if (const std::string missing = PipelineMissingReason(); !missing.empty()) {
-            GTEST_SKIP() << missing;
-        }
+        PipelineTest::SetUp();
+        if (IsSkipped())
+            return;
         for (const char* tool : {"/usr/bin/soffice", "/usr/bin/zip", "/usr/bin/unzip"}) {
             if (!fs::exists(tool)) {
                 GTEST_SKIP() << tool << " is missing";
@@ -135,8 +135,7 @@ class ReviewMarks : public testing::Test {
 
     // folvane-cli on copies of both documents with the options; the copies.
     std::vector<fs::path> Convert(std::vector<std::string> options) {
-        const testing_support::ProcessResult install = InstallPlatform();
-        EXPECT_EQ(install.exitCode, 0) << install.output << install.errors;
+        EXPECT_TRUE(InstallPlatform());
         fs::create_directories(Output());
         options.insert(options.end(), {"-o", Output().string()});
         std::vector<fs::path> copies;

@@ -67,12 +67,12 @@ std::vector<std::string> LinesAbout(const std::string& text, const fs::path& doc
     return lines;
 }
 
-class EndToEndRobustness : public testing::Test {
+class EndToEndRobustness : public PipelineTest {
   protected:
     void SetUp() override {
-        if (const std::string missing = PipelineMissingReason(); !missing.empty()) {
-            GTEST_SKIP() << missing;
-        }
+        PipelineTest::SetUp();
+        if (IsSkipped())
+            return;
 #ifndef E2E_TEST_DOCUMENTS
         GTEST_SKIP() << "the password-protected document is made by the tests' own office "
                         "(tests/word), which is not built here";
@@ -96,8 +96,7 @@ TEST_F(EndToEndRobustness, BadDocumentsFailOnTheirOwnAndLeaveNothingBehind) {
     }
 #endif
     testing_support::ScopedPlatform platform;
-    const testing_support::ProcessResult install = InstallPlatform();
-    ASSERT_EQ(install.exitCode, 0) << install.output << install.errors;
+    ASSERT_TRUE(InstallPlatform());
 
     const fs::path batch = platform.Work() / "batch";
     const fs::path output = platform.Work() / "pdf";

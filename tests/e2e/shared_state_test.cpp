@@ -21,14 +21,13 @@ namespace {
 
 constexpr char kUserPrinter[] = "Office Laser";  // the installer's default printer
 
-class EndToEndSharedState : public testing::Test {
+class EndToEndSharedState : public PipelineTest {
   protected:
     void SetUp() override {
-        if (const std::string missing = PipelineMissingReason(); !missing.empty()) {
-            GTEST_SKIP() << missing;
-        }
-        const testing_support::ProcessResult install = InstallPlatform();
-        ASSERT_EQ(install.exitCode, 0) << install.output << install.errors;
+        PipelineTest::SetUp();
+        if (IsSkipped())
+            return;
+        ASSERT_TRUE(InstallPlatform());
         ASSERT_EQ(platform::DefaultPrinterName(), kUserPrinter);
     }
 
