@@ -1,1647 +1,240 @@
+// The pass over a metafile's records and the dispatch of each record to the player's
+// concerns (EmfPlayer.h names the file of each).
 #include "components/pdfengine/emf/EmfRenderer.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <numbers>
 #include <optional>
-#include <utility>
+#include <string>
+#include <variant>
 
 #include "components/pdfengine/emf/EmfDeviceContext.h"
-#include "components/pdfengine/emf/EmfDib.h"
-#include "components/pdfengine/emf/EmfFonts.h"
+#include "components/pdfengine/emf/EmfPlayer.h"
 #include "components/pdfengine/emf/EmfRecords.h"
 
 namespace emf {
-namespace {
 
-constexpr double kFarAway = 1e7;  // device pixels: "everything" for exclusions
-
-// GDI constants the records carry.
-constexpr std::int32_t kTransparent = 1;
-constexpr std::int32_t kAlternate = 1;
-constexpr std::uint32_t kTaUpdateCp = 1;
-constexpr std::uint32_t kTaRight = 2;
-constexpr std::uint32_t kTaCenter = 6;
-constexpr std::uint32_t kTaBottom = 8;
-constexpr std::uint32_t kTaBaseline = 24;
-constexpr std::uint32_t kEtoOpaque = 0x2;
-constexpr std::uint32_t kEtoClipped = 0x4;
-constexpr std::uint32_t kEtoGlyphIndex = 0x10;
-constexpr std::uint32_t kEtoPdy = 0x2000;
-constexpr std::uint32_t kRgnAnd = 1;
-constexpr std::uint32_t kRgnOr = 2;
-constexpr std::uint32_t kRgnDiff = 4;
-constexpr std::uint32_t kRgnCopy = 5;
-constexpr std::uint32_t kSrcAnd = 0x008800C6;
-constexpr std::uint32_t kSrcPaint = 0x00EE0086;
-constexpr std::uint32_t kPatCopy = 0x00F00021;
-constexpr std::uint32_t kBlackness = 0x00000042;
-constexpr std::uint32_t kWhiteness = 0x00FF0062;
-constexpr std::int32_t kHalftone = 4;
-constexpr std::uint32_t kStockObjectFlag = 0x80000000;
-constexpr std::uint32_t kMaxObjects = 65536;
-
-struct Point {
-    double x = 0;
-    double y = 0;
-};
-
-void SetColor(cairo_t* cr, std::uint32_t colorRef) {
-    cairo_set_source_rgb(cr, (colorRef & 0xFF) / 255.0, ((colorRef >> 8) & 0xFF) / 255.0,
-                         ((colorRef >> 16) & 0xFF) / 255.0);
+Player::Player(const EmfMetafile& emf, cairo_t* cr) : emf_(emf), cr_(cr) {
+    cairo_get_matrix(cr_, &base_);
+    pixelsPerMmX_ = emf.Header().PixelsPerMmX();
+    pixelsPerMmY_ = emf.Header().PixelsPerMmY();
+    objects_.resize(std::max<std::size_t>(emf.Header().handles, 1));
+    cairo_save(cr_);  // the caller's state; restored by Finish and for every clip reset
+    cairo_save(cr_);
 }
 
-cairo_matrix_t Multiply(const cairo_matrix_t& first, const cairo_matrix_t& then) {
-    cairo_matrix_t m;
-    cairo_matrix_multiply(&m, &first, &then);
-    return m;
-}
-
-struct PathDeleter {
-    void operator()(cairo_path_t* path) const { cairo_path_destroy(path); }
-};
-using PathPtr = std::unique_ptr<cairo_path_t, PathDeleter>;
-
-// One character of a text record: its code point, where its UTF-16 units are, and the face
-// and glyph that draw it.
-struct TextChar {
-    char32_t code = 0;
-    std::size_t unit = 0;
-    std::size_t units = 1;
-    cairo_font_face_t* face = nullptr;
-    unsigned long glyph = 0;
-    double advanceX = 0;  // text space: along the baseline
-    double advanceY = 0;  // text space: downwards
-};
-
-// cairo refuses text with surrogates and non-characters; such a character is shown as U+FFFD.
-char32_t Showable(char32_t c) {
-    const bool valid = c < 0x110000 && (c & 0xFFFFF800) != 0xD800 && (c < 0xFDD0 || c > 0xFDEF) &&
-                       (c & 0xFFFE) != 0xFFFE;
-    return valid ? c : 0xFFFD;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The characters of UTF-16 text, each a showable code point.
-std::vector<TextChar> DecodeUtf16(const std::u16string& text) {
-    std::vector<TextChar> chars;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        TextChar c;
-        c.unit = i;
-        c.code = text[i];
-        if (c.code >= 0xD800 && c.code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c.code = 0x10000 + ((c.code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            c.units = 2;
-            ++i;
-        }
-        c.code = Showable(c.code);
-        chars.push_back(c);
-    }
-    return chars;
-}
-
-class Player {
-  public:
-    Player(const EmfMetafile& emf, cairo_t* cr) : emf_(emf), cr_(cr) {
-        cairo_get_matrix(cr_, &base_);
-        pixelsPerMmX_ = emf.Header().PixelsPerMmX();
-        pixelsPerMmY_ = emf.Header().PixelsPerMmY();
-        objects_.resize(std::max<std::size_t>(emf.Header().handles, 1));
-        cairo_save(cr_);  // the caller's state; restored by Finish and for every clip reset
-        cairo_save(cr_);
-    }
-
-    bool Play(std::string* error, RenderStats* stats) {
-        for (const EmfRecord& rec : emf_.Records()) {
-            const std::optional<bool> result = PlayRecord(rec);
-            if (!result) {
-                ++stats_.skipped;
-            } else if (*result) {
-                ++stats_.played;
-            } else {
-                ++stats_.malformed;
-                if (firstFault_.empty()) {
-                    firstFault_ = "malformed record of type " + std::to_string(rec.type) +
-                                  " at byte " + std::to_string(rec.offset);
-                }
-            }
-            if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
-                break;
-            }
-        }
-        const cairo_status_t status = cairo_status(cr_);
-        cairo_restore(cr_);
-        cairo_restore(cr_);
-        if (stats) {
-            *stats = stats_;
-        }
-        if (status != CAIRO_STATUS_SUCCESS) {
-            firstFault_ = std::string("cairo: ") + cairo_status_to_string(status);
-        }
-        if (!firstFault_.empty()) {
-            if (error) {
-                *error = firstFault_;
-            }
-            return false;
-        }
-        return true;
-    }
-
-  private:
-    // True: played; false: malformed; nullopt: not a record this player draws.
-    std::optional<bool> PlayRecord(const EmfRecord& rec) {
-        ByteReader in(rec.parameters);
-        switch (rec.type) {
-            case record::kHeader:
-            case record::kEof:
-                return true;
-            case record::kSetStretchBltMode:
-                dc_.stretchMode = in.I32();
-                return in.Ok();
-            case record::kSaveDc:
-                saved_.push_back(dc_);
-                return true;
-            case record::kRestoreDc:
-                return RestoreDc(in.I32()) && in.Ok();
-            case record::kSetMapMode: {
-                const std::int32_t mode = in.I32();
-                if (mode >= map_mode::kText && mode <= map_mode::kAnisotropic) {
-                    dc_.mapMode = mode;
-                }
-                return in.Ok();
-            }
-            case record::kSetWindowOrgEx:
-                dc_.windowOrgX = in.I32();
-                dc_.windowOrgY = in.I32();
-                return in.Ok();
-            case record::kSetViewportOrgEx:
-                dc_.viewportOrgX = in.I32();
-                dc_.viewportOrgY = in.I32();
-                return in.Ok();
-            case record::kSetWindowExtEx:
-                return SetExtent(in, &dc_.windowExtX, &dc_.windowExtY);
-            case record::kSetViewportExtEx:
-                return SetExtent(in, &dc_.viewportExtX, &dc_.viewportExtY);
-            case record::kScaleWindowExtEx:
-                return ScaleExtent(in, &dc_.windowExtX, &dc_.windowExtY);
-            case record::kScaleViewportExtEx:
-                return ScaleExtent(in, &dc_.viewportExtX, &dc_.viewportExtY);
-            case record::kSetWorldTransform: {
-                const cairo_matrix_t m = ReadXForm(in);
-                if (in.Ok() && UsableMatrix(m)) {
-                    dc_.world = m;
-                }
-                return in.Ok();
-            }
-            case record::kModifyWorldTransform:
-                return ModifyWorldTransform(in);
-            case record::kSetBkMode:
-                dc_.backgroundMode = in.I32();
-                return in.Ok();
-            case record::kSetBkColor:
-                dc_.backgroundColor = in.U32() & 0xFFFFFF;
-                return in.Ok();
-            case record::kSetTextColor:
-                dc_.textColor = in.U32() & 0xFFFFFF;
-                return in.Ok();
-            case record::kSetTextAlign:
-                dc_.textAlign = in.U32();
-                return in.Ok();
-            case record::kSetPolyFillMode:
-                dc_.polyFillMode = in.I32();
-                return in.Ok();
-            case record::kSetArcDirection:
-                dc_.arcDirection = in.I32();
-                return in.Ok();
-            case record::kSetMiterLimit: {
-                const std::uint32_t limit = in.U32();
-                if (limit >= 1 && limit <= 1000) {
-                    dc_.miterLimit = limit;
-                }
-                return in.Ok();
-            }
-            case record::kCreatePen:
-                return CreatePen(in);
-            case record::kExtCreatePen:
-                return ExtCreatePen(in);
-            case record::kCreateBrushIndirect:
-                return CreateBrush(in);
-            case record::kExtCreateFontIndirectW:
-                return CreateFont(in);
-            case record::kSelectObject:
-                return SelectObject(in.U32()) && in.Ok();
-            case record::kDeleteObject: {
-                const std::uint32_t index = in.U32();
-                if (index < objects_.size()) {
-                    objects_[index] = std::monostate{};
-                }
-                return in.Ok();
-            }
-            case record::kMoveToEx: {
-                const Point p = ReadPointL(in);
-                if (!in.Ok()) {
-                    return false;
-                }
-                dc_.currentX = p.x;
-                dc_.currentY = p.y;
-                if (inPath_ && UseLogical()) {
-                    cairo_move_to(cr_, p.x, p.y);
-                }
-                return true;
-            }
-            case record::kLineTo:
-                return LineTo(in);
-            case record::kPolyline:
-            case record::kPolyline16:
-            case record::kPolygon:
-            case record::kPolygon16:
-            case record::kPolyBezier:
-            case record::kPolyBezier16:
-            case record::kPolyLineTo:
-            case record::kPolyLineTo16:
-            case record::kPolyBezierTo:
-            case record::kPolyBezierTo16:
-                return Poly(rec.type, in);
-            case record::kPolyPolyline:
-            case record::kPolyPolyline16:
-            case record::kPolyPolygon:
-            case record::kPolyPolygon16:
-                return PolyPoly(rec.type, in);
-            case record::kRectangle:
-            case record::kEllipse:
-            case record::kRoundRect:
-                return Box(rec.type, in);
-            case record::kArc:
-            case record::kArcTo:
-            case record::kChord:
-            case record::kPie:
-                return Arc(rec.type, in);
-            case record::kBeginPath:
-                inPath_ = true;
-                pendingPath_.reset();
-                cairo_new_path(cr_);
-                return true;
-            case record::kEndPath:
-                if (inPath_) {
-                    inPath_ = false;
-                    pendingPath_ = CopyDevicePath();
-                    cairo_new_path(cr_);
-                }
-                return true;
-            case record::kAbortPath:
-                inPath_ = false;
-                pendingPath_.reset();
-                cairo_new_path(cr_);
-                return true;
-            case record::kCloseFigure:
-                if (inPath_ && cairo_has_current_point(cr_)) {
-                    cairo_close_path(cr_);
-                }
-                return true;
-            case record::kFillPath:
-            case record::kStrokePath:
-            case record::kStrokeAndFillPath:
-                if (TakePath()) {
-                    Paint(rec.type != record::kStrokePath, rec.type != record::kFillPath);
-                }
-                return true;
-            case record::kSelectClipPath:
-                return SelectClipPath(in);
-            case record::kIntersectClipRect:
-            case record::kExcludeClipRect:
-                return ClipRect(rec.type == record::kExcludeClipRect, in);
-            case record::kExtSelectClipRgn:
-                return ExtSelectClipRgn(in);
-            case record::kExtTextOutW:
-                return ExtTextOut(rec);
-            case record::kStretchDiBits:
-                return StretchDiBits(rec);
-            case record::kBitBlt:
-            case record::kStretchBlt:
-                return Blt(rec);
-            default:
-                return std::nullopt;
-        }
-    }
-
-    // Coordinates and transforms.
-
-    static Point ReadPointL(ByteReader& in) {
-        const double x = in.I32();
-        const double y = in.I32();
-        return {x, y};
-    }
-
-    static cairo_matrix_t ReadXForm(ByteReader& in) {
-        cairo_matrix_t m;
-        m.xx = in.F32();
-        m.yx = in.F32();
-        m.xy = in.F32();
-        m.yy = in.F32();
-        m.x0 = in.F32();
-        m.y0 = in.F32();
-        return m;
-    }
-
-    cairo_matrix_t LogicalToDevice() const {
-        return dc_.LogicalToDevice(pixelsPerMmX_, pixelsPerMmY_);
-    }
-
-    // Sets the context's matrix when cairo can use it; a degenerate mapping draws nothing
-    // rather than putting the context in an error state.
-    bool UseMatrix(const cairo_matrix_t& m) {
-        if (!UsableMatrix(m)) {
-            return false;
-        }
-        cairo_set_matrix(cr_, &m);
-        return true;
-    }
-    bool UseLogical() { return UseMatrix(Multiply(LogicalToDevice(), base_)); }
-    void UseDevice() { cairo_set_matrix(cr_, &base_); }
-
-    bool SetExtent(ByteReader& in, double* x, double* y) {
-        const std::int32_t cx = in.I32();
-        const std::int32_t cy = in.I32();
-        if (!in.Ok()) {
-            return false;
-        }
-        if (cx != 0 && cy != 0) {  // GDI refuses empty extents
-            *x = cx;
-            *y = cy;
-        }
-        return true;
-    }
-
-    bool ScaleExtent(ByteReader& in, double* x, double* y) {
-        const double xNum = in.I32();
-        const double xDenom = in.I32();
-        const double yNum = in.I32();
-        const double yDenom = in.I32();
-        if (!in.Ok()) {
-            return false;
-        }
-        if (xNum != 0 && xDenom != 0 && yNum != 0 && yDenom != 0) {
-            *x = *x * xNum / xDenom;
-            *y = *y * yNum / yDenom;
-        }
-        return true;
-    }
-
-    bool ModifyWorldTransform(ByteReader& in) {
-        const cairo_matrix_t m = ReadXForm(in);
-        const std::uint32_t mode = in.U32();
-        if (!in.Ok()) {
-            return false;
-        }
-        cairo_matrix_t result = dc_.world;
-        switch (mode) {
-            case 1:  // MWT_IDENTITY
-                cairo_matrix_init_identity(&result);
-                break;
-            case 2:  // MWT_LEFTMULTIPLY: the new transform applies first
-                result = Multiply(m, dc_.world);
-                break;
-            case 3:  // MWT_RIGHTMULTIPLY
-                result = Multiply(dc_.world, m);
-                break;
-            case 4:  // MWT_SET
-                result = m;
-                break;
-            default:
-                return true;
-        }
-        if (UsableMatrix(result)) {
-            dc_.world = result;
-        }
-        return true;
-    }
-
-    bool RestoreDc(std::int32_t which) {
-        const auto depth = static_cast<std::int64_t>(saved_.size());
-        const std::int64_t target = which < 0 ? depth + which : std::int64_t{which} - 1;
-        if (which == 0 || target < 0 || target >= depth) {
-            return true;  // GDI ignores a level that was never saved
-        }
-        const bool clipChanged = saved_[target].clip != dc_.clip;
-        dc_ = saved_[target];
-        saved_.resize(static_cast<std::size_t>(target));
-        if (clipChanged) {
-            ReapplyClip();
-        }
-        return true;
-    }
-
-    // Objects.
-
-    void Store(std::uint32_t index, GdiObject object) {
-        if (index == 0 || index >= kMaxObjects) {
-            return;  // index 0 is the metafile itself
-        }
-        if (index >= objects_.size()) {
-            objects_.resize(index + 1);
-        }
-        objects_[index] = std::move(object);
-    }
-
-    bool CreatePen(ByteReader& in) {
-        const std::uint32_t index = in.U32();
-        Pen pen;
-        pen.style = in.U32();
-        pen.width = in.I32();
-        in.I32();  // the y of the width POINTL is unused
-        pen.color = in.U32() & 0xFFFFFF;
-        if (!in.Ok()) {
-            return false;
-        }
-        pen.width = std::fabs(pen.width);
-        Store(index, pen);
-        return true;
-    }
-
-    bool ExtCreatePen(ByteReader& in) {
-        const std::uint32_t index = in.U32();
-        in.Skip(16);  // the pattern bitmap's offsets and sizes: patterned pens draw solid
-        Pen pen;
-        pen.style = in.U32();
-        pen.width = in.U32();
-        const std::uint32_t brushStyle = in.U32();
-        pen.color = in.U32() & 0xFFFFFF;
-        in.U32();  // hatch
-        const std::uint32_t entries = in.U32();
-        if (!in.Ok() || !in.Has(std::uint64_t{entries} * 4)) {
-            return false;
-        }
-        for (std::uint32_t i = 0; i < entries; ++i) {
-            pen.userDashes.push_back(in.U32());
-        }
-        pen.geometric = (pen.style & 0xF0000) == 0x10000;
-        if (brushStyle == 1) {  // BS_NULL
-            pen.style = (pen.style & ~0xFu) | 5;
-        }
-        Store(index, pen);
-        return true;
-    }
-
-    bool CreateBrush(ByteReader& in) {
-        const std::uint32_t index = in.U32();
-        Brush brush;
-        brush.style = in.U32();
-        brush.color = in.U32() & 0xFFFFFF;
-        brush.hatch = in.U32();
-        if (!in.Ok()) {
-            return false;
-        }
-        if (brush.style != 1 && brush.style != 2) {
-            brush.style = 0;  // patterns draw in their colour
-        }
-        Store(index, brush);
-        return true;
-    }
-
-    bool CreateFont(ByteReader& in) {
-        const std::uint32_t index = in.U32();
-        Font font;
-        font.height = in.I32();
-        font.width = in.I32();
-        font.escapement = in.I32();
-        in.I32();  // orientation
-        font.weight = in.I32();
-        font.italic = in.U8() != 0;
-        font.underline = in.U8() != 0;
-        font.strikeOut = in.U8() != 0;
-        font.charSet = in.U8();
-        in.Skip(4);  // precision, quality, pitch and family
-        for (int i = 0; i < 32; ++i) {
-            const char16_t c = static_cast<char16_t>(in.U16());
-            if (c == 0) {
-                break;
-            }
-            font.faceName.push_back(c);
-        }
-        if (!in.Ok()) {
-            return false;
-        }
-        Store(index, font);
-        return true;
-    }
-
-    bool SelectObject(std::uint32_t index) {
-        const GdiObject* object = nullptr;
-        GdiObject stock;
-        if (index & kStockObjectFlag) {
-            stock = StockObject(index & ~kStockObjectFlag);
-            object = &stock;
-        } else if (index < objects_.size()) {
-            object = &objects_[index];
-        }
-        if (!object) {
-            return true;  // GDI fails the call; the drawing goes on with what is selected
-        }
-        if (const Pen* pen = std::get_if<Pen>(object)) {
-            dc_.pen = *pen;
-        } else if (const Brush* brush = std::get_if<Brush>(object)) {
-            dc_.brush = *brush;
-        } else if (const Font* font = std::get_if<Font>(object)) {
-            dc_.font = *font;
-        }
-        return true;
-    }
-
-    // Painting.
-
-    void SetBrushSource() { SetColor(cr_, dc_.brush.color); }
-
-    // A hatch brush: lines in the brush colour over the background colour when the background
-    // mode is opaque, repeating in device space about every 2 mm.
-    void FillHatch() {
-        if (dc_.backgroundMode != kTransparent) {
-            SetColor(cr_, dc_.backgroundColor);
-            cairo_fill_preserve(cr_);
-        }
-        const int period = std::clamp(static_cast<int>(std::lround(pixelsPerMmX_ * 2.1)), 4, 256);
-        SurfacePtr tile(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, period, period));
-        cairo_t* t = cairo_create(tile.get());
-        SetColor(t, dc_.brush.color);
-        cairo_set_line_width(t, std::max(1.0, period / 8.0));
-        const double p = period;
-        const std::uint32_t hatch = dc_.brush.hatch;
-        if (hatch == 0 || hatch == 4) {  // horizontal, cross
-            cairo_move_to(t, 0, p / 2);
-            cairo_line_to(t, p, p / 2);
-        }
-        if (hatch == 1 || hatch == 4) {  // vertical, cross
-            cairo_move_to(t, p / 2, 0);
-            cairo_line_to(t, p / 2, p);
-        }
-        if (hatch == 2 || hatch == 5) {  // forward diagonal
-            cairo_move_to(t, -1, -1);
-            cairo_line_to(t, p + 1, p + 1);
-        }
-        if (hatch == 3 || hatch == 5) {  // backward diagonal
-            cairo_move_to(t, p + 1, -1);
-            cairo_line_to(t, -1, p + 1);
-        }
-        cairo_stroke(t);
-        cairo_destroy(t);
-        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(tile.get());
-        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
-        cairo_set_source(cr_, pattern);
-        cairo_pattern_destroy(pattern);
-        cairo_fill_preserve(cr_);
-    }
-
-    void Fill() {
-        if (dc_.brush.IsNull()) {
-            return;
-        }
-        UseDevice();
-        cairo_set_fill_rule(cr_, dc_.polyFillMode == kAlternate ? CAIRO_FILL_RULE_EVEN_ODD
-                                                                : CAIRO_FILL_RULE_WINDING);
-        if (dc_.brush.style == 2) {
-            FillHatch();
+bool Player::Play(std::string* error, RenderStats* stats) {
+    for (const EmfRecord& rec : emf_.Records()) {
+        const std::optional<bool> result = PlayRecord(rec);
+        if (!result) {
+            ++stats_.skipped;
+        } else if (*result) {
+            ++stats_.played;
         } else {
-            SetBrushSource();
-            cairo_fill_preserve(cr_);
-        }
-    }
-
-    void Stroke() {
-        const Pen& pen = dc_.pen;
-        if (pen.IsNull()) {
-            return;
-        }
-        const cairo_matrix_t logical = Multiply(LogicalToDevice(), base_);
-        // Widths are logical units; anything thinner than a device pixel draws one pixel wide.
-        const double scale =
-            std::sqrt(std::fabs(logical.xx * logical.yy - logical.xy * logical.yx) /
-                      std::fabs(base_.xx * base_.yy - base_.xy * base_.yx));
-        const bool hairline = pen.width * scale < 1 || !UsableMatrix(logical);
-        double width = pen.width;
-        if (hairline) {
-            UseDevice();
-            width = 1;
-        } else {
-            cairo_set_matrix(cr_, &logical);
-        }
-        cairo_set_line_width(cr_, width);
-        cairo_line_cap_t cap = CAIRO_LINE_CAP_ROUND;
-        cairo_line_join_t join = CAIRO_LINE_JOIN_ROUND;
-        if (pen.geometric) {
-            const std::uint32_t capBits = pen.style & 0xF00;
-            cap = capBits == 0x100   ? CAIRO_LINE_CAP_SQUARE
-                  : capBits == 0x200 ? CAIRO_LINE_CAP_BUTT
-                                     : CAIRO_LINE_CAP_ROUND;
-            const std::uint32_t joinBits = pen.style & 0xF000;
-            join = joinBits == 0x1000   ? CAIRO_LINE_JOIN_BEVEL
-                   : joinBits == 0x2000 ? CAIRO_LINE_JOIN_MITER
-                                        : CAIRO_LINE_JOIN_ROUND;
-        }
-        cairo_set_line_cap(cr_, cap);
-        cairo_set_line_join(cr_, join);
-        cairo_set_miter_limit(cr_, dc_.miterLimit);
-        std::vector<double> dashes;
-        switch (pen.style & 0xF) {
-            case 1:  // PS_DASH
-                dashes = {3, 1};
-                break;
-            case 2:  // PS_DOT
-            case 8:  // PS_ALTERNATE
-                dashes = {1, 1};
-                break;
-            case 3:  // PS_DASHDOT
-                dashes = {3, 1, 1, 1};
-                break;
-            case 4:  // PS_DASHDOTDOT
-                dashes = {3, 1, 1, 1, 1, 1};
-                break;
-            case 7:  // PS_USERSTYLE, in units of the pen width
-                dashes = pen.userDashes;
-                break;
-            default:
-                break;
-        }
-        const bool anyDash =
-            std::any_of(dashes.begin(), dashes.end(), [](double d) { return d > 0; });
-        if (anyDash) {
-            // Cosmetic dashes of a 1-pixel pen would vanish at printer resolution: a dash unit
-            // is at least a quarter millimetre.
-            const double unit = hairline ? std::max(1.0, pixelsPerMmX_ / 4) : width;
-            if (cap != CAIRO_LINE_CAP_BUTT && !hairline) {
-                cap = CAIRO_LINE_CAP_BUTT;
-                cairo_set_line_cap(cr_, cap);
+            ++stats_.malformed;
+            if (firstFault_.empty()) {
+                firstFault_ = "malformed record of type " + std::to_string(rec.type) + " at byte " +
+                              std::to_string(rec.offset);
             }
-            for (double& d : dashes) {
-                d *= unit;
+        }
+        if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
+            break;
+        }
+    }
+    const cairo_status_t status = cairo_status(cr_);
+    cairo_restore(cr_);
+    cairo_restore(cr_);
+    if (stats) {
+        *stats = stats_;
+    }
+    if (status != CAIRO_STATUS_SUCCESS) {
+        firstFault_ = std::string("cairo: ") + cairo_status_to_string(status);
+    }
+    if (!firstFault_.empty()) {
+        if (error) {
+            *error = firstFault_;
+        }
+        return false;
+    }
+    return true;
+}
+
+// True: played; false: malformed; nullopt: not a record this player draws.
+std::optional<bool> Player::PlayRecord(const EmfRecord& rec) {
+    ByteReader in(rec.parameters);
+    switch (rec.type) {
+        case record::kHeader:
+        case record::kEof:
+            return true;
+        case record::kSetStretchBltMode:
+            dc_.stretchMode = in.I32();
+            return in.Ok();
+        case record::kSaveDc:
+            saved_.push_back(dc_);
+            return true;
+        case record::kRestoreDc:
+            return RestoreDc(in.I32()) && in.Ok();
+        case record::kSetMapMode: {
+            const std::int32_t mode = in.I32();
+            if (mode >= map_mode::kText && mode <= map_mode::kAnisotropic) {
+                dc_.mapMode = mode;
             }
-            cairo_set_dash(cr_, dashes.data(), static_cast<int>(dashes.size()), 0);
-        } else {
-            cairo_set_dash(cr_, nullptr, 0, 0);
+            return in.Ok();
         }
-        SetColor(cr_, pen.color);
-        cairo_stroke_preserve(cr_);
-    }
-
-    // Fills and strokes the context's current path with the selected brush and pen, then drops
-    // the path.
-    void Paint(bool fill, bool stroke) {
-        if (fill) {
-            Fill();
+        case record::kSetWindowOrgEx:
+            dc_.windowOrgX = in.I32();
+            dc_.windowOrgY = in.I32();
+            return in.Ok();
+        case record::kSetViewportOrgEx:
+            dc_.viewportOrgX = in.I32();
+            dc_.viewportOrgY = in.I32();
+            return in.Ok();
+        case record::kSetWindowExtEx:
+            return SetExtent(in, &dc_.windowExtX, &dc_.windowExtY);
+        case record::kSetViewportExtEx:
+            return SetExtent(in, &dc_.viewportExtX, &dc_.viewportExtY);
+        case record::kScaleWindowExtEx:
+            return ScaleExtent(in, &dc_.windowExtX, &dc_.windowExtY);
+        case record::kScaleViewportExtEx:
+            return ScaleExtent(in, &dc_.viewportExtX, &dc_.viewportExtY);
+        case record::kSetWorldTransform: {
+            const cairo_matrix_t m = ReadXForm(in);
+            if (in.Ok() && UsableMatrix(m)) {
+                dc_.world = m;
+            }
+            return in.Ok();
         }
-        if (stroke) {
-            Stroke();
+        case record::kModifyWorldTransform:
+            return ModifyWorldTransform(in);
+        case record::kSetBkMode:
+            dc_.backgroundMode = in.I32();
+            return in.Ok();
+        case record::kSetBkColor:
+            dc_.backgroundColor = in.U32() & 0xFFFFFF;
+            return in.Ok();
+        case record::kSetTextColor:
+            dc_.textColor = in.U32() & 0xFFFFFF;
+            return in.Ok();
+        case record::kSetTextAlign:
+            dc_.textAlign = in.U32();
+            return in.Ok();
+        case record::kSetPolyFillMode:
+            dc_.polyFillMode = in.I32();
+            return in.Ok();
+        case record::kSetArcDirection:
+            dc_.arcDirection = in.I32();
+            return in.Ok();
+        case record::kSetMiterLimit: {
+            const std::uint32_t limit = in.U32();
+            if (limit >= 1 && limit <= 1000) {
+                dc_.miterLimit = limit;
+            }
+            return in.Ok();
         }
-        cairo_new_path(cr_);
-    }
-
-    // Starts a figure: outside a path bracket each shape is a path of its own.
-    bool BeginShape() {
-        if (!inPath_) {
+        case record::kCreatePen:
+            return CreatePen(in);
+        case record::kExtCreatePen:
+            return ExtCreatePen(in);
+        case record::kCreateBrushIndirect:
+            return CreateBrush(in);
+        case record::kExtCreateFontIndirectW:
+            return CreateFont(in);
+        case record::kSelectObject:
+            return SelectObject(in.U32()) && in.Ok();
+        case record::kDeleteObject: {
+            const std::uint32_t index = in.U32();
+            if (index < objects_.size()) {
+                objects_[index] = std::monostate{};
+            }
+            return in.Ok();
+        }
+        case record::kMoveToEx: {
+            const Point p = ReadPointL(in);
+            if (!in.Ok()) {
+                return false;
+            }
+            dc_.currentX = p.x;
+            dc_.currentY = p.y;
+            if (inPath_ && UseLogical()) {
+                cairo_move_to(cr_, p.x, p.y);
+            }
+            return true;
+        }
+        case record::kLineTo:
+            return LineTo(in);
+        case record::kPolyline:
+        case record::kPolyline16:
+        case record::kPolygon:
+        case record::kPolygon16:
+        case record::kPolyBezier:
+        case record::kPolyBezier16:
+        case record::kPolyLineTo:
+        case record::kPolyLineTo16:
+        case record::kPolyBezierTo:
+        case record::kPolyBezierTo16:
+            return Poly(rec.type, in);
+        case record::kPolyPolyline:
+        case record::kPolyPolyline16:
+        case record::kPolyPolygon:
+        case record::kPolyPolygon16:
+            return PolyPoly(rec.type, in);
+        case record::kRectangle:
+        case record::kEllipse:
+        case record::kRoundRect:
+            return Box(rec.type, in);
+        case record::kArc:
+        case record::kArcTo:
+        case record::kChord:
+        case record::kPie:
+            return Arc(rec.type, in);
+        case record::kBeginPath:
+            inPath_ = true;
+            pendingPath_.reset();
             cairo_new_path(cr_);
-        }
-        return UseLogical();
-    }
-
-    void EndShape(bool fill, bool stroke) {
-        if (!inPath_) {
-            Paint(fill, stroke);
-        }
-    }
-
-    // The current path in device pixels, independent of later matrix changes.
-    PathPtr CopyDevicePath() {
-        UseDevice();
-        return PathPtr(cairo_copy_path(cr_));
-    }
-
-    // Makes the path from the last bracket the context's current path; false when there is
-    // none. A bracket still open is closed first.
-    bool TakePath() {
-        if (inPath_) {
+            return true;
+        case record::kEndPath:
+            if (inPath_) {
+                inPath_ = false;
+                pendingPath_ = CopyDevicePath();
+                cairo_new_path(cr_);
+            }
+            return true;
+        case record::kAbortPath:
             inPath_ = false;
-            pendingPath_ = CopyDevicePath();
-        }
-        if (!pendingPath_) {
-            return false;
-        }
-        PathPtr path = std::move(pendingPath_);
-        UseDevice();
-        cairo_new_path(cr_);
-        if (path->status == CAIRO_STATUS_SUCCESS) {
-            cairo_append_path(cr_, path.get());
-        }
-        return true;
-    }
-
-    // Drawing that is not part of a path (text, bitmaps) keeps a bracket's path intact.
-    class PathGuard {
-      public:
-        explicit PathGuard(Player& player) : player_(player) {
-            if (player_.inPath_) {
-                saved_ = player_.CopyDevicePath();
-            }
-            cairo_new_path(player_.cr_);
-        }
-        ~PathGuard() {
-            cairo_new_path(player_.cr_);
-            if (saved_ && saved_->status == CAIRO_STATUS_SUCCESS) {
-                player_.UseDevice();
-                cairo_append_path(player_.cr_, saved_.get());
-            }
-        }
-        PathGuard(const PathGuard&) = delete;
-        PathGuard& operator=(const PathGuard&) = delete;
-
-      private:
-        Player& player_;
-        PathPtr saved_;
-    };
-
-    // Points.
-
-    // Reads `count` points, 16-bit (POINTS) or 32-bit (POINTL); nullopt when the record is
-    // shorter than that.
-    static std::optional<std::vector<Point>> ReadPoints(ByteReader& in, std::uint32_t count,
-                                                        bool small) {
-        if (!in.Has(std::uint64_t{count} * (small ? 4 : 8))) {
-            return std::nullopt;
-        }
-        std::vector<Point> points(count);
-        for (Point& p : points) {
-            p.x = small ? in.I16() : in.I32();
-            p.y = small ? in.I16() : in.I32();
-        }
-        return points;
-    }
-
-    static bool Is16(std::uint32_t type) { return type >= record::kPolyBezier16; }
-
-    bool LineTo(ByteReader& in) {
-        const Point p = ReadPointL(in);
-        if (!in.Ok()) {
-            return false;
-        }
-        if (BeginShape()) {
-            if (!inPath_ || !cairo_has_current_point(cr_)) {
-                cairo_move_to(cr_, dc_.currentX, dc_.currentY);
-            }
-            cairo_line_to(cr_, p.x, p.y);
-            EndShape(false, true);
-        }
-        dc_.currentX = p.x;
-        dc_.currentY = p.y;
-        return true;
-    }
-
-    bool Poly(std::uint32_t type, ByteReader& in) {
-        in.Skip(16);  // bounds
-        const std::uint32_t count = in.U32();
-        const auto points = ReadPoints(in, count, Is16(type));
-        if (!in.Ok() || !points) {
-            return false;
-        }
-        const bool bezier = type == record::kPolyBezier || type == record::kPolyBezier16 ||
-                            type == record::kPolyBezierTo || type == record::kPolyBezierTo16;
-        const bool fromCurrent = type == record::kPolyLineTo || type == record::kPolyLineTo16 ||
-                                 type == record::kPolyBezierTo || type == record::kPolyBezierTo16;
-        const bool polygon = type == record::kPolygon || type == record::kPolygon16;
-        if (points->empty() || (bezier && (count - (fromCurrent ? 0 : 1)) % 3 != 0)) {
-            return true;  // GDI draws nothing for these
-        }
-        if (BeginShape()) {
-            std::size_t next = 0;
-            if (fromCurrent) {
-                if (!inPath_ || !cairo_has_current_point(cr_)) {
-                    cairo_move_to(cr_, dc_.currentX, dc_.currentY);
-                }
-            } else {
-                cairo_move_to(cr_, (*points)[0].x, (*points)[0].y);
-                next = 1;
-            }
-            AddSegments(*points, next, bezier);
-            if (polygon) {
+            pendingPath_.reset();
+            cairo_new_path(cr_);
+            return true;
+        case record::kCloseFigure:
+            if (inPath_ && cairo_has_current_point(cr_)) {
                 cairo_close_path(cr_);
             }
-            EndShape(polygon, true);
-        }
-        if (fromCurrent) {
-            dc_.currentX = points->back().x;
-            dc_.currentY = points->back().y;
-        }
-        return true;
-    }
-
-    void AddSegments(const std::vector<Point>& points, std::size_t next, bool bezier) {
-        if (bezier) {
-            for (; next + 2 < points.size(); next += 3) {
-                cairo_curve_to(cr_, points[next].x, points[next].y, points[next + 1].x,
-                               points[next + 1].y, points[next + 2].x, points[next + 2].y);
-            }
-        } else {
-            for (; next < points.size(); ++next) {
-                cairo_line_to(cr_, points[next].x, points[next].y);
-            }
-        }
-    }
-
-    bool PolyPoly(std::uint32_t type, ByteReader& in) {
-        in.Skip(16);  // bounds
-        const std::uint32_t polygons = in.U32();
-        const std::uint32_t total = in.U32();
-        if (!in.Ok() || !in.Has(std::uint64_t{polygons} * 4)) {
-            return false;
-        }
-        std::vector<std::uint32_t> counts(polygons);
-        std::uint64_t sum = 0;
-        for (std::uint32_t& count : counts) {
-            count = in.U32();
-            sum += count;
-        }
-        const auto points = ReadPoints(in, total, Is16(type));
-        if (!points || sum != total) {
-            return false;
-        }
-        const bool polygon = type == record::kPolyPolygon || type == record::kPolyPolygon16;
-        if (BeginShape()) {
-            std::size_t start = 0;
-            for (std::uint32_t count : counts) {
-                if (count > 0) {
-                    cairo_move_to(cr_, (*points)[start].x, (*points)[start].y);
-                    AddSegments(std::vector<Point>(
-                                    points->begin() + static_cast<std::ptrdiff_t>(start),
-                                    points->begin() + static_cast<std::ptrdiff_t>(start + count)),
-                                1, false);
-                    if (polygon) {
-                        cairo_close_path(cr_);
-                    }
-                }
-                start += count;
-            }
-            EndShape(polygon, true);
-        }
-        return true;
-    }
-
-    // An elliptic arc of the ellipse centred at (cx, cy) from parameter angle a0 to a1 (either
-    // direction), as Bézier pieces of at most a quarter turn. Continues the current figure.
-    void AddEllipticArc(double cx, double cy, double rx, double ry, double a0, double a1) {
-        const double sweep = a1 - a0;
-        const int pieces = std::clamp(
-            static_cast<int>(std::ceil(std::fabs(sweep) / (std::numbers::pi / 2) - 1e-9)), 1, 4);
-        const double step = sweep / pieces;
-        const double handle = 4.0 / 3.0 * std::tan(step / 4);
-        double a = a0;
-        if (cairo_has_current_point(cr_)) {
-            cairo_line_to(cr_, cx + rx * std::cos(a), cy + ry * std::sin(a));
-        } else {
-            cairo_move_to(cr_, cx + rx * std::cos(a), cy + ry * std::sin(a));
-        }
-        for (int i = 0; i < pieces; ++i) {
-            const double b = a + step;
-            cairo_curve_to(cr_, cx + rx * (std::cos(a) - handle * std::sin(a)),
-                           cy + ry * (std::sin(a) + handle * std::cos(a)),
-                           cx + rx * (std::cos(b) + handle * std::sin(b)),
-                           cy + ry * (std::sin(b) - handle * std::cos(b)), cx + rx * std::cos(b),
-                           cy + ry * std::sin(b));
-            a = b;
-        }
-    }
-
-    bool Box(std::uint32_t type, ByteReader& in) {
-        const RectL box = ReadRect(in);
-        const double left = box.left;
-        const double top = box.top;
-        const double right = box.right;
-        const double bottom = box.bottom;
-        double cornerW = 0;
-        double cornerH = 0;
-        if (type == record::kRoundRect) {
-            cornerW = std::fabs(static_cast<double>(in.I32()));
-            cornerH = std::fabs(static_cast<double>(in.I32()));
-        }
-        if (!in.Ok()) {
-            return false;
-        }
-        if (!BeginShape()) {
             return true;
-        }
-        const double x0 = std::min(left, right);
-        const double x1 = std::max(left, right);
-        const double y0 = std::min(top, bottom);
-        const double y1 = std::max(top, bottom);
-        if (type == record::kRectangle) {
-            cairo_rectangle(cr_, x0, y0, x1 - x0, y1 - y0);
-        } else if (type == record::kEllipse) {
-            cairo_new_sub_path(cr_);
-            AddEllipticArc((x0 + x1) / 2, (y0 + y1) / 2, (x1 - x0) / 2, (y1 - y0) / 2, 0,
-                           2 * std::numbers::pi);
-            cairo_close_path(cr_);
-        } else {
-            const double rx = std::min(cornerW / 2, (x1 - x0) / 2);
-            const double ry = std::min(cornerH / 2, (y1 - y0) / 2);
-            const double pi = std::numbers::pi;
-            cairo_new_sub_path(cr_);
-            AddEllipticArc(x1 - rx, y0 + ry, rx, ry, -pi / 2, 0);
-            AddEllipticArc(x1 - rx, y1 - ry, rx, ry, 0, pi / 2);
-            AddEllipticArc(x0 + rx, y1 - ry, rx, ry, pi / 2, pi);
-            AddEllipticArc(x0 + rx, y0 + ry, rx, ry, pi, 3 * pi / 2);
-            cairo_close_path(cr_);
-        }
-        EndShape(true, true);
-        return true;
-    }
-
-    bool Arc(std::uint32_t type, ByteReader& in) {
-        const RectL box = ReadRect(in);
-        const double left = box.left;
-        const double top = box.top;
-        const double right = box.right;
-        const double bottom = box.bottom;
-        const Point start = ReadPointL(in);
-        const Point end = ReadPointL(in);
-        if (!in.Ok()) {
-            return false;
-        }
-        const double cx = (left + right) / 2;
-        const double cy = (top + bottom) / 2;
-        const double rx = std::fabs(right - left) / 2;
-        const double ry = std::fabs(bottom - top) / 2;
-        if (rx == 0 || ry == 0) {
+        case record::kFillPath:
+        case record::kStrokePath:
+        case record::kStrokeAndFillPath:
+            if (TakePath()) {
+                Paint(rec.type != record::kStrokePath, rec.type != record::kFillPath);
+            }
             return true;
-        }
-        const double a0 = std::atan2((start.y - cy) / ry, (start.x - cx) / rx);
-        double a1 = std::atan2((end.y - cy) / ry, (end.x - cx) / rx);
-        // Counter-clockwise as seen on the page: decreasing angles where y grows downwards.
-        const cairo_matrix_t m = LogicalToDevice();
-        const bool yUp = m.xx * m.yy - m.xy * m.yx < 0;
-        const bool counterClockwise = (dc_.arcDirection != 2) != yUp;
-        const double full = 2 * std::numbers::pi;
-        if (counterClockwise) {
-            while (a1 >= a0) {
-                a1 -= full;
-            }
-        } else {
-            while (a1 <= a0) {
-                a1 += full;
-            }
-        }
-        if (!BeginShape()) {
-            return true;
-        }
-        if (type == record::kArcTo) {
-            if (!inPath_ || !cairo_has_current_point(cr_)) {
-                cairo_move_to(cr_, dc_.currentX, dc_.currentY);
-            }
-        } else if (type == record::kPie) {
-            cairo_move_to(cr_, cx, cy);
-        } else {
-            cairo_new_sub_path(cr_);
-        }
-        AddEllipticArc(cx, cy, rx, ry, a0, a1);
-        const bool closed = type == record::kChord || type == record::kPie;
-        if (closed) {
-            cairo_close_path(cr_);
-        }
-        if (type == record::kArcTo) {
-            dc_.currentX = cx + rx * std::cos(a1);
-            dc_.currentY = cy + ry * std::sin(a1);
-        }
-        EndShape(closed, true);
-        return true;
-    }
-
-    // Clipping.
-
-    // Intersects the clip with the context's current path (device pixels) under `rule`.
-    void AddClip(cairo_fill_rule_t rule) {
-        PathPtr path = CopyDevicePath();
-        if (path->status != CAIRO_STATUS_SUCCESS) {
-            cairo_new_path(cr_);
-            return;
-        }
-        cairo_set_fill_rule(cr_, rule);
-        cairo_clip(cr_);
-        dc_.clip = std::make_shared<const ClipStep>(dc_.clip, path.release(), rule);
-    }
-
-    // Brings the context's clip back to the caller's and applies the chain of the current state.
-    void ReapplyClip() {
-        PathGuard keep(*this);
-        cairo_restore(cr_);
-        cairo_save(cr_);
-        std::vector<const ClipStep*> chain;
-        for (const ClipStep* step = dc_.clip.get(); step; step = step->parent.get()) {
-            chain.push_back(step);
-        }
-        UseDevice();
-        for (auto step = chain.rbegin(); step != chain.rend(); ++step) {
-            cairo_new_path(cr_);
-            cairo_append_path(cr_, (*step)->path);
-            cairo_set_fill_rule(cr_, (*step)->rule);
-            cairo_clip(cr_);
-        }
-    }
-
-    void ResetClip() {
-        if (dc_.clip) {
-            dc_.clip.reset();
-            ReapplyClip();
-        }
-    }
-
-    // Replaces the current path with a rectangle around everything, in device pixels; a
-    // clip by it plus a figure under the even-odd rule excludes the figure.
-    void AddEverything() {
-        UseDevice();
-        cairo_rectangle(cr_, -kFarAway, -kFarAway, 2 * kFarAway, 2 * kFarAway);
-    }
-
-    bool ClipRect(bool exclude, ByteReader& in) {
-        const RectL box = ReadRect(in);
-        const double left = box.left;
-        const double top = box.top;
-        const double right = box.right;
-        const double bottom = box.bottom;
-        if (!in.Ok()) {
-            return false;
-        }
-        PathGuard keep(*this);
-        if (exclude) {
-            AddEverything();
-        }
-        if (!UseLogical()) {
-            return true;
-        }
-        cairo_rectangle(cr_, left, top, right - left, bottom - top);
-        AddClip(CAIRO_FILL_RULE_EVEN_ODD);
-        return true;
-    }
-
-    bool ExtSelectClipRgn(ByteReader& in) {
-        const std::uint32_t dataSize = in.U32();
-        const std::uint32_t mode = in.U32();
-        if (!in.Ok() || !in.Has(dataSize)) {
-            return false;
-        }
-        std::vector<std::array<double, 4>> rects;
-        if (dataSize > 0) {
-            in.U32();  // dwSize
-            in.U32();  // iType
-            const std::uint32_t count = in.U32();
-            in.U32();     // nRgnSize
-            in.Skip(16);  // bounds
-            if (!in.Ok() || dataSize < 32 || std::uint64_t{count} * 16 > dataSize - 32) {
-                return false;
-            }
-            for (std::uint32_t i = 0; i < count; ++i) {
-                const double left = in.I32();
-                const double top = in.I32();
-                const double right = in.I32();
-                const double bottom = in.I32();
-                rects.push_back({left, top, right, bottom});
-            }
-        }
-        PathGuard keep(*this);
-        switch (mode) {
-            case kRgnCopy:
-                ResetClip();
-                if (dataSize == 0) {
-                    return true;  // the default clip: the whole page
-                }
-                [[fallthrough]];
-            case kRgnAnd:
-                UseDevice();
-                for (const auto& r : rects) {
-                    cairo_rectangle(cr_, r[0], r[1], r[2] - r[0], r[3] - r[1]);
-                }
-                AddClip(CAIRO_FILL_RULE_WINDING);
-                return true;
-            case kRgnDiff:
-                for (const auto& r : rects) {
-                    AddEverything();
-                    cairo_rectangle(cr_, r[0], r[1], r[2] - r[0], r[3] - r[1]);
-                    AddClip(CAIRO_FILL_RULE_EVEN_ODD);
-                }
-                return true;
-            case kRgnOr:
-                // A union cannot be built from intersections; drawing too much loses nothing.
-                ResetClip();
-                return true;
-            default:
-                return true;
-        }
-    }
-
-    bool SelectClipPath(ByteReader& in) {
-        const std::uint32_t mode = in.U32();
-        if (!in.Ok()) {
-            return false;
-        }
-        if (mode == kRgnCopy || mode == kRgnOr) {
-            ResetClip();
-        }
-        if (!TakePath()) {
-            return true;
-        }
-        const cairo_fill_rule_t rule =
-            dc_.polyFillMode == kAlternate ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
-        if (mode == kRgnDiff) {
-            PathPtr path = CopyDevicePath();
-            cairo_new_path(cr_);
-            AddEverything();
-            if (path->status == CAIRO_STATUS_SUCCESS) {
-                cairo_append_path(cr_, path.get());
-            }
-            AddClip(CAIRO_FILL_RULE_EVEN_ODD);
-        } else if (mode == kRgnAnd || mode == kRgnCopy) {
-            AddClip(rule);
-        }
-        cairo_new_path(cr_);
-        return true;
-    }
-
-    // Bitmaps.
-
-    // Draws `image` (source rectangle sx, sy, sw, sh in its pixels, top row 0) over the
-    // logical rectangle x, y, w, h.
-    void DrawImage(cairo_surface_t* image, double sx, double sy, double sw, double sh, double x,
-                   double y, double w, double h, std::uint32_t rop) {
-        if (sw == 0 || sh == 0 || w == 0 || h == 0) {
-            return;
-        }
-        // Only the part of the source rectangle inside the bitmap draws, as with GDI; the
-        // destination shrinks with it.
-        const auto clipAxis = [](double& s, double& sSize, double& d, double& dSize, double limit) {
-            if (sSize < 0) {  // mirrored: the same pixels, the destination flipped
-                s += sSize;
-                sSize = -sSize;
-                d += dSize;
-                dSize = -dSize;
-            }
-            const double from = std::max(s, 0.0);
-            const double to = std::min(s + sSize, limit);
-            if (to <= from) {
-                return false;
-            }
-            const double scale = dSize / sSize;
-            d += (from - s) * scale;
-            dSize = (to - from) * scale;
-            s = from;
-            sSize = to - from;
-            return true;
-        };
-        if (!clipAxis(sx, sw, x, w, cairo_image_surface_get_width(image)) ||
-            !clipAxis(sy, sh, y, h, cairo_image_surface_get_height(image))) {
-            return;
-        }
-        cairo_matrix_t place;
-        cairo_matrix_init(&place, w / sw, 0, 0, h / sh, x, y);
-        PathGuard keep(*this);
-        if (!UseMatrix(Multiply(Multiply(place, LogicalToDevice()), base_))) {
-            return;
-        }
-        cairo_set_source_surface(cr_, image, -sx, -sy);
-        cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
-        // GDI smooths only in HALFTONE mode; otherwise it repeats pixels, which a viewer's
-        // interpolation must not blur.
-        cairo_pattern_set_filter(cairo_get_source(cr_), dc_.stretchMode == kHalftone
-                                                            ? CAIRO_FILTER_GOOD
-                                                            : CAIRO_FILTER_NEAREST);
-        cairo_rectangle(cr_, 0, 0, sw, sh);
-        cairo_set_operator(cr_, rop == kSrcAnd     ? CAIRO_OPERATOR_MULTIPLY
-                                : rop == kSrcPaint ? CAIRO_OPERATOR_LIGHTEN
-                                                   : CAIRO_OPERATOR_OVER);
-        cairo_fill(cr_);
-        cairo_set_operator(cr_, CAIRO_OPERATOR_OVER);
-    }
-
-    // The bitmap of a record from its BITMAPINFO and bits offsets (from the record's start).
-    SurfacePtr RecordBitmap(const EmfRecord& rec, std::uint32_t infoOffset, std::uint32_t infoSize,
-                            std::uint32_t bitsOffset, std::uint32_t bitsSize, std::uint32_t usage,
-                            bool* bottomUp) {
-        const std::span<const std::uint8_t> whole = emf_.Bytes().subspan(rec.offset, rec.size);
-        if (!InRange(infoOffset, infoSize, whole.size()) ||
-            !InRange(bitsOffset, bitsSize, whole.size())) {
-            return nullptr;
-        }
-        const auto info = whole.subspan(infoOffset, infoSize);
-        ByteReader header(info);
-        const std::uint32_t headerSize = header.U32();
-        header.Skip(4);
-        *bottomUp = headerSize == 12 || header.I32() > 0;
-        std::string ignored;
-        return DecodeDib(info, whole.subspan(bitsOffset, bitsSize), usage == 1, &ignored);
-    }
-
-    bool StretchDiBits(const EmfRecord& rec) {
-        ByteReader in(rec.parameters);
-        in.Skip(16);  // bounds
-        const double x = in.I32();
-        const double y = in.I32();
-        const double sx = in.I32();
-        const double sy = in.I32();
-        const double sw = in.I32();
-        const double sh = in.I32();
-        const std::uint32_t infoOffset = in.U32();
-        const std::uint32_t infoSize = in.U32();
-        const std::uint32_t bitsOffset = in.U32();
-        const std::uint32_t bitsSize = in.U32();
-        const std::uint32_t usage = in.U32();
-        const std::uint32_t rop = in.U32();
-        const double w = in.I32();
-        const double h = in.I32();
-        if (!in.Ok()) {
-            return false;
-        }
-        if (infoSize == 0) {
-            return true;
-        }
-        bool bottomUp = true;
-        SurfacePtr image =
-            RecordBitmap(rec, infoOffset, infoSize, bitsOffset, bitsSize, usage, &bottomUp);
-        if (!image) {
-            return false;
-        }
-        // The source rectangle of a bottom-up bitmap is measured from its lowest row.
-        const double top = bottomUp ? cairo_image_surface_get_height(image.get()) - sy - sh : sy;
-        DrawImage(image.get(), sx, top, sw, sh, x, y, w, h, rop);
-        return true;
-    }
-
-    bool Blt(const EmfRecord& rec) {
-        ByteReader in(rec.parameters);
-        in.Skip(16);  // bounds
-        const double x = in.I32();
-        const double y = in.I32();
-        const double w = in.I32();
-        const double h = in.I32();
-        const std::uint32_t rop = in.U32();
-        const double sx = in.I32();
-        const double sy = in.I32();
-        in.Skip(24);  // the source's world transform
-        in.U32();     // the source's background colour
-        const std::uint32_t usage = in.U32();
-        const std::uint32_t infoOffset = in.U32();
-        const std::uint32_t infoSize = in.U32();
-        const std::uint32_t bitsOffset = in.U32();
-        const std::uint32_t bitsSize = in.U32();
-        double sw = w;
-        double sh = h;
-        if (rec.type == record::kStretchBlt) {
-            sw = in.I32();
-            sh = in.I32();
-        }
-        if (!in.Ok()) {
-            return false;
-        }
-        if (infoSize == 0) {
-            // No source: the raster operation paints with the brush, black or white.
-            if (rop != kPatCopy && rop != kBlackness && rop != kWhiteness) {
-                return true;
-            }
-            PathGuard keep(*this);
-            if (!UseLogical()) {
-                return true;
-            }
-            cairo_rectangle(cr_, x, y, w, h);
-            if (rop == kPatCopy) {
-                const Brush brush = dc_.brush;
-                if (!brush.IsNull()) {
-                    Fill();
-                }
-            } else {
-                SetColor(cr_, rop == kBlackness ? 0 : kWhite);
-                cairo_fill_preserve(cr_);
-            }
-            cairo_new_path(cr_);
-            return true;
-        }
-        bool bottomUp = true;
-        SurfacePtr image =
-            RecordBitmap(rec, infoOffset, infoSize, bitsOffset, bitsSize, usage, &bottomUp);
-        if (!image) {
-            return false;
-        }
-        DrawImage(image.get(), sx, sy, sw, sh, x, y, w, h, rop);
-        return true;
-    }
-
-    // Text.
-
-    bool ExtTextOut(const EmfRecord& rec) {
-        ByteReader in(rec.parameters);
-        in.Skip(16);  // bounds
-        in.U32();     // graphics mode
-        in.F32();     // exScale, eyScale: page units to 0.01 mm, for printers' use
-        in.F32();
-        Point reference = ReadPointL(in);
-        const std::uint32_t count = in.U32();
-        const std::uint32_t stringOffset = in.U32();
-        const std::uint32_t options = in.U32();
-        const RectL clip = ReadRect(in);
-        const double clipLeft = clip.left;
-        const double clipTop = clip.top;
-        const double clipRight = clip.right;
-        const double clipBottom = clip.bottom;
-        const std::uint32_t dxOffset = in.U32();
-        if (!in.Ok()) {
-            return false;
-        }
-        const std::size_t dxPerUnit = (options & kEtoPdy) ? 2 : 1;
-        if (count > 0 && !InRange(stringOffset, std::uint64_t{count} * 2, rec.size)) {
-            return false;
-        }
-        const bool hasDx = count > 0 && dxOffset != 0;
-        if (hasDx && !InRange(dxOffset, std::uint64_t{count} * 4 * dxPerUnit, rec.size)) {
-            return false;
-        }
-        const std::span<const std::uint8_t> whole = emf_.Bytes().subspan(rec.offset, rec.size);
-        std::u16string text;
-        ByteReader chars(whole, stringOffset);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            text.push_back(static_cast<char16_t>(chars.U16()));
-        }
-        std::vector<double> dx;
-        std::vector<double> dy;
-        if (hasDx) {
-            ByteReader spacing(whole, dxOffset);
-            for (std::uint32_t i = 0; i < count; ++i) {
-                dx.push_back(spacing.I32());
-                dy.push_back(dxPerUnit == 2 ? spacing.I32() : 0);
-            }
-        }
-
-        PathGuard keep(*this);
-        if (dc_.textAlign & kTaUpdateCp) {
-            reference = {dc_.currentX, dc_.currentY};
-        }
-        if (!UseLogical()) {
-            return true;
-        }
-        const bool clipped =
-            (options & kEtoClipped) && clipRight > clipLeft && clipBottom > clipTop;
-        if (clipped) {
-            cairo_save(cr_);
-            cairo_rectangle(cr_, clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop);
-            cairo_clip(cr_);
-        }
-        if ((options & kEtoOpaque) && clipRight > clipLeft && clipBottom > clipTop) {
-            cairo_rectangle(cr_, clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop);
-            SetColor(cr_, dc_.backgroundColor);
-            cairo_fill(cr_);
-        }
-        if (!text.empty()) {
-            ShowText(reference, text, dx, dy, (options & kEtoGlyphIndex) != 0);
-        }
-        if (clipped) {
-            cairo_restore(cr_);
-        }
-        return true;
-    }
-
-    // The text space of the selected font at `reference`: x along the baseline, y downwards on
-    // the page, one unit a logical unit; upright even where logical y grows upwards.
-    std::optional<cairo_matrix_t> TextSpace(Point reference) const {
-        const cairo_matrix_t logical = LogicalToDevice();
-        const bool yUp = logical.xx * logical.yy - logical.xy * logical.yx < 0;
-        const double angle = dc_.font.escapement / 10.0 * std::numbers::pi / 180;
-        cairo_matrix_t text;
-        cairo_matrix_init(&text, std::cos(angle), -std::sin(angle), std::sin(angle),
-                          std::cos(angle), 0, 0);
-        if (yUp) {
-            cairo_matrix_t flip;
-            cairo_matrix_init_scale(&flip, 1, -1);
-            text = Multiply(text, flip);
-        }
-        text.x0 = reference.x;
-        text.y0 = reference.y;
-        const cairo_matrix_t m = Multiply(Multiply(text, logical), base_);
-        if (!UsableMatrix(m)) {
+        case record::kSelectClipPath:
+            return SelectClipPath(in);
+        case record::kIntersectClipRect:
+        case record::kExcludeClipRect:
+            return ClipRect(rec.type == record::kExcludeClipRect, in);
+        case record::kExtSelectClipRgn:
+            return ExtSelectClipRgn(in);
+        case record::kExtTextOutW:
+            return ExtTextOut(rec);
+        case record::kStretchDiBits:
+            return StretchDiBits(rec);
+        case record::kBitBlt:
+        case record::kStretchBlt:
+            return Blt(rec);
+        default:
             return std::nullopt;
-        }
-        return m;
     }
+}
 
-    // The em size of the selected font in logical units: a negative height is the em size, a
-    // positive one the cell height (ascent plus descent).
-    double EmSize(cairo_font_face_t* face) {
-        const double height = dc_.font.height;
-        if (height < 0) {
-            return -height;
-        }
-        if (height == 0) {
-            // 12 points on the reference device, in logical units.
-            const cairo_matrix_t m = LogicalToDevice();
-            const double scale = std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
-            return scale > 0 ? 12.0 / 72 * 25.4 * pixelsPerMmY_ / scale : 12;
-        }
-        cairo_set_font_face(cr_, face);
-        cairo_set_font_size(cr_, 1);
-        cairo_font_extents_t extents;
-        cairo_font_extents(cr_, &extents);
-        const double cell = extents.ascent + extents.descent;
-        return cell > 0 ? height / cell : height;
-    }
-
-    void ShowText(Point reference, const std::u16string& text, const std::vector<double>& dx,
-                  const std::vector<double>& dy, bool glyphIndices) {
-        const FontSet fonts =
-            ResolveFont({dc_.font.faceName, dc_.font.weight, dc_.font.italic, dc_.font.charSet});
-        if (!fonts.Primary()) {
-            return;
-        }
-        const std::optional<cairo_matrix_t> space = TextSpace(reference);
-        if (!space) {
-            return;
-        }
-        cairo_set_matrix(cr_, &*space);
-        const double em = EmSize(fonts.Primary());
-        if (!std::isfinite(em) || em <= 0 || em > 1e6) {
-            return;
-        }
-        cairo_font_options_t* fontOptions = cairo_font_options_create();
-        cairo_font_options_set_hint_metrics(fontOptions, CAIRO_HINT_METRICS_OFF);
-        cairo_font_options_set_hint_style(fontOptions, CAIRO_HINT_STYLE_NONE);
-        cairo_set_font_options(cr_, fontOptions);
-        cairo_font_options_destroy(fontOptions);
-        cairo_set_font_size(cr_, em);
-
-        std::vector<TextChar> chars;
-        if (glyphIndices) {
-            for (std::size_t i = 0; i < text.size(); ++i) {
-                chars.push_back({0, i, 1, fonts.Primary(), text[i], 0, 0});
-            }
-        } else {
-            chars = DecodeUtf16(text);
-            for (TextChar& c : chars) {
-                c.face = fonts.FaceFor(c.code);
-            }
-        }
-        // Glyphs and advances, run by run of one face.
-        std::vector<std::size_t> runStarts;
-        for (std::size_t i = 0; i < chars.size(); ++i) {
-            if (i == 0 || chars[i].face != chars[i - 1].face) {
-                runStarts.push_back(i);
-            }
-        }
-        runStarts.push_back(chars.size());
-        for (std::size_t r = 0; r + 1 < runStarts.size(); ++r) {
-            MapRun(chars, runStarts[r], runStarts[r + 1], glyphIndices);
-        }
-        for (TextChar& c : chars) {
-            if (!dx.empty()) {
-                c.advanceX = 0;
-                c.advanceY = 0;
-                for (std::size_t u = c.unit; u < c.unit + c.units; ++u) {
-                    c.advanceX += dx[u];
-                    c.advanceY -= dy[u];  // dy counts upwards
-                }
-            }
-        }
-
-        double width = 0;
-        double rise = 0;
-        for (const TextChar& c : chars) {
-            width += c.advanceX;
-            rise += c.advanceY;
-        }
-        cairo_set_font_face(cr_, fonts.Primary());
-        cairo_font_extents_t extents;
-        cairo_font_extents(cr_, &extents);
-        double x = 0;
-        double y = 0;
-        const std::uint32_t horizontal = dc_.textAlign & kTaCenter;
-        if (horizontal == kTaCenter) {
-            x = -width / 2;
-        } else if (horizontal == kTaRight) {
-            x = -width;
-        }
-        const std::uint32_t vertical = dc_.textAlign & kTaBaseline;
-        if (vertical == 0) {  // TA_TOP
-            y = extents.ascent;
-        } else if (vertical == kTaBottom) {
-            y = -extents.descent;
-        }
-        if (dc_.backgroundMode != kTransparent) {
-            cairo_rectangle(cr_, x, y - extents.ascent, width, extents.ascent + extents.descent);
-            SetColor(cr_, dc_.backgroundColor);
-            cairo_fill(cr_);
-        }
-        SetColor(cr_, dc_.textColor);
-        const double startX = x;
-        for (std::size_t r = 0; r + 1 < runStarts.size(); ++r) {
-            DrawRun(chars, runStarts[r], runStarts[r + 1], &x, &y, glyphIndices);
-        }
-        const double thickness = std::max(em / 20, 0.5);
-        if (dc_.font.underline) {
-            cairo_rectangle(cr_, startX, y + extents.descent * 0.4, width, thickness);
-        }
-        if (dc_.font.strikeOut) {
-            cairo_rectangle(cr_, startX, y - extents.ascent * 0.3, width, thickness);
-        }
-        cairo_fill(cr_);
-        if ((dc_.textAlign & kTaUpdateCp) && horizontal != kTaCenter) {
-            // The current position moves to the end of the text, in logical units.
-            cairo_matrix_t toLogical = Multiply(LogicalToDevice(), base_);
-            if (cairo_matrix_invert(&toLogical) == CAIRO_STATUS_SUCCESS) {
-                toLogical = Multiply(*space, toLogical);
-                double endX = horizontal == kTaRight ? startX : startX + width;
-                double endY = rise;
-                cairo_matrix_transform_point(&toLogical, &endX, &endY);
-                dc_.currentX = endX;
-                dc_.currentY = endY;
-            }
-        }
-    }
-
-    // Fills in glyph indices and natural advances of chars [begin, end), which share a face.
-    void MapRun(std::vector<TextChar>& chars, std::size_t begin, std::size_t end,
-                bool glyphIndices) {
-        cairo_set_font_face(cr_, chars[begin].face);
-        cairo_scaled_font_t* font = cairo_get_scaled_font(cr_);
-        for (std::size_t i = begin; i < end; ++i) {
-            TextChar& c = chars[i];
-            if (!glyphIndices) {
-                std::string utf8;
-                AppendUtf8(utf8, c.code);
-                cairo_glyph_t* glyphs = nullptr;
-                int glyphCount = 0;
-                if (cairo_scaled_font_text_to_glyphs(
-                        font, 0, 0, utf8.data(), static_cast<int>(utf8.size()), &glyphs,
-                        &glyphCount, nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS &&
-                    glyphCount >= 1) {
-                    c.glyph = glyphs[0].index;
-                }
-                cairo_glyph_free(glyphs);
-            }
-            cairo_glyph_t glyph{c.glyph, 0, 0};
-            cairo_text_extents_t extents;
-            cairo_scaled_font_glyph_extents(font, &glyph, 1, &extents);
-            c.advanceX = extents.x_advance;
-            c.advanceY = extents.y_advance;
-        }
-    }
-
-    // Shows chars [begin, end) from (*x, *y) onwards, with their text so the output keeps it
-    // searchable, and moves the pen position past them.
-    void DrawRun(const std::vector<TextChar>& chars, std::size_t begin, std::size_t end, double* x,
-                 double* y, bool glyphIndices) {
-        cairo_set_font_face(cr_, chars[begin].face);
-        std::vector<cairo_glyph_t> glyphs;
-        std::vector<cairo_text_cluster_t> clusters;
-        std::string utf8;
-        for (std::size_t i = begin; i < end; ++i) {
-            const TextChar& c = chars[i];
-            glyphs.push_back({c.glyph, *x, *y});
-            *x += c.advanceX;
-            *y += c.advanceY;
-            if (!glyphIndices) {
-                const std::size_t before = utf8.size();
-                AppendUtf8(utf8, c.code);
-                clusters.push_back({static_cast<int>(utf8.size() - before), 1});
-            }
-        }
-        if (glyphIndices) {
-            cairo_show_glyphs(cr_, glyphs.data(), static_cast<int>(glyphs.size()));
-        } else {
-            cairo_show_text_glyphs(cr_, utf8.data(), static_cast<int>(utf8.size()), glyphs.data(),
-                                   static_cast<int>(glyphs.size()), clusters.data(),
-                                   static_cast<int>(clusters.size()),
-                                   static_cast<cairo_text_cluster_flags_t>(0));
-        }
-    }
-
-    const EmfMetafile& emf_;
-    cairo_t* cr_;
-    cairo_matrix_t base_;
-    double pixelsPerMmX_ = 1;
-    double pixelsPerMmY_ = 1;
-    DeviceContext dc_;
-    std::vector<DeviceContext> saved_;
-    std::vector<GdiObject> objects_;
-    bool inPath_ = false;
-    PathPtr pendingPath_;
-    RenderStats stats_;
-    std::string firstFault_;
-};
+namespace {
 
 bool MarksPage(std::uint32_t type) {
     switch (type) {
