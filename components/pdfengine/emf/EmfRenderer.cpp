@@ -18,7 +18,7 @@ Player::Player(const EmfMetafile& emf, cairo_t* cr) : emf_(emf), cr_(cr) {
     pixelsPerMmX_ = emf.Header().PixelsPerMmX();
     pixelsPerMmY_ = emf.Header().PixelsPerMmY();
     objects_.resize(std::max<std::size_t>(emf.Header().handles, 1));
-    cairo_save(cr_);  // the caller's state; restored by Finish and for every clip reset
+    cairo_save(cr_);  // the caller's state; restored when Play ends and for every clip reset
     cairo_save(cr_);
 }
 
