@@ -20,7 +20,7 @@
 #include "tests/support/scoped_environment.h"
 
 #ifdef E2E_HAS_WORD_OFFICE
-#include "components/word/Office.h"
+#include "components/word/office/Office.h"
 #endif
 
 namespace e2e {

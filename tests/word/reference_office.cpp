@@ -21,10 +21,10 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
-#include "components/word/FileUrl.h"
-#include "components/word/Office.h"
-#include "components/word/OfficeProcess.h"
-#include "components/word/PropertyList.h"
+#include "components/word/office/FileUrl.h"
+#include "components/word/office/Office.h"
+#include "components/word/office/OfficeProcess.h"
+#include "components/word/office/PropertyList.h"
 #include "components/word/model/Uno.h"
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "components/printer/PagePayload.h"
-#include "components/word/RecentDocuments.h"
+#include "components/word/office/RecentDocuments.h"
 #include "components/word/model/Uno.h"
 #include "convert/Dispatch.h"
 #include "convert/WordAutomation.h"

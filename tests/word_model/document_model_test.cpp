@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "components/word/InOfficeSnapshot.h"
+#include "components/word/office/InOfficeSnapshot.h"
 #include "components/word/model/DocumentModel.h"
 #include "tests/word_model/harvest_probe.h"
 #include "tests/word_model/office_session.h"

@@ -12,8 +12,8 @@
 #include <com/sun/star/frame/XFramesSupplier.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
-#include "components/word/HiddenFrame.h"
-#include "components/word/InOfficeSnapshot.h"
+#include "components/word/office/HiddenFrame.h"
+#include "components/word/office/InOfficeSnapshot.h"
 #include "components/word/model/DocumentSnapshot.h"
 #include "components/word/model/Uno.h"
 #include "tests/word_model/office_session.h"

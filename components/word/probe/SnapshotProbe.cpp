@@ -1,5 +1,5 @@
 // The probe: a UNO component that the office loads into its own process (through its shared
-// library loader, see components/word/InOfficeSnapshot.h) to take a document's snapshot there,
+// library loader, see components/word/office/InOfficeSnapshot.h) to take a document's snapshot there,
 // where every read of the document is a plain function call instead of a round trip through
 // the pipe.
 //
@@ -39,7 +39,7 @@
 #include <cppuhelper/supportsservice.hxx>
 #include <rtl/ref.hxx>
 
-#include "components/word/HiddenFrame.h"
+#include "components/word/office/HiddenFrame.h"
 #include "components/word/model/DocumentSnapshot.h"
 #include "components/word/probe/SnapshotProbeName.h"
 

@@ -1,4 +1,4 @@
-#include "components/word/RemoteContent.h"
+#include "components/word/office/RemoteContent.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include <com/sun/star/ucb/UniversalContentBroker.hpp>
 #include <com/sun/star/util/XChangesBatch.hpp>
 
-#include "components/word/DurationSetting.h"
+#include "components/word/office/DurationSetting.h"
 
 namespace word_component {
 

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <vector>
 
-#include "components/word/LoadedDocument.h"
-#include "components/word/Office.h"
+#include "components/word/office/LoadedDocument.h"
+#include "components/word/office/Office.h"
 #include "components/word/model/DocumentModel.h"
 
 namespace word_component {

@@ -12,9 +12,9 @@
 #include <com/sun/star/task/XJob.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
-#include "components/word/HiddenFrame.h"
-#include "components/word/LoadedDocument.h"
-#include "components/word/Office.h"
+#include "components/word/office/HiddenFrame.h"
+#include "components/word/office/LoadedDocument.h"
+#include "components/word/office/Office.h"
 #include "components/word/model/DocumentModel.h"
 
 namespace word_component {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "components/word/LoadedDocument.h"
-#include "components/word/Office.h"
+#include "components/word/office/LoadedDocument.h"
+#include "components/word/office/Office.h"
 #include "platform/com.h"
 
 namespace word_component {

@@ -1,4 +1,4 @@
-#include "components/word/LoadedDocument.h"
+#include "components/word/office/LoadedDocument.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
-#include "components/word/HiddenFrame.h"
-#include "components/word/Office.h"
+#include "components/word/office/HiddenFrame.h"
+#include "components/word/office/Office.h"
 
 namespace word_component {
 

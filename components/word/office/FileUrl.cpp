@@ -1,4 +1,4 @@
-#include "components/word/FileUrl.h"
+#include "components/word/office/FileUrl.h"
 
 #include <filesystem>
 

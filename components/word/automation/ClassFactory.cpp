@@ -1,9 +1,9 @@
 // The library's entry point: the class factory of "Word.Application".
 #include <type_traits>
 
-#include "components/word/Objects.h"
-#include "components/word/Office.h"
-#include "components/word/OfficeProcess.h"
+#include "components/word/automation/Objects.h"
+#include "components/word/office/Office.h"
+#include "components/word/office/OfficeProcess.h"
 #include "platform/com_object.h"
 #include "tools/install/installer.h"
 

@@ -7,7 +7,7 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
-#include "components/word/LoadedDocument.h"
+#include "components/word/office/LoadedDocument.h"
 
 namespace word_component {
 

@@ -1,4 +1,4 @@
-#include "components/word/RecentDocuments.h"
+#include "components/word/office/RecentDocuments.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "components/word/DurationSetting.h"
-#include "components/word/Office.h"
+#include "components/word/office/DurationSetting.h"
+#include "components/word/office/Office.h"
 
 namespace word_component {
 

@@ -1,7 +1,7 @@
 // Documents: Open, in the three forms callers pick by Word's major version.
-#include "components/word/DocumentLoader.h"
-#include "components/word/InOfficeSnapshot.h"
-#include "components/word/Objects.h"
+#include "components/word/office/DocumentLoader.h"
+#include "components/word/office/InOfficeSnapshot.h"
+#include "components/word/automation/Objects.h"
 
 namespace word_component {
 

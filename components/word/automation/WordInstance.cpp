@@ -1,8 +1,8 @@
-#include "components/word/WordInstance.h"
+#include "components/word/automation/WordInstance.h"
 
 #include <algorithm>
 
-#include "components/word/RecentDocuments.h"
+#include "components/word/office/RecentDocuments.h"
 
 namespace word_component {
 

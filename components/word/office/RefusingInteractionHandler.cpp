@@ -1,4 +1,4 @@
-#include "components/word/RefusingInteractionHandler.h"
+#include "components/word/office/RefusingInteractionHandler.h"
 
 #include <com/sun/star/task/XInteractionAbort.hpp>
 #include <com/sun/star/task/XInteractionRequest.hpp>

@@ -1,4 +1,4 @@
-#include "components/word/Office.h"
+#include "components/word/office/Office.h"
 
 #include <signal.h>
 
@@ -22,10 +22,10 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
-#include "components/word/DurationSetting.h"
-#include "components/word/OfficeIndexClaim.h"
-#include "components/word/OfficeProcess.h"
-#include "components/word/RemoteContent.h"
+#include "components/word/office/DurationSetting.h"
+#include "components/word/office/OfficeIndexClaim.h"
+#include "components/word/office/OfficeProcess.h"
+#include "components/word/office/RemoteContent.h"
 #include "components/word/model/Uno.h"
 #include "platform/root.h"
 

@@ -1,14 +1,14 @@
-#include "components/word/PdfExport.h"
+#include "components/word/office/PdfExport.h"
 
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <com/sun/star/frame/XStorable.hpp>
 
-#include "components/word/DocumentLoader.h"
-#include "components/word/FileUrl.h"
-#include "components/word/Office.h"
-#include "components/word/PropertyList.h"
+#include "components/word/office/DocumentLoader.h"
+#include "components/word/office/FileUrl.h"
+#include "components/word/office/Office.h"
+#include "components/word/office/PropertyList.h"
 #include "components/word/model/Uno.h"
 #include "platform/paths.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "components/word/Objects.h"
-#include "components/word/PdfExport.h"
+#include "components/word/automation/Objects.h"
+#include "components/word/office/PdfExport.h"
 #ifdef TESSALINE_WORD_CAN_PRINT
 #include "components/word/print/PrintedDocument.h"
 #endif

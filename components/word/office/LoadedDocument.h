@@ -14,7 +14,7 @@
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 
-#include "components/word/Office.h"
+#include "components/word/office/Office.h"
 #include "components/word/model/DocumentSnapshot.h"
 
 namespace word_component {

@@ -1,4 +1,4 @@
-#include "components/word/DurationSetting.h"
+#include "components/word/office/DurationSetting.h"
 
 #include <cstdlib>
 #include <cstring>

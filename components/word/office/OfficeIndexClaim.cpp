@@ -1,4 +1,4 @@
-#include "components/word/OfficeIndexClaim.h"
+#include "components/word/office/OfficeIndexClaim.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "components/word/DocumentLoader.h"
+#include "components/word/office/DocumentLoader.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,14 +14,14 @@
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
-#include "components/word/DurationSetting.h"
-#include "components/word/FileUrl.h"
-#include "components/word/HiddenFrame.h"
-#include "components/word/InOfficeSnapshot.h"
-#include "components/word/Office.h"
-#include "components/word/PropertyList.h"
-#include "components/word/RecentDocuments.h"
-#include "components/word/RefusingInteractionHandler.h"
+#include "components/word/office/DurationSetting.h"
+#include "components/word/office/FileUrl.h"
+#include "components/word/office/HiddenFrame.h"
+#include "components/word/office/InOfficeSnapshot.h"
+#include "components/word/office/Office.h"
+#include "components/word/office/PropertyList.h"
+#include "components/word/office/RecentDocuments.h"
+#include "components/word/office/RefusingInteractionHandler.h"
 #include "components/word/model/DispatchObject.h"
 #include "components/word/model/Uno.h"
 

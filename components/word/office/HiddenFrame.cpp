@@ -1,4 +1,4 @@
-#include "components/word/HiddenFrame.h"
+#include "components/word/office/HiddenFrame.h"
 
 #include <vector>
 

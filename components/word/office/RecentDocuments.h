@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "components/word/LoadedDocument.h"
+#include "components/word/office/LoadedDocument.h"
 
 namespace word_component {
 

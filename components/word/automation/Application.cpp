@@ -1,5 +1,5 @@
 // Application: Version, Documents and Quit.
-#include "components/word/Objects.h"
+#include "components/word/automation/Objects.h"
 
 namespace word_component {
 

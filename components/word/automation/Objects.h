@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "components/word/WordInstance.h"
+#include "components/word/automation/WordInstance.h"
 #include "components/word/model/DispatchObject.h"
 
 namespace word_component {

@@ -1,4 +1,4 @@
-#include "components/word/OfficeProcess.h"
+#include "components/word/office/OfficeProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "components/word/FileUrl.h"
-#include "components/word/RemoteContent.h"
+#include "components/word/office/FileUrl.h"
+#include "components/word/office/RemoteContent.h"
 
 namespace word_component {
 

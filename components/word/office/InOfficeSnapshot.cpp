@@ -1,4 +1,4 @@
-#include "components/word/InOfficeSnapshot.h"
+#include "components/word/office/InOfficeSnapshot.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -14,10 +14,10 @@
 #include <com/sun/star/uno/RuntimeException.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
-#include "components/word/DocumentLoader.h"
-#include "components/word/FileUrl.h"
-#include "components/word/Office.h"
-#include "components/word/PdfExport.h"
+#include "components/word/office/DocumentLoader.h"
+#include "components/word/office/FileUrl.h"
+#include "components/word/office/Office.h"
+#include "components/word/office/PdfExport.h"
 #include "components/word/model/Uno.h"
 #include "components/word/probe/SnapshotProbeName.h"
 
