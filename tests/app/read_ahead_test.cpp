@@ -18,6 +18,7 @@
 #include "convert/WordAutomation.h"
 #include "tests/support/fake_word.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -43,12 +44,14 @@ class ReadAheadTest : public testing::Test {
         return path.string();
     }
 
-    // Waits until `count` documents are read, or a few seconds have passed.
-    static void WaitUntilRead(const CReadAhead& ahead, std::size_t count) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (ahead.Read().size() < count && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Waits until `count` documents are read.
+    static testing::AssertionResult WaitUntilRead(const CReadAhead& ahead, std::size_t count) {
+        if (testing_support::WaitUntil([&] { return ahead.Read().size() >= count; },
+                                       std::chrono::seconds(60))) {
+            return testing::AssertionSuccess();
         }
+        return testing::AssertionFailure() << "after a minute " << ahead.Read().size() << " of "
+                                           << count << " documents were read";
     }
 
     std::size_t Opens() const {
@@ -68,7 +71,7 @@ TEST_F(ReadAheadTest, ReadsEachDocumentOnceInOrderAndItsContentOnlyWhenWanted) {
     {
         CReadAhead ahead;
         ahead.Resume({{a, true}, {b, false}, {a, true}});
-        WaitUntilRead(ahead, 2);
+        ASSERT_TRUE(WaitUntilRead(ahead, 2));
         ahead.Pause();
         EXPECT_EQ(ahead.Read(), (std::vector<std::string>{a, b}));
         EXPECT_TRUE(ahead.WasRead(a));
@@ -78,15 +81,17 @@ TEST_F(ReadAheadTest, ReadsEachDocumentOnceInOrderAndItsContentOnlyWhenWanted) {
         // Only the reader's own instance is left; it has no document.
         EXPECT_EQ(word_->LiveObjects(WordObject::Document), 0);
 
-        // Read once over the batch: asked again, it is not opened again.
-        ahead.Resume({{a, true}, {b, false}});
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // Read once over the batch: asked again, it is not opened again. The reader goes in
+        // order, so once a document listed after them is read, it has passed them.
+        const std::string c = Document("c.docx");
+        ahead.Resume({{a, true}, {b, false}, {c, false}});
+        ASSERT_TRUE(WaitUntilRead(ahead, 3));
         ahead.Pause();
-        EXPECT_EQ(Opens(), 2u);
+        EXPECT_EQ(Opens(), 3u);
     }
     // The reader's own instance is quit as well when the read-ahead ends.
-    EXPECT_EQ(word_->InstancesCreated(), 3);
-    EXPECT_EQ(word_->QuitCalls(), 3);
+    EXPECT_EQ(word_->InstancesCreated(), 4);
+    EXPECT_EQ(word_->QuitCalls(), 4);
     EXPECT_EQ(word_->LiveObjects(), 0) << "the read-ahead keeps no object of the word processor";
 }
 
@@ -99,13 +104,14 @@ TEST_F(ReadAheadTest, ReadsNothingWhilePausedAndGoesOnPastDocumentsThatFail) {
     CReadAhead ahead(2);
     ahead.Resume(upcoming);
     ahead.Pause();
-    // However far it got, once paused it reads nothing more.
+    // However far it got, once paused it reads nothing more. Nothing marks that it stays
+    // still: it is given a while in which it must not go on.
     const std::size_t read = ahead.Read().size();
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     EXPECT_EQ(ahead.Read().size(), read) << "a paused read-ahead went on reading";
 
     ahead.Resume(upcoming);
-    WaitUntilRead(ahead, upcoming.size());
+    ASSERT_TRUE(WaitUntilRead(ahead, upcoming.size()));
     EXPECT_EQ(ahead.Read().size(), upcoming.size());
     // Each opened once although two readers took from the same list; the one that failed to
     // open had no content read, the others each once.
@@ -124,7 +130,7 @@ TEST_F(ReadAheadTest, ForgetsTheDocumentsTheBatchHasPassed) {
     CReadAhead ahead;
     for (std::size_t first = 0; first + 3 <= paths.size(); ++first) {
         ahead.Resume({{paths[first], false}, {paths[first + 1], false}, {paths[first + 2], false}});
-        WaitUntilRead(ahead, 3);
+        ASSERT_TRUE(WaitUntilRead(ahead, 3));
     }
     ahead.Pause();
     EXPECT_EQ(ahead.Read(), (std::vector<std::string>{paths[5], paths[6], paths[7]}));
@@ -182,8 +188,8 @@ TEST_F(ReadAheadTest, HoldStopsTheReadingWithoutWaitingWhilePauseWaitsForTheDocu
     ahead.Hold();
     EXPECT_FALSE(ahead.WasRead(slow));
     opens.Release(slow);
-    WaitUntilRead(ahead, 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(WaitUntilRead(ahead, 1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // a while to go on wrongly
     EXPECT_EQ(ahead.Read(), std::vector<std::string>{slow}) << "a held read-ahead went on";
 
     // Pause, on the other hand, returns only once the document being read is done.
@@ -195,7 +201,7 @@ TEST_F(ReadAheadTest, HoldStopsTheReadingWithoutWaitingWhilePauseWaitsForTheDocu
         ahead.Pause();
         paused = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // a while to return wrongly
     EXPECT_FALSE(paused.load()) << "Pause returned while a document was still being opened";
     opens.Release(next);
     pausing.join();
@@ -213,10 +219,10 @@ TEST_F(ReadAheadTest, TwoReadersReadTwoDocumentsAtOnce) {
         ahead.Resume({{first, true}, {second, true}});
         ASSERT_TRUE(opens.WaitUntilEntered(first));
         // The second reader goes on while the first is held up.
-        WaitUntilRead(ahead, 1);
+        ASSERT_TRUE(WaitUntilRead(ahead, 1));
         EXPECT_EQ(ahead.Read(), std::vector<std::string>{second});
         opens.Release(first);
-        WaitUntilRead(ahead, 2);
+        ASSERT_TRUE(WaitUntilRead(ahead, 2));
         EXPECT_EQ(ahead.Read(), (std::vector<std::string>{second, first}));
     }
     // Each reader had an instance of its own besides one per document, and quit them all.

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -29,6 +28,7 @@
 #include "tests/support/fake_word.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -179,12 +179,11 @@ class Leg2 : public ::testing::Test {
         ASSERT_TRUE(host_.RunUntilIdle());
     }
 
-    // Waits for the spooler's workers of this test to end.
+    // Waits (a while) for the spooler's workers of this test to end; the callers check.
     void WaitForSpoolerWorkers() {
         const std::string root = platform_.Root().string();
-        for (int i = 0; i < 500 && ProcessesMentioning(root) > 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        testing_support::WaitUntil([&] { return ProcessesMentioning(root) == 0; },
+                                   std::chrono::seconds(10), std::chrono::milliseconds(20));
     }
 
     std::vector<std::vector<std::string>> Printed() {
@@ -283,9 +282,9 @@ TEST_F(Leg2, AJobWhoseProgramHasEndedIsDroppedBeforeAnotherProgramsPipe) {
     ASSERT_EQ(program.WaitExit(), 0);
 
     const fs::path log = platform_.Root() / "spool/service.log";
-    for (int i = 0; i < 500 && !fs::exists(log); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    EXPECT_TRUE(
+        testing_support::WaitUntil([&] { return fs::exists(log); }, std::chrono::seconds(60)))
+        << "the spooler service wrote no log";
     WaitForSpoolerWorkers();
     EXPECT_NE(testing_support::ReadFile(log).find("the job is dropped"), std::string::npos);
     CPipeHandOff handOff(host_, 500);

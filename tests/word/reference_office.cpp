@@ -5,14 +5,24 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <linux/sock_diag.h>
+#include <linux/unix_diag.h>
+#include <netinet/tcp.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -28,6 +38,7 @@
 #include "components/word/model/Uno.h"
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/wait_until.h"
 
 namespace word_test {
 
@@ -317,17 +328,103 @@ std::size_t FramesInOfficeOf(const fs::path& root, unsigned slot) {
     return count;
 }
 
+namespace {
+
+// The socket the office of that slot listens on (the office's own, in /tmp).
+std::string OfficePipeSocket(const fs::path& root, unsigned slot) {
+    return "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" +
+           word_component::IdentityForRoot(root.string(), slot).pipeName;
+}
+
+}  // namespace
+
 bool WaitUntilOfficeListens(const fs::path& root, unsigned slot, std::chrono::seconds limit) {
-    const fs::path socket = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" +
-                            word_component::IdentityForRoot(root.string(), slot).pipeName;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!fs::exists(socket) || OfficeProcessesOfRoot(root, slot).empty()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const fs::path socket = OfficePipeSocket(root, slot);
+    return testing_support::WaitUntil(
+        [&] { return fs::exists(socket) && !OfficeProcessesOfRoot(root, slot).empty(); }, limit,
+        std::chrono::milliseconds(100));
+}
+
+std::vector<std::size_t> UnreadOnOfficeConnections(const fs::path& root, unsigned slot) {
+    // The kernel's socket diagnostics: the office's end of a connection is bound to the name it
+    // listens on; the connecting end has none.
+    const std::string name = OfficePipeSocket(root, slot);
+    const int diag = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (diag < 0) {
+        throw std::runtime_error("no socket diagnostics: " + std::string(strerror(errno)));
     }
-    return true;
+    struct {
+        nlmsghdr header;
+        unix_diag_req request;
+    } query{};
+    query.header.nlmsg_len = sizeof(query);
+    query.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    query.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    query.request.sdiag_family = AF_UNIX;
+    query.request.udiag_states = 1u << TCP_ESTABLISHED;
+    query.request.udiag_show = UDIAG_SHOW_NAME | UDIAG_SHOW_RQLEN;
+    if (::send(diag, &query, sizeof(query), 0) != static_cast<ssize_t>(sizeof(query))) {
+        ::close(diag);
+        throw std::runtime_error("the socket diagnostics query failed");
+    }
+    std::vector<std::size_t> unread;
+    alignas(nlmsghdr) char buffer[32768];
+    for (bool done = false; !done;) {
+        const ssize_t got = ::recv(diag, buffer, sizeof(buffer), 0);
+        if (got <= 0) {
+            ::close(diag);
+            throw std::runtime_error("the socket diagnostics answer failed");
+        }
+        int left = static_cast<int>(got);
+        for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, left);
+             message = NLMSG_NEXT(message, left)) {
+            if (message->nlmsg_type == NLMSG_DONE || message->nlmsg_type == NLMSG_ERROR) {
+                done = true;
+                break;
+            }
+            auto* socketSeen = static_cast<unix_diag_msg*>(NLMSG_DATA(message));
+            int attributesLeft =
+                static_cast<int>(message->nlmsg_len - NLMSG_LENGTH(sizeof(*socketSeen)));
+            std::string bound;
+            std::optional<std::size_t> queued;
+            for (auto* attribute = reinterpret_cast<rtattr*>(socketSeen + 1);
+                 RTA_OK(attribute, attributesLeft);
+                 attribute = RTA_NEXT(attribute, attributesLeft)) {
+                if (attribute->rta_type == UNIX_DIAG_NAME) {
+                    // The name as bound, which may be padded with zeros.
+                    const auto* text = static_cast<const char*>(RTA_DATA(attribute));
+                    bound.assign(text, ::strnlen(text, RTA_PAYLOAD(attribute)));
+                } else if (attribute->rta_type == UNIX_DIAG_RQLEN) {
+                    queued = static_cast<const unix_diag_rqlen*>(RTA_DATA(attribute))->udiag_rqueue;
+                }
+            }
+            if (bound == name && queued) {
+                unread.push_back(*queued);
+            }
+        }
+    }
+    ::close(diag);
+    return unread;
+}
+
+bool ProcessEnded(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    if (!std::getline(in, stat)) {
+        return true;
+    }
+    // "pid (name) state ...": the name may hold anything, the state follows its last ')'.
+    const std::size_t close = stat.rfind(')');
+    const char state =
+        close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+    if (state != 'Z' && state != 'X') {
+        return false;
+    }
+    // Its first thread shows dead while the others are still ending; till then it cannot be
+    // reaped.
+    std::error_code error;
+    const auto threads = fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error);
+    return error || std::distance(threads, fs::directory_iterator()) <= 1;
 }
 
 std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root, std::optional<unsigned> slot) {

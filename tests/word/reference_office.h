@@ -73,6 +73,15 @@ std::size_t FramesInOfficeOf(const fs::path& root, unsigned slot = 0);
 // office's own socket in /tmp). Asking for a session before that would start a second office.
 bool WaitUntilOfficeListens(const fs::path& root, unsigned slot, std::chrono::seconds limit);
 
+// The connections to the component's office of that slot (the component's bridge, and any of
+// the test's own): the bytes each holds that the office has not read yet. A stopped office
+// leaves there what is sent to it. Throws when the system does not tell.
+std::vector<std::size_t> UnreadOnOfficeConnections(const fs::path& root, unsigned slot);
+
+// True once the process has ended: gone, or dead with all its threads and not yet reaped by its
+// parent (a process being killed loses its command line well before that).
+bool ProcessEnded(pid_t pid);
+
 // Office processes (soffice.bin) whose command line names a profile of the component's offices
 // under this root: that slot's, or every slot's.
 std::vector<pid_t> OfficeProcessesOfRoot(const fs::path& root,

@@ -4,11 +4,13 @@
 // killed (killed).
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
 
 #include "convert/WordAutomation.h"
 #include "platform/com.h"
+#include "tests/support/wait_until.h"
 #include "tools/install/installer.h"
 
 int main(int argc, char** argv) {
@@ -33,9 +35,11 @@ int main(int argc, char** argv) {
                 ::pause();
             }
         }
+        // Waits for the test's word to end; a test that is gone leaves no child behind for long.
         const std::string go = std::string(argv[3]) + ".go";
-        while (::access(go.c_str(), F_OK) != 0) {
-            ::usleep(50000);
+        if (!testing_support::WaitUntil([&] { return ::access(go.c_str(), F_OK) == 0; },
+                                        std::chrono::minutes(5), std::chrono::milliseconds(50))) {
+            return 6;
         }
         // Ends with the instance and its document still alive, as a crashed caller would.
         application.Detach();

@@ -27,6 +27,7 @@
 #include "tests/support/emf_writer.h"
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/wait_until.h"
 #include "tests/word/reference_office.h"
 #include "tools/install/installer.h"
 
@@ -202,14 +203,8 @@ class WordComponent : public ::testing::Test {
 
     // Waits (up to the limit) until no office of the test's root runs.
     bool OfficeGone(std::chrono::seconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!word_test::OfficeProcessesOfRoot(Root()).empty()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return true;
+        return testing_support::WaitUntil(
+            [&] { return word_test::OfficeProcessesOfRoot(Root()).empty(); }, limit, 100ms);
     }
 
     std::optional<testing_support::ScopedPlatform> platform_;
@@ -414,6 +409,10 @@ TEST_F(WordComponent, WhileTheFirstOfficeIsStuckADocumentOpensInTheSecond) {
     ComPtr<IDispatch> other = CreateWord();
     // Ready once it listens on its pipe, and the component's keeper has connected.
     ASSERT_TRUE(word_test::WaitUntilOfficeListens(Root(), 1, 90s));
+    ASSERT_TRUE(testing_support::WaitUntil(
+        [&] { return !word_test::UnreadOnOfficeConnections(Root(), 1).empty(); }, 90s))
+        << "the component never connected to its second office";
+    // The keeper's last few calls of the start; nothing outside shows their end.
     std::this_thread::sleep_for(1s);
 
     const std::vector<pid_t> first = word_test::OfficeProcessesOfRoot(Root(), 0);
@@ -431,7 +430,18 @@ TEST_F(WordComponent, WhileTheFirstOfficeIsStuckADocumentOpensInTheSecond) {
         }
         CoUninitialize();
     });
-    std::this_thread::sleep_for(500ms);  // its open is under way in the first office
+    // Its open is under way once the stopped office has a request it cannot read.
+    const bool underWay = testing_support::WaitUntil(
+        [&] {
+            const auto unread = word_test::UnreadOnOfficeConnections(Root(), 0);
+            return std::any_of(unread.begin(), unread.end(), [](auto bytes) { return bytes > 0; });
+        },
+        90s);
+    if (!underWay) {
+        ::kill(first[0], SIGCONT);
+        stuck.join();
+        FAIL() << "the open never reached the first office";
+    }
     const fs::path path = Document("ten-pages.docx");
     ComPtr<IDispatch> documents = word::GetDocuments(other.Get());
     const Outcome opened = Open(documents.Get(), path.string());
@@ -475,7 +485,9 @@ TEST_F(WordComponent, AHungOrCrashedOfficeIsReplacedByTheNextOpen) {
     // Crashed: the documents of the dead office are gone, the next open starts a new one.
     ComPtr<IDispatch> orphan = afterHang.result.AsDispatch();
     ASSERT_EQ(::kill(offices[0], SIGKILL), 0);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(
+        testing_support::WaitUntil([&] { return word_test::ProcessEnded(offices[0]); }, 30s))
+        << "the killed office did not end";
     const Outcome afterCrash = Open(documents.Get(), Document("two-pages.docx").string());
     ASSERT_EQ(afterCrash.hr, S_OK) << afterCrash.description;
     const std::vector<pid_t> restarted = word_test::OfficeProcessesOfRoot(Root());
@@ -572,14 +584,15 @@ TEST_F(WordComponent, ARetiringOfficeHandsOutWhatWasReadAheadWhileTheOtherTakesN
         word::QuitWord(word.Get());
     }
     // Nothing of it is left in use or kept: it is replaced, and the new one holds nothing.
-    const auto deadline = std::chrono::steady_clock::now() + 90s;
-    std::vector<pid_t> now = first;
-    while ((now.empty() || now == first) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(200ms);
-        now = word_test::OfficeProcessesOfRoot(Root(), 0);
-    }
+    std::vector<pid_t> now;
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] {
+            now = word_test::OfficeProcessesOfRoot(Root(), 0);
+            return !now.empty() && now != first;
+        },
+        90s, 200ms))
+        << "the retiring office was not replaced";
     ASSERT_EQ(now.size(), 1u);
-    EXPECT_NE(now, first) << "the retiring office was not replaced";
     ASSERT_TRUE(word_test::WaitUntilOfficeListens(Root(), 0, 90s));
     EXPECT_TRUE(word_test::DocumentsLoadedInOfficeOf(Root(), 0).empty());
     EXPECT_EQ(word_test::DocumentsLoadedInOfficeOf(Root(), 1).size(), 1u);
@@ -801,10 +814,11 @@ TEST_F(WordComponent, NoOfficeIsLeftWhenIdleOrWhenTheProcessEnds) {
             testing_support::StartProcess({TESSALINE_WORD_CHILD, TESSALINE_WORD_LIBRARY,
                                            Document("two-pages.doc").string(), flag.string(), how});
         const fs::path go = flag.string() + ".go";
-        for (int i = 0; i < 1200 && !fs::exists(flag); ++i) {
-            std::this_thread::sleep_for(100ms);
+        if (!testing_support::WaitUntil([&] { return fs::exists(flag); }, 120s, 100ms)) {
+            ::kill(child, SIGKILL);
+            testing_support::WaitProcess(child);
+            FAIL() << "the child never opened its document";
         }
-        ASSERT_TRUE(fs::exists(flag)) << "the child never opened its document";
         EXPECT_EQ(word_test::OfficeProcessesOfRoot(Root()).size(), 1u);
         if (std::string(how) == "killed") {
             ::kill(child, SIGKILL);

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,6 +19,7 @@
 #include "platform/spooler.h"
 #include "tests/support/emf_writer.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/wait_until.h"
 #include "tests/word_print/sample_pdfs.h"
 
 namespace {
@@ -176,8 +176,7 @@ TEST_F(WordPrintDefaultPrinter, EveryPageReachesRavelinAsAPageEmfCarryingThatPag
 
     // The spooler's worker releases and removes its spool file once Ravelin is done.
     const fs::path spoolFolder = platform::SpoolFolder();
-    for (int i = 0; i < 500 && !fs::is_empty(spoolFolder); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_TRUE(fs::is_empty(spoolFolder));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return fs::is_empty(spoolFolder); },
+                                           std::chrono::seconds(60)))
+        << "the spool file was left behind";
 }
