@@ -22,6 +22,7 @@
 #include "convert/PrintHandOff.h"
 #include "lang/LanguageProvider.h"
 #include "platform/com.h"
+#include "platform/environment_settings.h"
 #include "ui/AddFile.h"
 
 namespace {
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
     }
     // Before any office starts, and before any other thread runs.
     if (options.fetchRemoteContent) {
-        setenv("TESSALINE_FETCH_REMOTE_CONTENT", "1", 1);
+        setenv(platform::DescribeSetting(platform::Setting::FetchRemoteContent).name, "1", 1);
     }
 
     std::string outputFolder;

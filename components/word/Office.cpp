@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -22,11 +23,11 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
-#include "components/word/DurationSetting.h"
 #include "components/word/OfficeIndexClaim.h"
 #include "components/word/OfficeProcess.h"
 #include "components/word/RemoteContent.h"
 #include "components/word/model/Uno.h"
+#include "platform/environment_settings.h"
 #include "platform/root.h"
 
 namespace word_component {
@@ -43,15 +44,16 @@ constexpr auto kTick = 250ms;
 constexpr int kRestartRequested = 81;
 
 std::chrono::milliseconds IdleLimit() {
-    return DurationSetting("TESSALINE_OFFICE_IDLE_SECONDS", 60s);
+    return platform::DurationSetting(platform::Setting::OfficeIdleSeconds);
 }
 
 // The bounds on one start's growth (see Office.h); 0 turns one off.
 unsigned long MostDocumentsPerStart() {
-    return static_cast<unsigned long>(NumberSetting("TESSALINE_OFFICE_MAX_DOCUMENTS", 200));
+    return platform::CountSetting(platform::Setting::OfficeMaxDocuments);
 }
 long MostResidentKb() {
-    return static_cast<long>(NumberSetting("TESSALINE_OFFICE_MAX_MEMORY_MB", 1024) * 1024);
+    const unsigned long mib = platform::SizeSettingMib(platform::Setting::OfficeMaxMemoryMb);
+    return static_cast<long>(std::min<unsigned long>(mib, LONG_MAX / 1024) * 1024);
 }
 
 // Resident memory of a process, from its statm; 0 when it cannot be read.
@@ -234,11 +236,9 @@ css::uno::Reference<css::uno::XComponentContext> Connect(
 
 unsigned Office::OfficesAllowed() {
     unsigned allowed = std::clamp(std::thread::hardware_concurrency(), 1u, kMostOffices);
-    if (const char* wanted = std::getenv("TESSALINE_OFFICES"); wanted != nullptr && *wanted) {
-        const long number = std::strtol(wanted, nullptr, 10);
-        if (number >= 1 && number < static_cast<long>(allowed)) {
-            allowed = static_cast<unsigned>(number);
-        }
+    const unsigned long wanted = platform::CountSetting(platform::Setting::Offices);
+    if (wanted >= 1 && wanted < allowed) {
+        allowed = static_cast<unsigned>(wanted);
     }
     return allowed;
 }
