@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -120,6 +121,9 @@ int main(int argc, char** argv) {
         outputFolder = StartupDestinationDir();
         CreateFolderIfMissing(outputFolder);  // as the window does with its configured folder
     }
+    // A write to a pipe whose reader has gone (a spooler worker, an office, the output) fails
+    // and is reported as that step's failure; it does not end the batch.
+    std::signal(SIGPIPE, SIG_IGN);
     InstallInterruptCleanup([] {
         if (CConversionController* controller = g_controller.load()) {
             controller->RestoreUserPrinter();

@@ -21,6 +21,7 @@
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <rtl/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
 #include "components/word/OfficeIndexClaim.h"
@@ -464,13 +465,12 @@ void Office::BootstrapLocked() {
     if (state.localContext.is() || !state.bootstrapError.empty()) {
         return;
     }
-    // The bridge's own UNO environment, from the office's installation.
-    ::setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc",
-             0);
-    // A write to an office that has just died must fail, not kill us.
-    struct sigaction current {};
-    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-        ::signal(SIGPIPE, SIG_IGN);
+    // The bridge's own UNO environment, from the office's installation, unless the environment
+    // names another. Given to UNO's bootstrap, not put into the environment, which other
+    // threads of the process may be reading.
+    if (std::getenv("URE_BOOTSTRAP") == nullptr) {
+        rtl::Bootstrap::set("URE_BOOTSTRAP",
+                            "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc");
     }
     try {
         state.localContext = cppu::defaultBootstrap_InitialComponentContext();
@@ -548,6 +548,15 @@ bool Office::Watch::Fired() const {
 
 void Office::KeeperLoop() {
     State& state = *state_;
+
+    // A write to an office that has just died must fail, not end the process. Every bridge is
+    // made on this thread (Connect), and the threads it writes from inherit this thread's
+    // signal mask: with SIGPIPE blocked the write fails with EPIPE. How the rest of the process
+    // takes SIGPIPE is its program's choice.
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
 
     // Once a retiring office is replaced (or has ended otherwise), another may retire.
     auto endRetirement = [&state] {
