@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "convert/PrintHandOff.h"
 #include "lang/LanguageProvider.h"
 #include "platform/com.h"
+#include "platform/environment_settings.h"
 #include "ui/AddFile.h"
 
 namespace {
@@ -109,7 +111,7 @@ int main(int argc, char** argv) {
     }
     // Before any office starts, and before any other thread runs.
     if (options.fetchRemoteContent) {
-        setenv("TESSALINE_FETCH_REMOTE_CONTENT", "1", 1);
+        setenv(platform::DescribeSetting(platform::Setting::FetchRemoteContent).name, "1", 1);
     }
 
     std::string outputFolder;
@@ -119,6 +121,9 @@ int main(int argc, char** argv) {
         outputFolder = StartupDestinationDir();
         CreateFolderIfMissing(outputFolder);  // as the window does with its configured folder
     }
+    // A write to a pipe whose reader has gone (a spooler worker, an office, the output) fails
+    // and is reported as that step's failure; it does not end the batch.
+    std::signal(SIGPIPE, SIG_IGN);
     InstallInterruptCleanup([] {
         if (CConversionController* controller = g_controller.load()) {
             controller->RestoreUserPrinter();

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/environment_settings.h"
+
 namespace platform {
 namespace {
 const char* NonEmptyEnv(const char* name) {
@@ -14,7 +16,7 @@ const char* NonEmptyEnv(const char* name) {
 }  // namespace
 
 std::filesystem::path PlatformRoot() {
-    if (const char* root = NonEmptyEnv("TESSALINE_ROOT")) {
+    if (std::string root = PathSetting(Setting::Root); !root.empty()) {
         return root;
     }
     if (const char* data = NonEmptyEnv("XDG_DATA_HOME")) {

@@ -2,12 +2,14 @@
 //
 // Started by the spooler for each job of a printer whose driver it serves. The first process
 // detaches a worker and ends at once, so whoever submitted the job keeps no child; the worker
-// prints the job. TESSALINE_SPOOLER_WAIT_MS bounds the wait for the program's pipe.
+// prints the job. TESSALINE_SPOOLER_WAIT_SECONDS bounds the wait for the program's pipe.
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 
 #include "app/ProgramFolder.h"
 #include "components/printer/service/SpoolerService.h"
+#include "platform/environment_settings.h"
 #include "platform/root.h"
 
 namespace {
@@ -70,9 +73,8 @@ int main(int argc, char** argv) {
     if (options.jobFile.empty() || options.jobNumber == 0) {
         return Usage();
     }
-    if (const char* wait = std::getenv("TESSALINE_SPOOLER_WAIT_MS")) {
-        options.pipeWaitMs = static_cast<unsigned>(std::strtoul(wait, nullptr, 10));
-    }
+    const auto wait = platform::DurationSetting(platform::Setting::SpoolerWaitSeconds);
+    options.pipeWaitMs = static_cast<unsigned>(std::min<long long>(wait.count(), UINT_MAX));
     options.ravelinPath = GetProgramFolder() + "libRavelin.so";
     // The program that printed the job is this process's parent until the worker detaches.
     options.submitterPidfd = static_cast<int>(::syscall(SYS_pidfd_open, ::getppid(), 0));

@@ -14,7 +14,6 @@
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
-#include "components/word/office/DurationSetting.h"
 #include "components/word/office/FileUrl.h"
 #include "components/word/office/HiddenFrame.h"
 #include "components/word/office/InOfficeSnapshot.h"
@@ -24,6 +23,7 @@
 #include "components/word/office/RefusingInteractionHandler.h"
 #include "components/word/model/DispatchObject.h"
 #include "components/word/model/Uno.h"
+#include "platform/environment_settings.h"
 
 namespace word_component {
 
@@ -72,8 +72,7 @@ void CheckOffice(const OfficeSession& session) {
 }
 
 std::chrono::milliseconds OfficeCallLimit() {
-    const auto limit = DurationSetting("TESSALINE_OFFICE_CALL_SECONDS", std::chrono::seconds(30));
-    return limit.count() > 0 ? limit : std::chrono::seconds(30);
+    return platform::DurationSetting(platform::Setting::OfficeCallSeconds);
 }
 
 std::shared_ptr<LoadedDocument> LoadDocument(const std::string& givenPath, OpenFailure* failure) {

@@ -25,7 +25,7 @@ std::shared_ptr<LoadedDocument> LoadDocument(const std::string& path, OpenFailur
 void CheckOffice(const OfficeSession& session);
 
 // Time limit of one call into the office that may hang on a bad document:
-// TESSALINE_OFFICE_CALL_SECONDS, default 30.
+// TESSALINE_OFFICE_CALL_SECONDS (platform/environment_settings.h).
 std::chrono::milliseconds OfficeCallLimit();
 
 }  // namespace word_component

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -20,13 +21,14 @@
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <rtl/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
-#include "components/word/office/DurationSetting.h"
 #include "components/word/office/OfficeIndexClaim.h"
 #include "components/word/office/OfficeProcess.h"
 #include "components/word/office/RemoteContent.h"
 #include "components/word/model/Uno.h"
+#include "platform/environment_settings.h"
 #include "platform/root.h"
 
 namespace word_component {
@@ -43,15 +45,16 @@ constexpr auto kTick = 250ms;
 constexpr int kRestartRequested = 81;
 
 std::chrono::milliseconds IdleLimit() {
-    return DurationSetting("TESSALINE_OFFICE_IDLE_SECONDS", 60s);
+    return platform::DurationSetting(platform::Setting::OfficeIdleSeconds);
 }
 
 // The bounds on one start's growth (see Office.h); 0 turns one off.
 unsigned long MostDocumentsPerStart() {
-    return static_cast<unsigned long>(NumberSetting("TESSALINE_OFFICE_MAX_DOCUMENTS", 200));
+    return platform::CountSetting(platform::Setting::OfficeMaxDocuments);
 }
 long MostResidentKb() {
-    return static_cast<long>(NumberSetting("TESSALINE_OFFICE_MAX_MEMORY_MB", 1024) * 1024);
+    const unsigned long mib = platform::SizeSettingMib(platform::Setting::OfficeMaxMemoryMb);
+    return static_cast<long>(std::min<unsigned long>(mib, LONG_MAX / 1024) * 1024);
 }
 
 // Resident memory of a process, from its statm; 0 when it cannot be read.
@@ -234,11 +237,9 @@ css::uno::Reference<css::uno::XComponentContext> Connect(
 
 unsigned Office::OfficesAllowed() {
     unsigned allowed = std::clamp(std::thread::hardware_concurrency(), 1u, kMostOffices);
-    if (const char* wanted = std::getenv("TESSALINE_OFFICES"); wanted != nullptr && *wanted) {
-        const long number = std::strtol(wanted, nullptr, 10);
-        if (number >= 1 && number < static_cast<long>(allowed)) {
-            allowed = static_cast<unsigned>(number);
-        }
+    const unsigned long wanted = platform::CountSetting(platform::Setting::Offices);
+    if (wanted >= 1 && wanted < allowed) {
+        allowed = static_cast<unsigned>(wanted);
     }
     return allowed;
 }
@@ -464,13 +465,12 @@ void Office::BootstrapLocked() {
     if (state.localContext.is() || !state.bootstrapError.empty()) {
         return;
     }
-    // The bridge's own UNO environment, from the office's installation.
-    ::setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc",
-             0);
-    // A write to an office that has just died must fail, not kill us.
-    struct sigaction current {};
-    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-        ::signal(SIGPIPE, SIG_IGN);
+    // The bridge's own UNO environment, from the office's installation, unless the environment
+    // names another. Given to UNO's bootstrap, not put into the environment, which other
+    // threads of the process may be reading.
+    if (std::getenv("URE_BOOTSTRAP") == nullptr) {
+        rtl::Bootstrap::set("URE_BOOTSTRAP",
+                            "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc");
     }
     try {
         state.localContext = cppu::defaultBootstrap_InitialComponentContext();
@@ -548,6 +548,15 @@ bool Office::Watch::Fired() const {
 
 void Office::KeeperLoop() {
     State& state = *state_;
+
+    // A write to an office that has just died must fail, not end the process. Every bridge is
+    // made on this thread (Connect), and the threads it writes from inherit this thread's
+    // signal mask: with SIGPIPE blocked the write fails with EPIPE. How the rest of the process
+    // takes SIGPIPE is its program's choice.
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
 
     // Once a retiring office is replaced (or has ended otherwise), another may retire.
     auto endRetirement = [&state] {

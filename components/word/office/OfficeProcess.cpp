@@ -18,12 +18,11 @@
 
 #include "components/word/office/FileUrl.h"
 #include "components/word/office/RemoteContent.h"
+#include "platform/environment_settings.h"
 
 namespace word_component {
 
 namespace {
-
-constexpr char kDefaultProgram[] = "/usr/lib/libreoffice/program/soffice.bin";
 
 // FNV-1a: stable across builds and runs, unlike std::hash, so every process of one root finds
 // the same pipe.
@@ -39,8 +38,7 @@ std::uint64_t StableHash(const std::string& text) {
 }  // namespace
 
 std::string OfficeProgramPath() {
-    const char* overridden = std::getenv("TESSALINE_OFFICE_PROGRAM");
-    return overridden != nullptr && *overridden != '\0' ? overridden : kDefaultProgram;
+    return platform::PathSetting(platform::Setting::OfficeProgram);
 }
 
 bool OfficeProgramAvailable() {

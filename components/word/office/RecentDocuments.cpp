@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "components/word/office/DurationSetting.h"
 #include "components/word/office/Office.h"
+#include "platform/environment_settings.h"
 
 namespace word_component {
 
@@ -17,9 +17,9 @@ using Clock = std::chrono::steady_clock;
 
 std::mutex g_mutex;
 
-// TESSALINE_DOCUMENT_KEEP_SECONDS, default 30; 0 keeps nothing.
+// 0 keeps nothing.
 std::chrono::milliseconds KeepTime() {
-    return DurationSetting("TESSALINE_DOCUMENT_KEEP_SECONDS", std::chrono::seconds(30));
+    return platform::DurationSetting(platform::Setting::DocumentKeepSeconds);
 }
 
 }  // namespace

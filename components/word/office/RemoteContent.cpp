@@ -11,7 +11,7 @@
 #include <com/sun/star/ucb/UniversalContentBroker.hpp>
 #include <com/sun/star/util/XChangesBatch.hpp>
 
-#include "components/word/office/DurationSetting.h"
+#include "platform/environment_settings.h"
 
 namespace word_component {
 
@@ -65,7 +65,7 @@ void RemoveRemoteContentProviders(const Reference<css::uno::XComponentContext>& 
 }  // namespace
 
 bool RemoteContentAllowed() {
-    return SwitchSetting("TESSALINE_FETCH_REMOTE_CONTENT");
+    return platform::FlagSetting(platform::Setting::FetchRemoteContent);
 }
 
 void ForbidRemoteContent(const Reference<css::uno::XComponentContext>& office) {
