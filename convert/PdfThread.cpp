@@ -15,6 +15,7 @@
 #include <string>
 
 #include "common/ini/Ini.h"
+#include "contracts/EmfLayout.h"
 #include "convert/ConversionController.h"
 #include "convert/JobFailure.h"
 #include "convert/PdfEngine.h"
@@ -39,18 +40,6 @@ constexpr DWORD kPagePathBytes = 127;
 // The printed document's name as the hand-off file names it: at most 255 UTF-16 units.
 constexpr std::size_t kDocumentNameUnits = 255;
 constexpr DWORD kDocumentNameBytes = 4 * kDocumentNameUnits + 1;
-
-constexpr std::uint32_t kEmrHeader = 1;
-constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr std::size_t kHeaderBytes = 108;
-constexpr std::size_t kHeaderBytesNeeded = 88;  // through szlMillimeters
-
-std::int32_t ReadI32(const unsigned char* bytes, std::size_t offset) {
-    std::uint32_t value = std::uint32_t{bytes[offset]} | (std::uint32_t{bytes[offset + 1]} << 8) |
-                          (std::uint32_t{bytes[offset + 2]} << 16) |
-                          (std::uint32_t{bytes[offset + 3]} << 24);
-    return static_cast<std::int32_t>(value);
-}
 
 bool PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -273,30 +262,29 @@ bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4
 }  // namespace
 
 bool ReadEmfPageHeader(const std::string& path, EmfPageHeader* header) {
+    namespace emf = tessaline::contracts::emf;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return false;
     }
-    unsigned char bytes[kHeaderBytes] = {};
-    file.read(reinterpret_cast<char*>(bytes), kHeaderBytes);
-    if (static_cast<std::size_t>(file.gcount()) < kHeaderBytesNeeded) {
+    unsigned char bytes[emf::kHeaderFullSize] = {};
+    file.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+    emf::Header read;
+    if (emf::ReadHeader({bytes, static_cast<std::size_t>(file.gcount())}, &read) !=
+        emf::HeaderStatus::kOk) {
         return false;
     }
-    if (static_cast<std::uint32_t>(ReadI32(bytes, 0)) != kEmrHeader ||
-        static_cast<std::uint32_t>(ReadI32(bytes, 40)) != kEmfSignature) {
-        return false;
-    }
-    header->boundsLeft = ReadI32(bytes, 8);
-    header->boundsTop = ReadI32(bytes, 12);
-    header->boundsRight = ReadI32(bytes, 16);
-    header->boundsBottom = ReadI32(bytes, 20);
-    header->frameRight = ReadI32(bytes, 32);
-    header->frameBottom = ReadI32(bytes, 36);
-    header->bytes = static_cast<std::uint32_t>(ReadI32(bytes, 48));
-    header->deviceCx = ReadI32(bytes, 72);
-    header->deviceCy = ReadI32(bytes, 76);
-    header->millimetresCx = ReadI32(bytes, 80);
-    header->millimetresCy = ReadI32(bytes, 84);
+    header->boundsLeft = read.bounds.left;
+    header->boundsTop = read.bounds.top;
+    header->boundsRight = read.bounds.right;
+    header->boundsBottom = read.bounds.bottom;
+    header->frameRight = read.frame.right;
+    header->frameBottom = read.frame.bottom;
+    header->bytes = read.bytes;
+    header->deviceCx = read.device.cx;
+    header->deviceCy = read.device.cy;
+    header->millimetresCx = read.millimeters.cx;
+    header->millimetresCy = read.millimeters.cy;
     return true;
 }
 
