@@ -1,7 +1,5 @@
 #include "components/printer/EmfSpoolDriver.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -12,6 +10,7 @@
 #include "components/printer/PrintJob.h"
 #include "contracts/PagePayload.h"
 #include "contracts/SpoolLayout.h"
+#include "platform/atomic_file.h"
 #include "platform/text.h"
 
 namespace printer {
@@ -195,51 +194,21 @@ std::string RecordHead(std::uint32_t type, std::uint32_t size) {
 class SpoolOutput {
   public:
     SpoolOutput(const std::string& path, std::string* error) : path_(path), error_(error) {}
-    ~SpoolOutput() {
-        if (file_ != nullptr) {
-            std::fclose(file_);
-        }
-        if (!tempPath_.empty()) {
-            ::unlink(tempPath_.c_str());
-        }
-    }
 
     bool Create() {
-        // Same folder, so the rename is atomic; mkstemp's mode 0600 keeps the content private.
-        // The suffix keeps the name from matching the extractor's "*.SPL" while it is written.
-        std::string temp = path_ + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
-        if (fd < 0) {
-            return Fail("cannot create");
-        }
-        tempPath_ = std::move(temp);
-        file_ = ::fdopen(fd, "wb");
-        if (file_ == nullptr) {
-            ::close(fd);
-            return Fail("cannot create");
-        }
-        return true;
+        // Mode 0600 keeps the content private. The temporary's name ends in a random suffix, so
+        // it does not match the extractor's "*.SPL" while it is written.
+        return file_.Begin(path_, platform::FileReplacement::Permissions::kPrivate) ||
+               Fail("cannot create");
     }
 
-    bool Write(std::string_view bytes) {
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-            return Fail("cannot write");
-        }
-        return true;
-    }
+    bool Write(std::string_view bytes) { return file_.Write(bytes) || Fail("cannot write"); }
 
     bool Commit() {
-        const bool flushed = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!flushed || !closed) {
+        if (!file_.Close()) {
             return Fail("cannot write");
         }
-        if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-            return Fail("cannot move into place");
-        }
-        tempPath_.clear();
-        return true;
+        return file_.Commit() || Fail("cannot move into place");
     }
 
   private:
@@ -252,9 +221,8 @@ class SpoolOutput {
     }
 
     std::string path_;
-    std::string tempPath_;
     std::string* error_;
-    std::FILE* file_ = nullptr;
+    platform::FileReplacement file_;
 };
 
 bool WritePage(SpoolOutput& out, const PrintedPage& page) {
