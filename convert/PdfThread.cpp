@@ -1,9 +1,5 @@
 #include "convert/PdfThread.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -11,16 +7,17 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "common/ini/Ini.h"
+#include "contracts/EmfLayout.h"
 #include "convert/ConversionController.h"
 #include "convert/JobFailure.h"
 #include "convert/PdfEngine.h"
 #include "convert/PdfOutline.h"
 #include "convert/PostProcess.h"
 #include "lang/LanguageProvider.h"
+#include "platform/atomic_file.h"
 #include "platform/com_ptr.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -39,18 +36,6 @@ constexpr DWORD kPagePathBytes = 127;
 // The printed document's name as the hand-off file names it: at most 255 UTF-16 units.
 constexpr std::size_t kDocumentNameUnits = 255;
 constexpr DWORD kDocumentNameBytes = 4 * kDocumentNameUnits + 1;
-
-constexpr std::uint32_t kEmrHeader = 1;
-constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr std::size_t kHeaderBytes = 108;
-constexpr std::size_t kHeaderBytesNeeded = 88;  // through szlMillimeters
-
-std::int32_t ReadI32(const unsigned char* bytes, std::size_t offset) {
-    std::uint32_t value = std::uint32_t{bytes[offset]} | (std::uint32_t{bytes[offset + 1]} << 8) |
-                          (std::uint32_t{bytes[offset + 2]} << 16) |
-                          (std::uint32_t{bytes[offset + 3]} << 24);
-    return static_cast<std::int32_t>(value);
-}
 
 bool PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -104,38 +89,6 @@ void AddPageLinks(CConversionController& controller, IPDFDocument4* engine) {
     controller.m_nLinkCount = 0;
 }
 
-// A new, empty file beside `outputPath` that only this job uses; empty when none can be made.
-// It has the mode the PDF will have: that of the file it replaces, else the usual mode of a new
-// file (the kernel applies the umask).
-std::string ReserveFileBeside(const std::string& outputPath) {
-    const std::size_t slash = outputPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : outputPath.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
-    // Hidden, and short enough for the folder entry whatever the name's length.
-    const std::string stem = folder + "." + name.substr(0, std::min<std::size_t>(name.size(), 200));
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x", random());
-        const std::string path = stem + suffix;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
-            return {};
-        }
-        struct stat existing {};
-        if (::stat(outputPath.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-            ::fchmod(fd, existing.st_mode & 07777);
-        }
-        ::close(fd);
-        return path;
-    }
-    errno = EEXIST;
-    return {};
-}
-
 // Saves the PDF under `outputPath`. With PDF options, the engine's PDF is post-processed beside
 // the output first and moved into place only when the options could be written: a PDF that lacks
 // the passwords, permissions or information asked for never appears under the output name, and
@@ -146,29 +99,25 @@ bool SavePdf(const CWordRecord& job, IPDFDocument4* engine, const std::string& o
         CheckEngine(engine->SaveToFile(CEngineText::FromAnsi(outputPath).Get(), 0));
         return true;
     }
-    const std::string draft = ReserveFileBeside(outputPath);
-    if (draft.empty()) {
+    // The draft is a new, empty file beside the output that only this job uses, with the mode
+    // the PDF will have; it is removed unless it is moved into place. Its name keeps at most 200
+    // bytes of the output's, so that any name leaves room for the suffix.
+    platform::FileReplacement draft;
+    if (!draft.Reserve(outputPath, platform::FileReplacement::Permissions::kLikeReplaced, 200)) {
         *failure = JobFailureText(LangText(kJobFailure, "Save"), std::strerror(errno));
         return false;
     }
-    try {
-        CheckEngine(engine->SaveToFile(CEngineText::FromAnsi(draft).Get(), 0));
-    } catch (...) {
-        ::unlink(draft.c_str());
-        throw;
-    }
+    CheckEngine(engine->SaveToFile(CEngineText::FromAnsi(draft.TemporaryPath()).Get(), 0));
     std::string processFailure;
     // A job that asks for nothing the toolkit writes keeps the engine's PDF when the toolkit
     // cannot run: nothing asked for is missing from it.
-    if (!PostProcessPdf(job, draft, &processFailure) && AsksForProtectionOrInformation(job)) {
-        ::unlink(draft.c_str());
+    if (!PostProcessPdf(job, draft.TemporaryPath(), &processFailure) &&
+        AsksForProtectionOrInformation(job)) {
         *failure = processFailure;
         return false;
     }
-    if (::rename(draft.c_str(), outputPath.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(draft.c_str());
-        *failure = JobFailureText(LangText(kJobFailure, "Save"), std::strerror(error));
+    if (!draft.Commit()) {
+        *failure = JobFailureText(LangText(kJobFailure, "Save"), std::strerror(errno));
         return false;
     }
     return true;
@@ -273,30 +222,29 @@ bool BuildPdf(CConversionController& controller, CWordRecord& job, IPDFDocument4
 }  // namespace
 
 bool ReadEmfPageHeader(const std::string& path, EmfPageHeader* header) {
+    namespace emf = tessaline::contracts::emf;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return false;
     }
-    unsigned char bytes[kHeaderBytes] = {};
-    file.read(reinterpret_cast<char*>(bytes), kHeaderBytes);
-    if (static_cast<std::size_t>(file.gcount()) < kHeaderBytesNeeded) {
+    unsigned char bytes[emf::kHeaderFullSize] = {};
+    file.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+    emf::Header read;
+    if (emf::ReadHeader({bytes, static_cast<std::size_t>(file.gcount())}, &read) !=
+        emf::HeaderStatus::kOk) {
         return false;
     }
-    if (static_cast<std::uint32_t>(ReadI32(bytes, 0)) != kEmrHeader ||
-        static_cast<std::uint32_t>(ReadI32(bytes, 40)) != kEmfSignature) {
-        return false;
-    }
-    header->boundsLeft = ReadI32(bytes, 8);
-    header->boundsTop = ReadI32(bytes, 12);
-    header->boundsRight = ReadI32(bytes, 16);
-    header->boundsBottom = ReadI32(bytes, 20);
-    header->frameRight = ReadI32(bytes, 32);
-    header->frameBottom = ReadI32(bytes, 36);
-    header->bytes = static_cast<std::uint32_t>(ReadI32(bytes, 48));
-    header->deviceCx = ReadI32(bytes, 72);
-    header->deviceCy = ReadI32(bytes, 76);
-    header->millimetresCx = ReadI32(bytes, 80);
-    header->millimetresCy = ReadI32(bytes, 84);
+    header->boundsLeft = read.bounds.left;
+    header->boundsTop = read.bounds.top;
+    header->boundsRight = read.bounds.right;
+    header->boundsBottom = read.bounds.bottom;
+    header->frameRight = read.frame.right;
+    header->frameBottom = read.frame.bottom;
+    header->bytes = read.bytes;
+    header->deviceCx = read.device.cx;
+    header->deviceCy = read.device.cy;
+    header->millimetresCx = read.millimeters.cx;
+    header->millimetresCy = read.millimeters.cy;
     return true;
 }
 

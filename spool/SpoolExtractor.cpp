@@ -7,10 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "common/ini/Ini.h"
+#include "contracts/EmfLayout.h"
+#include "contracts/SpoolLayout.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/named_pipe.h"
@@ -25,18 +28,19 @@ constexpr char kRegistryKey[] = "Software\\Tessaline\\";
 constexpr char kPipeName[] = "\\\\.\\pipe\\tessalinepipe";
 constexpr char kHandOffName[] = "config.ini";
 
-// Spool stream layout: a header (version, header size, document name offset, output name
-// offset), then records of an 8-byte head (type, data size) and their data.
+namespace layout = tessaline::contracts::spool;
+using tessaline::contracts::emf::ByteReader;
+
 constexpr size_t kHeaderReadLimit = 2048;
-constexpr size_t kMinimalHeader = 16;
-constexpr size_t kRecordHead = 8;
-constexpr DWORD kMetafileData = 12;    // SRT_METAFILE_DATA: the data is one page's EMF
-constexpr size_t kEmfSizeOffset = 48;  // nBytes in the EMF header
+constexpr size_t kMinimalHeader = layout::kFixedHeaderSize;
+constexpr size_t kRecordHead = layout::kRecordHeadSize;
+constexpr DWORD kMetafileData = layout::kMetafileDataRecord;
+constexpr size_t kEmfSizeOffset = tessaline::contracts::emf::header::kBytes;
 constexpr size_t kMaxDocumentName = 255;
 
-DWORD ReadLittleEndian32(const unsigned char* bytes) {
-    return static_cast<DWORD>(bytes[0]) | static_cast<DWORD>(bytes[1]) << 8 |
-           static_cast<DWORD>(bytes[2]) << 16 | static_cast<DWORD>(bytes[3]) << 24;
+// The 32-bit little-endian field at `offset`; the caller has checked that it lies inside `bytes`.
+DWORD ReadLittleEndian32(std::span<const unsigned char> bytes, size_t offset) {
+    return ByteReader(bytes, offset).U32();
 }
 
 // Closes a C stream on every way out.
@@ -56,7 +60,7 @@ long long FileSize(FILE* file) {
 // The document name: UTF-16LE at its offset, up to its NUL, the end of the bytes read, or 255
 // characters, whichever comes first. An offset outside the bytes read gives no name.
 bool DocumentName(const unsigned char* header, size_t length, std::string* name) {
-    DWORD offset = ReadLittleEndian32(header + 8);
+    DWORD offset = ReadLittleEndian32({header, length}, layout::kDocumentNameOffsetOffset);
     if (offset >= length) {
         return false;
     }
@@ -103,7 +107,7 @@ bool WritePageFile(const std::string& path, const std::vector<unsigned char>& da
         return false;
     }
     if (data.size() >= kEmfSizeOffset + 4) {
-        DWORD emfBytes = ReadLittleEndian32(data.data() + kEmfSizeOffset);
+        DWORD emfBytes = ReadLittleEndian32(data, kEmfSizeOffset);
         if (emfBytes <= data.size() && emfBytes > 0) {
             std::fwrite(data.data(), 1, emfBytes, page.get());
         }
@@ -206,7 +210,7 @@ void WalkSpoolFile(const std::string& spoolPath, int spoolNumber, const std::str
         return;
     }
 
-    DWORD position = ReadLittleEndian32(header + 4);
+    DWORD position = ReadLittleEndian32(header, layout::kHeaderSizeOffset);
     int pageIndex = 0;
     std::vector<unsigned char> data;
     for (;;) {
@@ -218,8 +222,8 @@ void WalkSpoolFile(const std::string& spoolPath, int spoolNumber, const std::str
         if (std::fread(head, 1, sizeof head, spool.get()) < sizeof head) {
             return;  // the normal end: no further record
         }
-        const DWORD type = ReadLittleEndian32(head);
-        const DWORD size = ReadLittleEndian32(head + 4);
+        const DWORD type = ReadLittleEndian32(head, 0);
+        const DWORD size = ReadLittleEndian32(head, 4);
         const unsigned long long remaining =
             static_cast<unsigned long long>(fileSize) - position - kRecordHead;
 

@@ -23,7 +23,7 @@
 #include "components/pdfengine/PlacedPdf.h"
 #include "components/pdfengine/emf/EmfReader.h"
 #include "components/pdfengine/emf/EmfRenderer.h"
-#include "components/printer/PagePayload.h"
+#include "contracts/PagePayload.h"
 #include "convert/PdfEngine.h"
 #include "platform/com_object.h"
 #include "platform/text.h"
@@ -314,7 +314,7 @@ class PdfDocument final : public platform::ComObject<IPDFDocument4> {
             layers.push_back(layer);
         }
         for (std::span<const std::uint8_t> data :
-             metafile.CommentsWithIdentifier(printer::kPagePayloadId)) {
+             metafile.CommentsWithIdentifier(tessaline::contracts::kPagePayloadId)) {
             const std::string_view payload(reinterpret_cast<const char*>(data.data()), data.size());
             if (!IsPlaceablePdf(payload)) {
                 return E_FAIL;

@@ -3,13 +3,8 @@
 // library (quickpdftoolkit.map); qpdf's exceptions never cross the C boundary.
 #include "components/pdftoolkit/QuickPdfToolkit.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,6 +14,8 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
+
+#include "platform/atomic_file.h"
 
 namespace {
 
@@ -127,59 +124,25 @@ void ApplyEncryption(QPDFWriter& writer, const Encryption& e) {
     }
 }
 
-// The process's file creation mask, read without changing it (umask() would, for a moment,
-// for every thread).
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-        }
-    }
-    return 022;
-}
-
-// Writes the document to a temporary file beside `target` and renames it over `target`.
+// Writes the document to a temporary file beside `target` and renames it over `target`. The new
+// file keeps the mode of the file it replaces, or gets the usual mode of a new file.
 bool SaveReplacing(QPDF& pdf, const std::optional<Encryption>& encryption,
                    const std::string& target) {
-    std::string tempPath = target + ".XXXXXX";
-    const int fd = mkstemp(tempPath.data());
-    if (fd < 0) {
+    platform::FileReplacement file;
+    if (!file.Begin(target, platform::FileReplacement::Permissions::kLikeReplaced)) {
         return false;
     }
-    // The new file keeps the mode of the file it replaces, or gets the usual mode of a new file.
-    struct stat existing {};
-    const mode_t mode = (stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
-                            ? (existing.st_mode & 07777)
-                            : (0666 & ~CurrentUmask());
-    FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        close(fd);
-        unlink(tempPath.c_str());
-        return false;
-    }
-    bool ok = fchmod(fd, mode) == 0;
-    if (ok) {
-        try {
-            QPDFWriter writer(pdf);
-            writer.setOutputFile(tempPath.c_str(), file, false);
-            if (encryption) {
-                ApplyEncryption(writer, *encryption);
-            }
-            writer.write();
-        } catch (const std::exception&) {
-            ok = false;
+    try {
+        QPDFWriter writer(pdf);
+        writer.setOutputFile(file.TemporaryPath().c_str(), file.Stream(), false);
+        if (encryption) {
+            ApplyEncryption(writer, *encryption);
         }
+        writer.write();
+    } catch (const std::exception&) {
+        return false;
     }
-    // A write error may have been met (and reported) while qpdf flushed; the stream remembers it.
-    ok = ok && std::fflush(file) == 0 && std::ferror(file) == 0 && fsync(fd) == 0;
-    ok = (std::fclose(file) == 0) && ok;
-    ok = ok && std::rename(tempPath.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(tempPath.c_str());
-    }
-    return ok;
+    return file.Commit();
 }
 
 }  // namespace

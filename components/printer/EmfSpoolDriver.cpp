@@ -1,7 +1,5 @@
 #include "components/printer/EmfSpoolDriver.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -9,46 +7,34 @@
 #include <cstdio>
 #include <cstring>
 
-#include "components/printer/PagePayload.h"
 #include "components/printer/PrintJob.h"
+#include "contracts/PagePayload.h"
+#include "contracts/SpoolLayout.h"
+#include "platform/atomic_file.h"
 #include "platform/text.h"
 
 namespace printer {
 namespace {
 
-// Spool stream.
-constexpr std::uint32_t kSpoolVersion = 0x00010000;
-constexpr std::uint32_t kSpoolFixedHeader = 16;  // version, header size, two name offsets
-constexpr std::uint32_t kSrtDevmode = 3;
-constexpr std::uint32_t kSrtMetafileData = 12;
+namespace emf = tessaline::contracts::emf;
+namespace spool = tessaline::contracts::spool;
+using tessaline::contracts::PageEmfHead;
+using tessaline::contracts::PageEmfSize;
+using tessaline::contracts::PageEmfTail;
 
-// EMF.
-constexpr std::uint32_t kEmrHeader = 1;
-constexpr std::uint32_t kEmrEof = 14;
-constexpr std::uint32_t kEmrComment = 70;
-constexpr std::uint32_t kEmfHeaderSize = 108;
-constexpr std::uint32_t kCommentHeadSize = 16;  // type, size, cbData, payload identifier
-constexpr std::uint32_t kEofSize = 20;
-constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr std::uint32_t kEmfVersion = 0x10000;
+// The resolution the driver reports for its device, in pixels per inch on both axes.
+constexpr int kDeviceDpi = 600;
 constexpr std::int64_t kHundredthsMmPerInch = 2540;
 
 // DEVMODEW without driver-private data.
 constexpr std::size_t kDevmodeSize = 220;
 
+// The little-endian writer, with the fixed-length UTF-16 fields of DEVMODEW.
 class ByteWriter {
   public:
-    void U16(std::uint16_t v) {
-        out_.push_back(static_cast<char>(v & 0xFF));
-        out_.push_back(static_cast<char>(v >> 8));
-    }
-    void U32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            out_.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-        }
-    }
-    void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
-    void I16(std::int16_t v) { U16(static_cast<std::uint16_t>(v)); }
+    void U16(std::uint16_t v) { writer_.U16(v); }
+    void U32(std::uint32_t v) { writer_.U32(v); }
+    void I16(std::int16_t v) { writer_.I16(v); }
     // A fixed field of `units` UTF-16 units, cut to leave room for the NUL, zero-filled.
     void FixedUtf16(std::u16string_view text, std::size_t units) {
         text = text.substr(0, std::min(text.size(), units - 1));
@@ -59,11 +45,12 @@ class ByteWriter {
             U16(0);
         }
     }
-    void PadTo(std::size_t size) { out_.resize(std::max(out_.size(), size), '\0'); }
+    void PadTo(std::size_t size) { writer_.PadTo(size); }
     std::string& Str() { return out_; }
 
   private:
     std::string out_;
+    emf::ByteWriter writer_{out_};
 };
 
 std::uint32_t PadTo4(std::uint64_t n) {
@@ -99,84 +86,25 @@ std::int32_t HeightWithExactFrame(std::int64_t pixels) {
     }
 }
 
-struct PageGeometry {
-    std::int32_t widthPx, heightPx;
-    std::int32_t frameRight, frameBottom;  // 0.01 mm
-    std::int32_t widthMm, heightMm;
-    std::int32_t widthUm, heightUm;
-};
-
-PageGeometry Geometry(double widthPoints, double heightPoints) {
-    PageGeometry g{};
-    g.widthPx = Pixels(widthPoints);
-    g.heightPx = HeightWithExactFrame(Pixels(heightPoints));
-    g.frameRight = FrameFor(g.widthPx);
-    g.frameBottom = FrameFor(g.heightPx);
-    g.widthMm = static_cast<std::int32_t>(std::llround(widthPoints * 25.4 / 72.0));
-    g.heightMm = static_cast<std::int32_t>(std::llround(heightPoints * 25.4 / 72.0));
-    g.widthUm = static_cast<std::int32_t>(std::llround(widthPoints * 25400.0 / 72.0));
-    g.heightUm = static_cast<std::int32_t>(std::llround(heightPoints * 25400.0 / 72.0));
-    return g;
+// The page's EMF header: its geometry; the rest is the payload form's.
+emf::Header PageHeader(double widthPoints, double heightPoints) {
+    const std::int32_t widthPx = Pixels(widthPoints);
+    const std::int32_t heightPx = HeightWithExactFrame(Pixels(heightPoints));
+    const auto rounded = [](double value) {
+        return static_cast<std::int32_t>(std::llround(value));
+    };
+    emf::Header header;
+    header.bounds = {0, 0, widthPx - 1, heightPx - 1};  // the whole device surface, inclusive
+    header.frame = {0, 0, FrameFor(widthPx), FrameFor(heightPx)};
+    header.device = {widthPx, heightPx};
+    header.millimeters = {rounded(widthPoints * 25.4 / 72.0), rounded(heightPoints * 25.4 / 72.0)};
+    header.micrometers =
+        emf::SizeL{rounded(widthPoints * 25400.0 / 72.0), rounded(heightPoints * 25400.0 / 72.0)};
+    return header;
 }
 
-std::uint32_t CommentSize(std::size_t payloadSize) {
-    return PadTo4(std::uint64_t{kCommentHeadSize} + payloadSize);
-}
-
-std::uint32_t EmfSize(std::size_t payloadSize) {
-    return kEmfHeaderSize + CommentSize(payloadSize) + kEofSize;
-}
-
-// Everything of a page's EMF before the payload bytes: EMR_HEADER and the comment's head.
 std::string EmfHead(double widthPoints, double heightPoints, std::size_t payloadSize) {
-    const PageGeometry g = Geometry(widthPoints, heightPoints);
-    ByteWriter w;
-    w.U32(kEmrHeader);
-    w.U32(kEmfHeaderSize);
-    w.I32(0);  // rclBounds: the whole device surface, inclusive
-    w.I32(0);
-    w.I32(g.widthPx - 1);
-    w.I32(g.heightPx - 1);
-    w.I32(0);  // rclFrame
-    w.I32(0);
-    w.I32(g.frameRight);
-    w.I32(g.frameBottom);
-    w.U32(kEmfSignature);
-    w.U32(kEmfVersion);
-    w.U32(EmfSize(payloadSize));
-    w.U32(3);  // nRecords: header, payload comment, EOF
-    w.U16(1);  // nHandles: the metafile itself
-    w.U16(0);
-    w.U32(0);  // nDescription, offDescription
-    w.U32(0);
-    w.U32(0);  // nPalEntries
-    w.I32(g.widthPx);
-    w.I32(g.heightPx);
-    w.I32(g.widthMm);
-    w.I32(g.heightMm);
-    w.U32(0);  // cbPixelFormat, offPixelFormat, bOpenGL
-    w.U32(0);
-    w.U32(0);
-    w.I32(g.widthUm);
-    w.I32(g.heightUm);
-
-    w.U32(kEmrComment);
-    w.U32(CommentSize(payloadSize));
-    w.U32(static_cast<std::uint32_t>(4 + payloadSize));  // cbData: identifier and payload
-    w.U32(kPagePayloadId);
-    return std::move(w.Str());
-}
-
-// Everything after the payload bytes: the comment's padding and EMR_EOF.
-std::string EmfTail(std::size_t payloadSize) {
-    ByteWriter w;
-    w.PadTo(CommentSize(payloadSize) - kCommentHeadSize - payloadSize);
-    w.U32(kEmrEof);
-    w.U32(kEofSize);
-    w.U32(0);   // nPalEntries
-    w.U32(16);  // offPalEntries
-    w.U32(kEofSize);
-    return std::move(w.Str());
+    return PageEmfHead(PageHeader(widthPoints, heightPoints), payloadSize);
 }
 
 struct Paper {
@@ -242,12 +170,12 @@ std::string MakeDevmode(double widthPoints, double heightPoints) {
 
 std::string SpoolHeader(const std::string& documentName) {
     const std::u16string name = platform::Utf8ToUtf16(documentName);
-    const std::uint32_t headerSize = PadTo4(kSpoolFixedHeader + 2 * (name.size() + 1));
+    const std::uint32_t headerSize = PadTo4(spool::kFixedHeaderSize + 2 * (name.size() + 1));
     ByteWriter w;
-    w.U32(kSpoolVersion);
+    w.U32(spool::kVersion);
     w.U32(headerSize);
-    w.U32(kSpoolFixedHeader);  // document name offset
-    w.U32(0);                  // no output name
+    w.U32(spool::kFixedHeaderSize);  // document name offset
+    w.U32(0);                        // no output name
     for (char16_t c : name) {
         w.U16(c);
     }
@@ -266,51 +194,21 @@ std::string RecordHead(std::uint32_t type, std::uint32_t size) {
 class SpoolOutput {
   public:
     SpoolOutput(const std::string& path, std::string* error) : path_(path), error_(error) {}
-    ~SpoolOutput() {
-        if (file_ != nullptr) {
-            std::fclose(file_);
-        }
-        if (!tempPath_.empty()) {
-            ::unlink(tempPath_.c_str());
-        }
-    }
 
     bool Create() {
-        // Same folder, so the rename is atomic; mkstemp's mode 0600 keeps the content private.
-        // The suffix keeps the name from matching the extractor's "*.SPL" while it is written.
-        std::string temp = path_ + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
-        if (fd < 0) {
-            return Fail("cannot create");
-        }
-        tempPath_ = std::move(temp);
-        file_ = ::fdopen(fd, "wb");
-        if (file_ == nullptr) {
-            ::close(fd);
-            return Fail("cannot create");
-        }
-        return true;
+        // Mode 0600 keeps the content private. The temporary's name ends in a random suffix, so
+        // it does not match the extractor's "*.SPL" while it is written.
+        return file_.Begin(path_, platform::FileReplacement::Permissions::kPrivate) ||
+               Fail("cannot create");
     }
 
-    bool Write(std::string_view bytes) {
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-            return Fail("cannot write");
-        }
-        return true;
-    }
+    bool Write(std::string_view bytes) { return file_.Write(bytes) || Fail("cannot write"); }
 
     bool Commit() {
-        const bool flushed = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!flushed || !closed) {
+        if (!file_.Close()) {
             return Fail("cannot write");
         }
-        if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-            return Fail("cannot move into place");
-        }
-        tempPath_.clear();
-        return true;
+        return file_.Commit() || Fail("cannot move into place");
     }
 
   private:
@@ -323,16 +221,15 @@ class SpoolOutput {
     }
 
     std::string path_;
-    std::string tempPath_;
     std::string* error_;
-    std::FILE* file_ = nullptr;
+    platform::FileReplacement file_;
 };
 
 bool WritePage(SpoolOutput& out, const PrintedPage& page) {
     const std::size_t size = page.payload.size();
-    return out.Write(RecordHead(kSrtMetafileData, EmfSize(size))) &&
+    return out.Write(RecordHead(spool::kMetafileDataRecord, PageEmfSize(size))) &&
            out.Write(EmfHead(page.widthPoints, page.heightPoints, size)) &&
-           out.Write(page.payload) && out.Write(EmfTail(size));
+           out.Write(page.payload) && out.Write(PageEmfTail(size));
 }
 
 }  // namespace
@@ -342,9 +239,9 @@ std::string MakePageEmf(double widthPoints, double heightPoints, std::string_vie
         return {};
     }
     std::string emf = EmfHead(widthPoints, heightPoints, payload.size());
-    emf.reserve(EmfSize(payload.size()));
+    emf.reserve(PageEmfSize(payload.size()));
     emf.append(payload);
-    emf.append(EmfTail(payload.size()));
+    emf.append(PageEmfTail(payload.size()));
     return emf;
 }
 
@@ -363,7 +260,7 @@ bool WriteSpoolFile(const std::string& jobPath, const std::string& spoolPath, st
     }
     SpoolOutput out(spoolPath, why);
     if (!out.Create() || !out.Write(SpoolHeader(job.DocumentName())) ||
-        !out.Write(RecordHead(kSrtDevmode, kDevmodeSize))) {
+        !out.Write(RecordHead(spool::kDevmodeRecord, kDevmodeSize))) {
         return false;
     }
     // A job without pages still gets the driver's default paper, A4 portrait.

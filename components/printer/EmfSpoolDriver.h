@@ -1,6 +1,7 @@
 // The "Tessaline" printer driver: turns a print job into the EMF spool file a Windows spooler
 // would hold for it, one SRT_METAFILE_DATA record per page. Each page's EMF describes the printed
-// page on a 600 dpi device and carries the page's content as a payload comment (PagePayload.h).
+// page on a 600 dpi device and carries the page's content as a payload comment
+// (contracts/PagePayload.h).
 #pragma once
 
 #include <string>

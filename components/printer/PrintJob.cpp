@@ -1,7 +1,6 @@
 #include "components/printer/PrintJob.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <bit>
 #include <cerrno>
@@ -98,18 +97,12 @@ PrintJobWriter::~PrintJobWriter() {
 }
 
 void PrintJobWriter::Abandon() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-        ::unlink(tempPath_.c_str());
-    }
-    tempPath_.clear();
-    path_.clear();
+    file_.Abandon();
     pageCount_ = 0;
 }
 
 bool PrintJobWriter::Write(const void* data, std::size_t size) {
-    if (size != 0 && std::fwrite(data, 1, size, file_) != size) {
+    if (!file_.Write({static_cast<const char*>(data), size})) {
         Abandon();
         return false;
     }
@@ -121,21 +114,10 @@ bool PrintJobWriter::Create(const std::string& path, const std::string& document
     if (path.empty() || documentName.size() > kMaxDocumentNameBytes) {
         return false;
     }
-    // mkstemp gives a fresh name in the same folder (so the rename stays within one file
-    // system) and mode 0600: the job holds the document's content.
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
+    // Readable by its user only: the job holds the document's content.
+    if (!file_.Begin(path, platform::FileReplacement::Permissions::kPrivate)) {
         return false;
     }
-    file_ = ::fdopen(fd, "wb");
-    if (file_ == nullptr) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    path_ = path;
-    tempPath_ = std::move(temp);
     pageCount_ = 0;
 
     unsigned char head[kHeaderSize];
@@ -146,7 +128,7 @@ bool PrintJobWriter::Create(const std::string& path, const std::string& document
 }
 
 bool PrintJobWriter::AddPage(double widthPoints, double heightPoints, std::string_view payload) {
-    if (file_ == nullptr || !ValidPageSize(widthPoints) || !ValidPageSize(heightPoints) ||
+    if (!file_.Active() || !ValidPageSize(widthPoints) || !ValidPageSize(heightPoints) ||
         payload.size() > kMaxPagePayloadBytes || pageCount_ == UINT32_MAX) {
         return false;
     }
@@ -163,7 +145,7 @@ bool PrintJobWriter::AddPage(double widthPoints, double heightPoints, std::strin
 }
 
 bool PrintJobWriter::Finish() {
-    if (file_ == nullptr) {
+    if (!file_.Active()) {
         return false;
     }
     unsigned char trailer[kTrailerSize];
@@ -172,18 +154,9 @@ bool PrintJobWriter::Finish() {
     if (!Write(trailer, sizeof trailer)) {
         return false;
     }
-    const bool flushed = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!flushed || !closed || std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        ::unlink(tempPath_.c_str());
-        Abandon();
-        return false;
-    }
-    tempPath_.clear();
-    path_.clear();
-    pageCount_ = 0;
-    return true;
+    const bool committed = file_.Commit();
+    Abandon();
+    return committed;
 }
 
 // ---- PrintJobReader ----

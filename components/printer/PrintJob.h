@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/atomic_file.h"
+
 namespace printer {
 
 inline constexpr std::uint32_t kPrintJobVersion = 1;
@@ -53,9 +55,7 @@ class PrintJobWriter {
   private:
     bool Write(const void* data, std::size_t size);
 
-    std::FILE* file_ = nullptr;
-    std::string path_;
-    std::string tempPath_;
+    platform::FileReplacement file_;
     std::uint32_t pageCount_ = 0;
 };
 

@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "platform/last_error.h"
@@ -52,21 +54,6 @@ bool ReadAll(int fd, std::string* out) {
     }
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The path whose file is replaced: a symbolic link's final target, else the path itself.
 std::string ResolveTarget(const std::string& path) {
     char resolved[PATH_MAX];
@@ -76,17 +63,15 @@ std::string ResolveTarget(const std::string& path) {
     return path;
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// "<folder>/.<name>.<8 hex digits>": hidden, and in the target's folder.
+std::string TemporaryNameFor(const std::string& path, std::size_t nameBytesKept) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    static thread_local std::mt19937 random{std::random_device{}()};
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
+    return folder + "." + name.substr(0, nameBytesKept) + suffix;
 }
 
 mode_t CurrentUmask() {
@@ -98,6 +83,132 @@ mode_t CurrentUmask() {
 }
 
 }  // namespace
+
+bool FileReplacement::Fail() {
+    error_ = errno;
+    Abandon();
+    errno = error_;
+    return false;
+}
+
+void FileReplacement::Abandon() {
+    const int saved = errno;
+    if (stream_ != nullptr) {
+        std::fclose(stream_);
+        stream_ = nullptr;
+    }
+    if (!tempPath_.empty()) {
+        ::unlink(tempPath_.c_str());
+        tempPath_.clear();
+    }
+    path_.clear();
+    errno = saved;
+}
+
+bool FileReplacement::Create(const std::string& path, Permissions permissions,
+                             std::size_t nameBytesKept) {
+    Abandon();
+    error_ = 0;
+    if (path.empty()) {
+        errno = EINVAL;
+        return Fail();
+    }
+    // The kernel applies the umask, as for any new file.
+    const mode_t mode = permissions == Permissions::kPrivate ? 0600 : 0666;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string tempPath = TemporaryNameFor(path, nameBytesKept);
+        const int fd =
+            ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return Fail();
+        }
+        path_ = path;
+        tempPath_ = std::move(tempPath);
+        struct stat existing {};
+        if (permissions == Permissions::kLikeReplaced && ::stat(path.c_str(), &existing) == 0 &&
+            S_ISREG(existing.st_mode) && ::fchmod(fd, existing.st_mode & 07777) != 0) {
+            ::close(fd);
+            return Fail();
+        }
+        stream_ = ::fdopen(fd, "wb");
+        if (stream_ == nullptr) {
+            ::close(fd);
+            return Fail();
+        }
+        return true;
+    }
+    errno = EEXIST;
+    return Fail();
+}
+
+bool FileReplacement::Begin(const std::string& path, Permissions permissions,
+                            std::size_t nameBytesKept) {
+    return Create(path, permissions, nameBytesKept);
+}
+
+bool FileReplacement::Reserve(const std::string& path, Permissions permissions,
+                              std::size_t nameBytesKept) {
+    if (!Create(path, permissions, nameBytesKept)) {
+        return false;
+    }
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    return closed || Fail();
+}
+
+bool FileReplacement::SetPermissionBits(unsigned bits) {
+    if (stream_ == nullptr) {
+        errno = EBADF;
+        return Fail();
+    }
+    return ::fchmod(::fileno(stream_), static_cast<mode_t>(bits)) == 0 || Fail();
+}
+
+bool FileReplacement::Write(std::string_view bytes) {
+    if (stream_ == nullptr) {
+        errno = EBADF;
+        return Fail();
+    }
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), stream_) == bytes.size() ||
+           Fail();
+}
+
+bool FileReplacement::Close(Sync sync) {
+    if (stream_ == nullptr) {
+        if (Active()) {
+            return true;  // reserved: its writer has closed it
+        }
+        errno = EBADF;
+        return Fail();
+    }
+    // A write error met earlier (also one a library's own flush ran into) is remembered by the
+    // stream.
+    const bool flushed = std::fflush(stream_) == 0 && std::ferror(stream_) == 0 &&
+                         (sync == Sync::kNone || ::fsync(::fileno(stream_)) == 0);
+    const int flushError = errno;
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    if (!flushed) {
+        errno = flushError;
+        return Fail();
+    }
+    return closed || Fail();
+}
+
+bool FileReplacement::Commit(Sync sync) {
+    if (!Close(sync)) {
+        return false;
+    }
+    if (::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+        return Fail();
+    }
+    tempPath_.clear();
+    path_.clear();
+    return true;
+}
 
 std::optional<std::string> ReadWholeFile(const std::string& path, DWORD* error) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -189,23 +300,15 @@ DWORD UpdateFileAtomically(const std::string& requestedPath,
         return ERROR_SUCCESS;
     }
 
-    std::string tempPath = FolderOf(path) + "/." + NameOf(path) + ".XXXXXX";
-    FileDescriptor temp(::mkostemp(tempPath.data(), O_CLOEXEC));
-    if (temp.Get() < 0) {
-        DWORD error = ErrorFromErrno(errno);
+    // No flush to disk: the profile and registry files are rewritten for every key, and a flush
+    // each time would make a long job's page list slow (bench/ini_bench.cpp).
+    FileReplacement replacement;
+    if (!replacement.Begin(path, FileReplacement::Permissions::kPrivate) ||
+        !replacement.SetPermissionBits(locked.st_mode & 07777) || !replacement.Write(*content) ||
+        !replacement.Commit(FileReplacement::Sync::kNone)) {
+        const DWORD error = ErrorFromErrno(replacement.Error());
         discardCreated();
         return error;
-    }
-    bool ok = ::fchmod(temp.Get(), locked.st_mode & 07777) == 0 && WriteAll(temp.Get(), *content);
-    int savedErrno = errno;
-    temp.Reset();
-    if (!ok || ::rename(tempPath.c_str(), path.c_str()) != 0) {
-        if (ok) {
-            savedErrno = errno;
-        }
-        ::unlink(tempPath.c_str());
-        discardCreated();
-        return ErrorFromErrno(savedErrno);
     }
     return ERROR_SUCCESS;
 }

@@ -19,7 +19,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include "components/printer/EmfSpoolDriver.h"
-#include "components/printer/PagePayload.h"
+#include "contracts/PagePayload.h"
 #include "tests/pdfengine/engine_test_support.h"
 #include "tests/support/emf_writer.h"
 #include "tests/support/scoped_environment.h"
@@ -250,7 +250,7 @@ TEST_P(PdfEngineTest, RendersDrawingRecordsAndPlacesThePayloadToo) {
     writer.ExtTextOutW({600, 2400}, u"Metafile words");  // one inch in, four down
     const fs::path drawingOnly = Work("drawing.emf");
     testing_support::WriteBytes(drawingOnly, writer.Finish());
-    writer.PayloadComment(printer::kPagePayloadId, testing_support::AsBytes(payload));
+    writer.PayloadComment(tessaline::contracts::kPagePayloadId, testing_support::AsBytes(payload));
     const fs::path both = Work("both.emf");
     testing_support::WriteBytes(both, writer.Finish());
 

@@ -1,5 +1,8 @@
 #include "platform/atomic_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -9,9 +12,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/last_error.h"
+#include "tests/support/process_resources.h"
 #include "tests/support/scoped_environment.h"
 
 using platform::EditResult;
+using platform::FileReplacement;
 using platform::UpdateFileAtomically;
 
 TEST(AtomicFile, EditsSeeTheCurrentContentAndRejectedEditsWriteNothing) {
@@ -81,4 +86,64 @@ TEST(AtomicFile, ThreadsAppendingToOneFileLoseNoUpdate) {
     EXPECT_EQ(testing_support::ReadFile(path), std::string(800, 'x'));
     EXPECT_EQ(testing_support::ListFilesRecursively(folder.Path()),
               std::vector<std::string>{"counter.txt"});
+}
+
+// The streamed replacement: a write that fails part way, or a replacement dropped before its
+// commit, leaves the old file byte for byte and nothing beside it.
+TEST(FileReplacement, AFailedOrDroppedReplacementLeavesTheOldFileWhole) {
+    testing_support::TempFolder folder;
+    const std::filesystem::path path = folder.Path() / "keep.pdf";
+    const std::string before = std::string(300, 'o') + '\0' + "old";
+    testing_support::WriteFile(path, before);
+    {
+        FileReplacement file;
+        ASSERT_TRUE(file.Begin(path.string(), FileReplacement::Permissions::kLikeReplaced));
+        testing_support::ScopedFileSizeLimit limit(100);
+        EXPECT_FALSE(file.Write(std::string(4096, 'n')) && file.Commit());
+        EXPECT_EQ(file.Error(), EFBIG);
+    }
+    {
+        FileReplacement file;
+        ASSERT_TRUE(file.Reserve(path.string(), FileReplacement::Permissions::kPrivate));
+        testing_support::WriteFile(file.TemporaryPath(), "never committed");
+    }
+    EXPECT_EQ(testing_support::ReadFile(path), before);
+    EXPECT_EQ(testing_support::ListFilesRecursively(folder.Path()),
+              std::vector<std::string>{"keep.pdf"});
+}
+
+// The new file takes the replaced file's mode or the user's alone, and replaces a link at the
+// path rather than writing through it.
+TEST(FileReplacement, CommitsWithTheAskedModeAndNeverWritesThroughALink) {
+    testing_support::TempFolder folder;
+    const std::filesystem::path path = folder.Path() / "out.pdf";
+    testing_support::WriteFile(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const auto modeOf = [](const std::filesystem::path& p) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(p.c_str(), &info), 0);
+        return info.st_mode & 07777;
+    };
+    for (const auto permissions :
+         {FileReplacement::Permissions::kLikeReplaced, FileReplacement::Permissions::kPrivate}) {
+        FileReplacement file;
+        ASSERT_TRUE(file.Begin(path.string(), permissions));
+        ASSERT_TRUE(file.Write("new"));
+        ASSERT_TRUE(file.Commit());
+        EXPECT_EQ(testing_support::ReadFile(path), "new");
+        EXPECT_EQ(modeOf(path),
+                  permissions == FileReplacement::Permissions::kPrivate ? 0600u : 0640u);
+    }
+
+    const std::filesystem::path target = folder.Path() / "target.txt";
+    const std::filesystem::path link = folder.Path() / "link.pdf";
+    testing_support::WriteFile(target, "target");
+    std::filesystem::create_symlink(target, link);
+    FileReplacement file;
+    ASSERT_TRUE(file.Reserve(link.string(), FileReplacement::Permissions::kPrivate));
+    testing_support::WriteFile(file.TemporaryPath(), "replaced");
+    ASSERT_TRUE(file.Commit());
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(testing_support::ReadFile(link), "replaced");
+    EXPECT_EQ(testing_support::ReadFile(target), "target");
 }

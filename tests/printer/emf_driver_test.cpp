@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "components/printer/EmfSpoolDriver.h"
-#include "components/printer/PagePayload.h"
 #include "components/printer/PrintJob.h"
+#include "contracts/PagePayload.h"
 #include "tests/support/emf_writer.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/scoped_environment.h"
@@ -126,7 +126,7 @@ Bytes CheckPageEmf(const Bytes& emf) {
     EXPECT_GE(cbData, 4u);
     EXPECT_LE(12u + cbData, records[1].size);
     EXPECT_GT(12u + cbData + 4, records[1].size) << "padding beyond the next multiple of 4";
-    EXPECT_EQ(ReadU32(emf, records[1].offset + 12), printer::kPagePayloadId);
+    EXPECT_EQ(ReadU32(emf, records[1].offset + 12), tessaline::contracts::kPagePayloadId);
 
     EXPECT_EQ(records[2].type, emr::kEof);
     EXPECT_EQ(records[2].size, 20u);
@@ -176,7 +176,7 @@ class EmfDriverTest : public ::testing::Test {
 }  // namespace
 
 TEST(PagePayload, IdentifierReadsTspgInTheFile) {
-    EXPECT_EQ(printer::kPagePayloadId, FourCc("TSPG"));
+    EXPECT_EQ(tessaline::contracts::kPagePayloadId, FourCc("TSPG"));
     const std::string emf = printer::MakePageEmf(100, 100, "x");
     EXPECT_NE(emf.find("TSPGx"), std::string::npos);
 }

@@ -17,8 +17,8 @@
 
 #include "app/HeadlessHost.h"
 #include "common/ini/Ini.h"
-#include "components/printer/PagePayload.h"
 #include "components/printer/PrintJob.h"
+#include "contracts/PagePayload.h"
 #include "convert/ConversionController.h"
 #include "convert/PrintHandOff.h"
 #include "lang/LanguageProvider.h"
@@ -41,7 +41,7 @@ const std::string kService = TESSALINE_PROGRAM_DIR "/tessaline-spoold";
 std::string PayloadOf(const std::string& emfPath) {
     std::string emf = testing_support::ReadFile(emfPath);
     const char id[4] = {'T', 'S', 'P', 'G'};
-    static_assert(printer::kPagePayloadId == 0x47505354);
+    static_assert(tessaline::contracts::kPagePayloadId == 0x47505354);
     size_t at = emf.find(std::string(id, 4));
     if (at == std::string::npos || at < 8) {
         return "(no payload)";

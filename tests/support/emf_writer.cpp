@@ -167,7 +167,7 @@ constexpr std::size_t RoundUp4(std::size_t n) {
     return (n + 3) & ~std::size_t{3};
 }
 
-constexpr std::size_t kEofSize = 20;
+constexpr std::size_t kEofSize = tessaline::contracts::emf::kEofSize;
 }  // namespace
 
 EmfWriter::EmfWriter(const PageSize& page, std::u16string description)
@@ -650,38 +650,32 @@ Bytes EmfWriter::Finish() const {
     }
     Bytes out;
     out.reserve(total);
-    const std::int32_t deviceWidth = page_.DeviceWidth();
-    const std::int32_t deviceHeight = page_.DeviceHeight();
-    AppendU32(out, emr::kHeader);
-    AppendU32(out, static_cast<std::uint32_t>(HeaderSize()));
-    AppendRect(out, {0, 0, deviceWidth - 1, deviceHeight - 1});
-    AppendRect(out, {0, 0, page_.widthHundredthsMm - 1, page_.heightHundredthsMm - 1});
-    AppendU32(out, emf_header::kSignatureValue);
-    AppendU32(out, emf_header::kVersionValue);
-    AppendU32(out, static_cast<std::uint32_t>(total));
-    AppendU32(out, static_cast<std::uint32_t>(recordCount_ + 2));  // with header and EOF
-    AppendU16(out, static_cast<std::uint16_t>(HandleCount()));
-    AppendU16(out, 0);  // sReserved
-    AppendU32(out, static_cast<std::uint32_t>(description_.size()));
-    AppendU32(out, description_.empty() ? 0 : static_cast<std::uint32_t>(emf_header::kSize));
-    AppendU32(out, 0);  // nPalEntries
-    AppendI32(out, deviceWidth);
-    AppendI32(out, deviceHeight);
-    AppendI32(out, static_cast<std::int32_t>(std::lround(page_.widthHundredthsMm / 100.0)));
-    AppendI32(out, static_cast<std::int32_t>(std::lround(page_.heightHundredthsMm / 100.0)));
-    AppendU32(out, 0);  // cbPixelFormat
-    AppendU32(out, 0);  // offPixelFormat
-    AppendU32(out, 0);  // bOpenGL
-    AppendI32(out, page_.widthHundredthsMm * 10);
-    AppendI32(out, page_.heightHundredthsMm * 10);
+    namespace layout = tessaline::contracts::emf;
+    layout::Header header;
+    header.headerSize = static_cast<std::uint32_t>(HeaderSize());
+    header.bounds = {0, 0, page_.DeviceWidth() - 1, page_.DeviceHeight() - 1};
+    header.frame = {0, 0, page_.widthHundredthsMm - 1, page_.heightHundredthsMm - 1};
+    header.signature = emf_header::kSignatureValue;
+    header.version = emf_header::kVersionValue;
+    header.bytes = static_cast<std::uint32_t>(total);
+    header.records = static_cast<std::uint32_t>(recordCount_ + 2);  // with header and EOF
+    header.handles = static_cast<std::uint16_t>(HandleCount());
+    header.descriptionLength = static_cast<std::uint32_t>(description_.size());
+    header.descriptionOffset =
+        description_.empty() ? 0 : static_cast<std::uint32_t>(emf_header::kSize);
+    header.device = {page_.DeviceWidth(), page_.DeviceHeight()};
+    header.millimeters = {static_cast<std::int32_t>(std::lround(page_.widthHundredthsMm / 100.0)),
+                          static_cast<std::int32_t>(std::lround(page_.heightHundredthsMm / 100.0))};
+    header.micrometers = layout::SizeL{page_.widthHundredthsMm * 10, page_.heightHundredthsMm * 10};
+    std::string fixed;
+    layout::AppendHeader(fixed, header);
+    out.insert(out.end(), fixed.begin(), fixed.end());
     AppendUtf16(out, description_);
     PadTo4(out);
     out.insert(out.end(), body_.begin(), body_.end());
-    AppendU32(out, emr::kEof);
-    AppendU32(out, kEofSize);
-    AppendU32(out, 0);         // nPalEntries
-    AppendU32(out, 16);        // offPalEntries
-    AppendU32(out, kEofSize);  // nSizeLast
+    std::string eof;
+    layout::AppendEof(eof);
+    out.insert(out.end(), eof.begin(), eof.end());
     return out;
 }
 

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "contracts/EmfLayout.h"
+
 namespace testing_support {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -39,72 +41,9 @@ void WriteBytes(const std::filesystem::path& path, const Bytes& data);
 // A run of `size` bytes that is not constant, so a shifted or cut copy does not compare equal.
 Bytes PatternBytes(std::size_t size, std::uint32_t seed = 1);
 
-// EMF record types.
-namespace emr {
-inline constexpr std::uint32_t kHeader = 1;
-inline constexpr std::uint32_t kSetWindowExtEx = 9;
-inline constexpr std::uint32_t kSetWindowOrgEx = 10;
-inline constexpr std::uint32_t kSetViewportExtEx = 11;
-inline constexpr std::uint32_t kSetViewportOrgEx = 12;
-inline constexpr std::uint32_t kEof = 14;
-inline constexpr std::uint32_t kSetMapMode = 17;
-inline constexpr std::uint32_t kSetBkMode = 18;
-inline constexpr std::uint32_t kSetTextColor = 24;
-inline constexpr std::uint32_t kMoveToEx = 27;
-inline constexpr std::uint32_t kIntersectClipRect = 30;
-inline constexpr std::uint32_t kSaveDc = 33;
-inline constexpr std::uint32_t kRestoreDc = 34;
-inline constexpr std::uint32_t kSetWorldTransform = 35;
-inline constexpr std::uint32_t kSelectObject = 37;
-inline constexpr std::uint32_t kCreatePen = 38;
-inline constexpr std::uint32_t kCreateBrushIndirect = 39;
-inline constexpr std::uint32_t kDeleteObject = 40;
-inline constexpr std::uint32_t kEllipse = 42;
-inline constexpr std::uint32_t kRectangle = 43;
-inline constexpr std::uint32_t kRoundRect = 44;
-inline constexpr std::uint32_t kLineTo = 54;
-inline constexpr std::uint32_t kBeginPath = 59;
-inline constexpr std::uint32_t kEndPath = 60;
-inline constexpr std::uint32_t kFillPath = 62;
-inline constexpr std::uint32_t kStrokePath = 64;
-inline constexpr std::uint32_t kComment = 70;
-inline constexpr std::uint32_t kStretchDiBits = 81;
-inline constexpr std::uint32_t kExtCreateFontIndirectW = 82;
-inline constexpr std::uint32_t kExtTextOutW = 84;
-inline constexpr std::uint32_t kPolyBezier16 = 85;
-inline constexpr std::uint32_t kPolygon16 = 86;
-inline constexpr std::uint32_t kPolyline16 = 87;
-inline constexpr std::uint32_t kPolyBezierTo16 = 88;
-inline constexpr std::uint32_t kSetPolyFillMode = 19;
-inline constexpr std::uint32_t kSetTextAlign = 22;
-inline constexpr std::uint32_t kSetBkColor = 25;
-inline constexpr std::uint32_t kModifyWorldTransform = 36;
-inline constexpr std::uint32_t kExtSelectClipRgn = 75;
-inline constexpr std::uint32_t kBitBlt = 76;
-}  // namespace emr
-
-// Byte offsets of EMR_HEADER fields from the start of the file.
-namespace emf_header {
-inline constexpr std::size_t kBounds = 8;
-inline constexpr std::size_t kFrame = 24;
-inline constexpr std::size_t kSignature = 40;
-inline constexpr std::size_t kVersion = 44;
-inline constexpr std::size_t kBytes = 48;  // nBytes: the length of the whole file
-inline constexpr std::size_t kRecords = 52;
-inline constexpr std::size_t kHandles = 56;  // 16 bits
-inline constexpr std::size_t kDescriptionLength = 60;
-inline constexpr std::size_t kDescriptionOffset = 64;
-inline constexpr std::size_t kPaletteEntries = 68;
-inline constexpr std::size_t kDevice = 72;
-inline constexpr std::size_t kMillimeters = 80;
-inline constexpr std::size_t kPixelFormatSize = 88;
-inline constexpr std::size_t kPixelFormatOffset = 92;
-inline constexpr std::size_t kOpenGl = 96;
-inline constexpr std::size_t kMicrometers = 100;
-inline constexpr std::size_t kSize = 108;
-inline constexpr std::uint32_t kSignatureValue = 0x464D4520;  // " EMF"
-inline constexpr std::uint32_t kVersionValue = 0x10000;
-}  // namespace emf_header
+// EMF record types and the byte offsets of the EMR_HEADER fields (contracts/EmfLayout.h).
+namespace emr = tessaline::contracts::emf::record;
+namespace emf_header = tessaline::contracts::emf::header;
 
 // A few GDI constants the drawing methods take.
 inline constexpr std::int32_t kMmText = 1;

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "contracts/SpoolLayout.h"
 #include "tests/support/emf_writer.h"
 
 namespace testing_support {
@@ -23,7 +24,7 @@ namespace testing_support {
 namespace srt {
 inline constexpr std::uint32_t kMetafile = 1;
 inline constexpr std::uint32_t kEngineFont = 2;
-inline constexpr std::uint32_t kDevmode = 3;
+inline constexpr std::uint32_t kDevmode = tessaline::contracts::spool::kDevmodeRecord;
 inline constexpr std::uint32_t kType1Font = 4;
 inline constexpr std::uint32_t kPreStartPage = 5;
 inline constexpr std::uint32_t kDesignVector = 6;
@@ -32,7 +33,7 @@ inline constexpr std::uint32_t kDeltaFont = 8;
 inline constexpr std::uint32_t kFormMetafile = 9;
 inline constexpr std::uint32_t kBwMetafile = 10;
 inline constexpr std::uint32_t kBwFormMetafile = 11;
-inline constexpr std::uint32_t kMetafileData = 12;  // one page: the data is a complete EMF
+inline constexpr std::uint32_t kMetafileData = tessaline::contracts::spool::kMetafileDataRecord;
 inline constexpr std::uint32_t kExtMetafile = 13;
 inline constexpr std::uint32_t kExtBwMetafile = 14;
 inline constexpr std::uint32_t kExtEngineFont = 15;
@@ -47,10 +48,10 @@ inline constexpr std::uint32_t kLastKnown = 20;
 // "SRT_METAFILE" ... "SRT_EXT_PS_JOB_DATA" for types 1 to 20, empty for any other type.
 std::string_view SpoolRecordName(std::uint32_t type);
 
-inline constexpr std::uint32_t kSpoolVersion = 0x00010000;
-inline constexpr std::size_t kSpoolRecordHead = 8;
+inline constexpr std::uint32_t kSpoolVersion = tessaline::contracts::spool::kVersion;
+inline constexpr std::size_t kSpoolRecordHead = tessaline::contracts::spool::kRecordHeadSize;
 // Where the EMF header keeps nBytes, counted from the start of a page record's data.
-inline constexpr std::size_t kPageNBytesOffset = 48;
+inline constexpr std::size_t kPageNBytesOffset = emf_header::kBytes;
 
 struct DevmodeOptions {
     std::u16string deviceName = u"Tessaline";

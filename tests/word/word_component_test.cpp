@@ -14,9 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include "components/printer/PagePayload.h"
 #include "components/word/office/RecentDocuments.h"
 #include "components/word/model/Uno.h"
+#include "contracts/PagePayload.h"
 #include "convert/Dispatch.h"
 #include "convert/WordAutomation.h"
 #include "platform/com.h"
@@ -183,7 +183,8 @@ class WordComponent : public ::testing::Test {
     static std::string PayloadOf(const testing_support::Bytes& emf) {
         for (const auto& record : testing_support::WalkEmfRecords(emf)) {
             if (record.type == testing_support::emr::kComment && record.size >= 16 &&
-                testing_support::ReadU32(emf, record.offset + 12) == printer::kPagePayloadId) {
+                testing_support::ReadU32(emf, record.offset + 12) ==
+                    tessaline::contracts::kPagePayloadId) {
                 const std::uint32_t length = testing_support::ReadU32(emf, record.offset + 8) - 4;
                 return std::string(reinterpret_cast<const char*>(emf.data()) + record.offset + 16,
                                    length);

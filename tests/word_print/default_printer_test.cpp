@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "components/printer/PagePayload.h"
 #include "components/word/print/PayloadPages.h"
 #include "components/word/print/PrintedDocument.h"
+#include "contracts/PagePayload.h"
 #include "platform/handle.h"
 #include "platform/named_pipe.h"
 #include "platform/profile.h"
@@ -36,7 +36,8 @@ const std::string kService = TESSALINE_PROGRAM_DIR "/tessaline-spoold";
 std::string PayloadOf(const testing_support::Bytes& emf) {
     for (const testing_support::EmfRecordInfo& record : testing_support::WalkEmfRecords(emf)) {
         if (record.type == testing_support::emr::kComment && record.size >= 16 &&
-            testing_support::ReadU32(emf, record.offset + 12) == printer::kPagePayloadId) {
+            testing_support::ReadU32(emf, record.offset + 12) ==
+                tessaline::contracts::kPagePayloadId) {
             const std::uint32_t length = testing_support::ReadU32(emf, record.offset + 8) - 4;
             return std::string(reinterpret_cast<const char*>(emf.data()) + record.offset + 16,
                                length);

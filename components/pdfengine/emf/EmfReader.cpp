@@ -7,15 +7,10 @@
 namespace emf {
 namespace {
 
-constexpr std::uint32_t kRecordHeadSize = 8;
-constexpr std::uint32_t kCommentHeadSize = 12;  // type, size, cbData
+namespace layout = tessaline::contracts::emf;
 
-SizeL ReadSize(ByteReader& in) {
-    SizeL s;
-    s.cx = in.I32();
-    s.cy = in.I32();
-    return s;
-}
+constexpr std::uint32_t kRecordHeadSize = layout::kRecordHeadSize;
+constexpr std::uint32_t kCommentHeadSize = layout::kCommentHeadSize;
 
 bool Fail(std::string* error, std::string message) {
     if (error) {
@@ -29,31 +24,16 @@ std::string At(std::size_t offset) {
 }
 
 bool ReadHeader(std::span<const std::uint8_t> bytes, EmfHeader* header, std::string* error) {
-    if (bytes.size() < kHeaderBaseSize) {
-        return Fail(error, "not a metafile: " + std::to_string(bytes.size()) +
-                               " bytes are too few for an EMF header");
-    }
-    ByteReader in(bytes);
-    const std::uint32_t type = in.U32();
-    header->headerSize = in.U32();
-    if (type != record::kHeader) {
-        return Fail(error, "not a metafile: the first record is not EMR_HEADER");
-    }
-    header->bounds = ReadRect(in);
-    header->frame = ReadRect(in);
-    header->signature = in.U32();
-    header->version = in.U32();
-    header->bytes = in.U32();
-    header->records = in.U32();
-    header->handles = in.U16();
-    in.U16();  // sReserved
-    const std::uint32_t descriptionLength = in.U32();
-    const std::uint32_t descriptionOffset = in.U32();
-    header->paletteEntries = in.U32();
-    header->device = ReadSize(in);
-    header->millimeters = ReadSize(in);
-    if (header->signature != kEmfSignature) {
-        return Fail(error, "not a metafile: the header signature is not \" EMF\"");
+    switch (layout::ReadHeader(bytes, header)) {
+        case layout::HeaderStatus::kOk:
+            break;
+        case layout::HeaderStatus::kTooShort:
+            return Fail(error, "not a metafile: " + std::to_string(bytes.size()) +
+                                   " bytes are too few for an EMF header");
+        case layout::HeaderStatus::kNotHeaderRecord:
+            return Fail(error, "not a metafile: the first record is not EMR_HEADER");
+        case layout::HeaderStatus::kBadSignature:
+            return Fail(error, "not a metafile: the header signature is not \" EMF\"");
     }
     if (header->headerSize < kHeaderBaseSize || header->headerSize % 4 != 0) {
         return Fail(error, "bad EMF header size " + std::to_string(header->headerSize) +
@@ -76,23 +56,17 @@ bool ReadHeader(std::span<const std::uint8_t> bytes, EmfHeader* header, std::str
         header->millimeters.cy <= 0) {
         return Fail(error, "bad reference device size in the EMF header");
     }
-    if (header->headerSize >= 100) {
-        header->pixelFormatSize = in.U32();
-        header->pixelFormatOffset = in.U32();
-        header->openGl = in.U32();
-        if (*header->pixelFormatSize != 0 &&
-            (*header->pixelFormatOffset < kHeaderBaseSize ||
-             !InRange(*header->pixelFormatOffset, *header->pixelFormatSize, header->headerSize))) {
-            return Fail(error, "the EMF header's pixel format lies outside the header record");
-        }
+    if (header->pixelFormatSize && *header->pixelFormatSize != 0 &&
+        (*header->pixelFormatOffset < kHeaderBaseSize ||
+         !InRange(*header->pixelFormatOffset, *header->pixelFormatSize, header->headerSize))) {
+        return Fail(error, "the EMF header's pixel format lies outside the header record");
     }
-    if (header->headerSize >= kHeaderFullSize) {
-        const SizeL micrometers = ReadSize(in);
-        // Some writers leave it zero; the millimetre size then stands alone.
-        if (micrometers.cx > 0 && micrometers.cy > 0) {
-            header->micrometers = micrometers;
-        }
+    // Some writers leave the micrometre size zero; the millimetre size then stands alone.
+    if (header->micrometers && (header->micrometers->cx <= 0 || header->micrometers->cy <= 0)) {
+        header->micrometers.reset();
     }
+    const std::uint32_t descriptionLength = header->descriptionLength;
+    const std::uint32_t descriptionOffset = header->descriptionOffset;
     if (descriptionLength != 0) {
         if (descriptionOffset < kHeaderBaseSize ||
             !InRange(descriptionOffset, std::uint64_t{descriptionLength} * 2, header->headerSize)) {
@@ -104,7 +78,7 @@ bool ReadHeader(std::span<const std::uint8_t> bytes, EmfHeader* header, std::str
             header->description.push_back(static_cast<char16_t>(text.U16()));
         }
     }
-    return in.Ok();
+    return true;
 }
 
 }  // namespace

@@ -11,49 +11,18 @@
 #include <vector>
 
 #include "components/pdfengine/emf/EmfRecords.h"
+#include "contracts/EmfLayout.h"
 
 namespace emf {
 
-// Inclusive-inclusive, as EMF bounds and frames are.
-struct RectL {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-};
+using tessaline::contracts::emf::ReadRect;
+using tessaline::contracts::emf::RectL;
+using tessaline::contracts::emf::SizeL;
 
-inline RectL ReadRect(ByteReader& in) {
-    RectL r;
-    r.left = in.I32();
-    r.top = in.I32();
-    r.right = in.I32();
-    r.bottom = in.I32();
-    return r;
-}
-
-struct SizeL {
-    std::int32_t cx = 0;
-    std::int32_t cy = 0;
-};
-
-// ENHMETAHEADER. The fields after szlMillimeters exist only when the record is long enough.
-struct EmfHeader {
-    std::uint32_t headerSize = 0;  // nSize of the header record
-    RectL bounds;                  // device pixels
-    RectL frame;                   // 0.01 mm
-    std::uint32_t signature = 0;
-    std::uint32_t version = 0;
-    std::uint32_t bytes = 0;    // nBytes: the whole metafile
-    std::uint32_t records = 0;  // nRecords, header and EMR_EOF included
-    std::uint16_t handles = 0;
+// ENHMETAHEADER (contracts/EmfLayout.h) with its description. The micrometre size is kept only
+// when both its sides are positive.
+struct EmfHeader : tessaline::contracts::emf::Header {
     std::u16string description;  // as stored, NULs included
-    std::uint32_t paletteEntries = 0;
-    SizeL device;       // the reference device in pixels
-    SizeL millimeters;  // the reference device in millimetres
-    std::optional<std::uint32_t> pixelFormatSize;
-    std::optional<std::uint32_t> pixelFormatOffset;
-    std::optional<std::uint32_t> openGl;
-    std::optional<SizeL> micrometers;  // the reference device in micrometres
 
     // Device pixels per millimetre on each axis, from the most precise size present.
     double PixelsPerMmX() const;
@@ -106,9 +75,8 @@ class EmfMetafile {
     std::vector<EmfRecord> records_;
 };
 
-// The size of the fixed ENHMETAHEADER fields up to szlMillimeters, and of the whole structure.
-inline constexpr std::uint32_t kHeaderBaseSize = 88;
-inline constexpr std::uint32_t kHeaderFullSize = 108;
-inline constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
+using tessaline::contracts::emf::kEmfSignature;
+using tessaline::contracts::emf::kHeaderBaseSize;
+using tessaline::contracts::emf::kHeaderFullSize;
 
 }  // namespace emf
