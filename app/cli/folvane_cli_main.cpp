@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/InterruptCleanup.h"
-#include "app/ProgramFolder.h"
 #include "app/StartupSettings.h"
 #include "app/cli/CliHost.h"
 #include "app/cli/CliOptions.h"
@@ -22,6 +21,7 @@
 #include "convert/PrintHandOff.h"
 #include "lang/LanguageProvider.h"
 #include "platform/com.h"
+#include "platform/program_folder.h"
 #include "ui/AddFile.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/ProgramFolder.h"
 #include "components/printer/service/SpoolerService.h"
+#include "platform/program_folder.h"
 #include "platform/root.h"
 
 namespace {
