@@ -4,6 +4,7 @@
 #include <climits>
 #include <vector>
 
+#include "contracts/Installation.h"
 #include "convert/Dispatch.h"
 
 namespace word {
@@ -44,7 +45,7 @@ int LeadingInteger(const std::string& text) {
 
 ComPtr<IDispatch> CreateWordApplication() {
     CLSID clsid;
-    if (FAILED(CLSIDFromProgID(u"Word.Application", &clsid))) {
+    if (FAILED(CLSIDFromProgID(tessaline::contracts::kWordApplicationOleProgId.data(), &clsid))) {
         return {};
     }
     ComPtr<IDispatch> application;

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/HeadlessHost.h"
+#include "contracts/Installation.h"
 #include "convert/WordAutomation.h"
 #include "lang/LanguageProvider.h"
 #include "tests/support/fake_word.h"
@@ -248,7 +249,8 @@ TEST_F(Controller, ABatchConvertsTheCheckedJobsInOrderAndEndsWithOneMessage) {
     EXPECT_EQ(controller_->m_bRunning, 0);
     EXPECT_TRUE(host_.ButtonsEnabled());
     EXPECT_EQ(host_.Title(), "Folvane") << "a normal end leaves the title alone";
-    EXPECT_EQ(printersWhilePrinting, std::vector<std::string>(2, kVirtualPrinterName));
+    EXPECT_EQ(printersWhilePrinting,
+              std::vector<std::string>(2, tessaline::contracts::kVirtualPrinter));
     EXPECT_EQ(printer_.GetDefaultPrinter(), "Office Laser") << "the user's printer is back";
 
     // Every word processor instance quit and every reference was released.
@@ -262,7 +264,7 @@ TEST_F(Controller, ABatchConvertsTheCheckedJobsInOrderAndEndsWithOneMessage) {
 }
 
 TEST_F(Controller, TheVirtualPrinterBecomesTheDefaultOnlyWhenItIsNotAlready) {
-    printer_.SetCurrent(kVirtualPrinterName);
+    printer_.SetCurrent(tessaline::contracts::kVirtualPrinter);
     AddJob("a.docx");
     ASSERT_TRUE(Convert());
     EXPECT_EQ(printer_.SetCalls(), 0);

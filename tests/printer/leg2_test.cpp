@@ -20,6 +20,7 @@
 #include "common/ini/Ini.h"
 #include "components/printer/PagePayload.h"
 #include "components/printer/PrintJob.h"
+#include "contracts/Installation.h"
 #include "convert/ConversionController.h"
 #include "convert/PrintHandOff.h"
 #include "lang/LanguageProvider.h"
@@ -110,9 +111,10 @@ class Leg2 : public ::testing::Test {
         LoadLanguages(TESSALINE_PROGRAM_DIR "/Languages/*.xml");
         SelectLanguage(kLanguageEnglish);
         platform::AddPrinter("Office Laser", "Generic Text");
-        platform::AddPrinter(kVirtualPrinterName, "Tessaline EMF Driver");
+        platform::AddPrinter(tessaline::contracts::kVirtualPrinter,
+                             tessaline::contracts::kVirtualPrinterDriver);
         platform::MakeDefaultPrinter("Office Laser");
-        platform::SetDriverService("Tessaline EMF Driver", kService);
+        platform::SetDriverService(tessaline::contracts::kVirtualPrinterDriver, kService);
         SetTempDir(platform_.Temp().string() + "/DravelleOutput/");
 
         word_ = FakeWord::Install();
@@ -249,7 +251,7 @@ TEST_F(Leg2, WithoutRavelinTheWaitRunsOutTheJobFailsAndTheBatchGoesOn) {
     // The service started from a folder that holds no extractor library.
     testing_support::TempFolder elsewhere;
     fs::copy_file(kService, elsewhere.Path() / "tessaline-spoold");
-    platform::SetDriverService("Tessaline EMF Driver",
+    platform::SetDriverService(tessaline::contracts::kVirtualPrinterDriver,
                                (elsewhere.Path() / "tessaline-spoold").string());
     AddJob("first.docx", 1);
     AddJob("second.docx", 1);
@@ -278,7 +280,10 @@ TEST_F(Leg2, AJobWhoseProgramHasEndedIsDroppedBeforeAnotherProgramsPipe) {
             !writer.Finish()) {
             return 1;
         }
-        return platform::SubmitPrintJob(kVirtualPrinterName, jobFile) == ERROR_SUCCESS ? 0 : 2;
+        return platform::SubmitPrintJob(tessaline::contracts::kVirtualPrinter, jobFile) ==
+                       ERROR_SUCCESS
+                   ? 0
+                   : 2;
     });
     ASSERT_EQ(program.WaitExit(), 0);
 

@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "contracts/Installation.h"
 #include "platform/text.h"
 #include "tests/support/counted_object.h"
 
@@ -1272,7 +1273,7 @@ std::shared_ptr<FakeWord> FakeWord::Install() {
         throw std::runtime_error("fake Word: CoRegisterClassObject failed");
     }
     word->factory_ = factory;
-    hr = platform::RegisterComClass("Word.Application", kClsid, "");
+    hr = platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId, kClsid, "");
     if (FAILED(hr)) {
         throw std::runtime_error("fake Word: the ProgID could not be registered");
     }
@@ -1283,7 +1284,7 @@ FakeWord::~FakeWord() {
     if (factory_ != nullptr) {
         CoRevokeClassObject(cookie_);
         factory_->Release();
-        platform::UnregisterComClass("Word.Application", kClsid);
+        platform::UnregisterComClass(tessaline::contracts::kWordApplicationProgId, kClsid);
     }
 }
 

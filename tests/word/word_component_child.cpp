@@ -7,16 +7,16 @@
 #include <fstream>
 #include <string>
 
+#include "contracts/Installation.h"
 #include "convert/WordAutomation.h"
 #include "platform/com.h"
-#include "tools/install/installer.h"
 
 int main(int argc, char** argv) {
     if (argc != 5) {
         return 2;
     }
-    if (FAILED(platform::RegisterComClass("Word.Application",
-                                          tessaline::installer::kWordApplicationClsid, argv[1])) ||
+    if (FAILED(platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId,
+                                          tessaline::contracts::kWordApplicationClsid, argv[1])) ||
         FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return 3;
     }

@@ -17,6 +17,7 @@
 #include "components/printer/PagePayload.h"
 #include "components/word/RecentDocuments.h"
 #include "components/word/model/Uno.h"
+#include "contracts/Installation.h"
 #include "convert/Dispatch.h"
 #include "convert/WordAutomation.h"
 #include "platform/com.h"
@@ -28,7 +29,6 @@
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/word/reference_office.h"
-#include "tools/install/installer.h"
 
 namespace {
 
@@ -107,8 +107,8 @@ class WordComponent : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(word_test::EnsureTestDocuments(kDocuments, &error)) << error;
         platform_.emplace();
-        ASSERT_EQ(platform::RegisterComClass("Word.Application",
-                                             tessaline::installer::kWordApplicationClsid,
+        ASSERT_EQ(platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId,
+                                             tessaline::contracts::kWordApplicationClsid,
                                              TESSALINE_WORD_LIBRARY),
                   S_OK);
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
@@ -139,15 +139,17 @@ class WordComponent : public ::testing::Test {
 
     // The "Tessaline" printer with its real driver service, as the installer sets it up.
     void InstallVirtualPrinter() {
-        ASSERT_TRUE(platform::AddPrinter("Tessaline", "Tessaline EMF Driver"));
-        ASSERT_TRUE(platform::SetDriverService("Tessaline EMF Driver", kService));
-        ASSERT_TRUE(platform::MakeDefaultPrinter("Tessaline"));
-        const std::string tempDir = platform_->Temp().string() + "/DravelleOutput/";
+        using namespace tessaline::contracts;
+        ASSERT_TRUE(platform::AddPrinter(kVirtualPrinter, kVirtualPrinterDriver));
+        ASSERT_TRUE(platform::SetDriverService(kVirtualPrinterDriver, kService));
+        ASSERT_TRUE(platform::MakeDefaultPrinter(kVirtualPrinter));
+        const std::string tempDir = platform_->Temp().string() + "/" + kOutputFolder + "/";
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline\\", 0, nullptr, 0,
-                                  KEY_WRITE, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE,
+                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExA(key, "TempDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(tempDir.c_str()),
+        RegSetValueExA(key, kTempDirValue, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(tempDir.c_str()),
                        static_cast<DWORD>(tempDir.size() + 1));
         RegCloseKey(key);
     }
@@ -155,8 +157,9 @@ class WordComponent : public ::testing::Test {
     // The program's side of the print hand-off: waits for Ravelin and gives the text of every
     // printed page's payload, in page order.
     std::vector<std::string> PrintedPageTexts() {
-        HANDLE pipe = CreateNamedPipeA("\\\\.\\pipe\\tessalinepipe", PIPE_ACCESS_DUPLEX, 0, 1, 0, 0,
-                                       1000, nullptr);
+        using namespace tessaline::contracts;
+        HANDLE pipe =
+            CreateNamedPipeA(kHandOffPipeName, PIPE_ACCESS_DUPLEX, 0, 1, 0, 0, 1000, nullptr);
         EXPECT_NE(pipe, INVALID_HANDLE_VALUE);
         const BOOL connected = ConnectNamedPipeWithTimeout(pipe, 120000);
         CloseHandle(pipe);
@@ -164,8 +167,9 @@ class WordComponent : public ::testing::Test {
         HKEY key = nullptr;
         char handOff[1024] = {};
         DWORD size = sizeof handOff;
-        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline\\", 0, KEY_READ, &key);
-        RegQueryValueExA(key, "Inifile", nullptr, nullptr, reinterpret_cast<BYTE*>(handOff), &size);
+        RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key);
+        RegQueryValueExA(key, kHandOffPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(handOff),
+                         &size);
         RegCloseKey(key);
         std::vector<std::string> texts;
         char value[1024] = {};
@@ -820,7 +824,8 @@ TEST_F(WordComponent, WithoutTheOfficeTheInstanceCannotBeCreated) {
     testing_support::ScopedEnvVar missing("TESSALINE_OFFICE_PROGRAM",
                                           (Work() / "no-office/soffice.bin").string());
     CLSID clsid;
-    ASSERT_EQ(CLSIDFromProgID(u"Word.Application", &clsid), S_OK);
+    ASSERT_EQ(CLSIDFromProgID(tessaline::contracts::kWordApplicationOleProgId.data(), &clsid),
+              S_OK);
     ComPtr<IDispatch> word;
     EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch,
                                reinterpret_cast<void**>(word.Put())),

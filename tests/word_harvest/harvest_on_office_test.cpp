@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "app/HeadlessHost.h"
+#include "contracts/Installation.h"
 #include "convert/ConversionController.h"
 #include "convert/Dispatch.h"
 #include "convert/DocumentHarvest.h"
@@ -23,7 +24,6 @@
 #include "platform/com.h"
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"
-#include "tools/install/installer.h"
 
 namespace {
 
@@ -205,8 +205,8 @@ class HarvestOnOffice : public ::testing::TestWithParam<std::string> {
         ASSERT_NE(exports_, nullptr);
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         ASSERT_EQ(
-            platform::RegisterComClass("Word.Application",
-                                       tessaline::installer::kWordApplicationClsid, kWordLibrary),
+            platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId,
+                                       tessaline::contracts::kWordApplicationClsid, kWordLibrary),
             S_OK);
         LoadLanguages(TESSALINE_PROGRAM_DIR "/Languages/*.xml");
         SelectLanguage(kLanguageEnglish);
