@@ -5,10 +5,13 @@
 
 #include "components/word/Objects.h"
 #include "components/word/PdfExport.h"
+#include "contracts/DispatchIds.h"
 #if __has_include("PrintedDocument.h")
 #include "components/word/print/PrintedDocument.h"
 #define TESSALINE_WORD_CAN_PRINT 1
 #endif
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace word_component {
 
@@ -46,12 +49,12 @@ class Document final : public DispatchObject {
             Fail(kDisconnected);
         }
         switch (id) {
-            case kDispPrintOut9:
-            case kDispPrintOut10:
+            case dispid::kDocumentPrintOut9:
+            case dispid::kDocumentPrintOut10:
                 ExpectMethod(flags, args, 0, kPrintOutArguments);
                 PrintOut(args);
                 return S_OK;
-            case kDispPath:
+            case dispid::kDocumentPath:
                 ExpectProperty(flags, args);
                 ReturnString(result, FolderOf(document_->loaded->path));
                 return S_OK;
