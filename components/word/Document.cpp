@@ -6,9 +6,9 @@
 #include "components/word/Objects.h"
 #include "components/word/PdfExport.h"
 #include "contracts/DispatchIds.h"
-#if __has_include("PrintedDocument.h")
+// Set by the build when the print library is linked in.
+#ifdef TESSALINE_WORD_CAN_PRINT
 #include "components/word/print/PrintedDocument.h"
-#define TESSALINE_WORD_CAN_PRINT 1
 #endif
 
 namespace dispid = tessaline::contracts::dispid;
