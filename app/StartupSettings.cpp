@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
-#include "app/ProgramFolder.h"
 #include "common/ini/Ini.h"
 #include "lang/LanguageProvider.h"
 #include "platform/locale.h"
+#include "platform/program_folder.h"
 #include "platform/shell.h"
 
 std::string ConfigFilePath() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "contracts/Installation.h"
 #include "convert/JobFailure.h"
 #include "convert/PdfThread.h"
 #include "convert/WordAutomation.h"
@@ -163,7 +164,7 @@ void CConversionController::StopBatch() {
 }
 
 bool CConversionController::MakeVirtualPrinterDefault() {
-    return sharedState_.MakeDefaultPrinter(kVirtualPrinterName);
+    return sharedState_.MakeDefaultPrinter(tessaline::contracts::kVirtualPrinter);
 }
 
 void CConversionController::PrepareJobThread() {

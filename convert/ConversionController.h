@@ -25,9 +25,6 @@ constexpr WPARAM JOB_FAILED = 0;
 constexpr WPARAM JOB_SUCCEEDED = 1;
 constexpr WPARAM JOB_CANCELED = 2;
 
-// The name of the product's virtual printer queue.
-constexpr char kVirtualPrinterName[] = "Tessaline";
-
 class CConversionController {
   public:
     CConversionController(IControllerHost& host, const ConversionLegs& legs);

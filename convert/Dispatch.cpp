@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "contracts/DispatchIds.h"
 #include "platform/text.h"
 
 namespace dispatch {
@@ -240,9 +241,9 @@ ComPtr<IDispatch> GetObject(IDispatch* object, DISPID member) {
 }
 
 ComPtr<IDispatch> Item(IDispatch* collection, LONG index) {
-    constexpr DISPID kItem = 0;
     std::vector<Variant> args{Variant::Int32(index)};
-    return RequireObject(Invoke(collection, kItem, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args));
+    return RequireObject(Invoke(collection, tessaline::contracts::dispid::kItem,
+                                DISPATCH_METHOD | DISPATCH_PROPERTYGET, args));
 }
 
 std::string GetString(IDispatch* object, DISPID member) {

@@ -11,10 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "contracts/DispatchIds.h"
 #include "convert/ConversionController.h"
 #include "convert/Dispatch.h"
 #include "convert/WordAutomation.h"
 #include "platform/com_ptr.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace {
 
@@ -24,44 +27,6 @@ using dispatch::GetObject;
 using dispatch::GetString;
 using dispatch::Item;
 using dispatch::Variant;
-
-// The word processor's members, by dispatch id.
-constexpr DISPID kDocumentPath = 3;
-constexpr DISPID kDocumentBookmarks = 4;
-constexpr DISPID kDocumentParagraphs = 16;
-constexpr DISPID kDocumentActiveWindow = 42;
-constexpr DISPID kItem = 0;  // Item(i) of every collection
-constexpr DISPID kBookmarksCount = 2;
-constexpr DISPID kFieldsCount = 1;
-constexpr DISPID kParagraphsCount = 2;
-constexpr DISPID kHyperlinkName = 1003;
-constexpr DISPID kHyperlinkType = 1005;
-constexpr DISPID kHyperlinkRange = 1006;
-constexpr DISPID kHyperlinkShape = 1007;
-constexpr DISPID kHyperlinkAddress = 1100;
-constexpr DISPID kHyperlinkSubAddress = 1101;
-constexpr DISPID kShapeHeight = 109;
-constexpr DISPID kShapeLeft = 111;
-constexpr DISPID kShapeTop = 123;
-constexpr DISPID kShapeWidth = 128;
-constexpr DISPID kShapeAnchor = 501;
-constexpr DISPID kWindowSelection = 4;
-constexpr DISPID kWindowScrollIntoView = 111;
-constexpr DISPID kWindowGetPoint = 112;
-constexpr DISPID kSelectionInformation = 401;
-constexpr DISPID kRangeText = 0;
-constexpr DISPID kRangeFields = 64;
-constexpr DISPID kRangeInformation = 313;
-constexpr DISPID kRangePageSetup = 1101;
-constexpr DISPID kRangeSelect = 65535;
-constexpr DISPID kPageSetupLeftMargin = 102;
-constexpr DISPID kPageSetupPageWidth = 105;
-constexpr DISPID kBookmarkName = 0;
-constexpr DISPID kBookmarkRange = 1;
-constexpr DISPID kFieldCode = 0;
-constexpr DISPID kFieldResult = 4;
-constexpr DISPID kParagraphRange = 0;
-constexpr DISPID kParagraphOutlineLevel = 202;
 
 // Information() items.
 constexpr LONG kInfoEndPage = 3;
@@ -80,20 +45,21 @@ constexpr double kHeadingsProgress = 20;
 
 // Scrolls the window to an item, selects it and hands out the window's selection.
 ComPtr<IDispatch> SelectOnScreen(IDispatch* window, IDispatch* range) {
-    dispatch::Call(window, kWindowScrollIntoView, {Variant::Object(range), Variant::Bool(true)});
-    dispatch::Call(range, kRangeSelect);
-    return GetObject(window, kWindowSelection);
+    dispatch::Call(window, dispid::kWindowScrollIntoView,
+                   {Variant::Object(range), Variant::Bool(true)});
+    dispatch::Call(range, dispid::kRangeSelect);
+    return GetObject(window, dispid::kWindowSelection);
 }
 
 // A position of the selection on its page, in points.
 float SelectionPosition(IDispatch* selection, LONG item) {
     return static_cast<float>(
-        dispatch::Get(selection, kSelectionInformation, {Variant::Int32(item)}).AsDouble());
+        dispatch::Get(selection, dispid::kSelectionInformation, {Variant::Int32(item)}).AsDouble());
 }
 
 // The page a range ends on.
 LONG PageOf(IDispatch* range) {
-    return dispatch::Get(range, kRangeInformation, {Variant::Int32(kInfoEndPage)}).AsInt();
+    return dispatch::Get(range, dispid::kRangeInformation, {Variant::Int32(kInfoEndPage)}).AsInt();
 }
 
 // Screen pixels to points, in whole points as the integer division leaves them.
@@ -116,7 +82,7 @@ std::optional<Size> MeasureOnScreen(IDispatch* window, IDispatch* item,
     std::vector<Variant> args{Variant::Int32(0), Variant::Int32(0), Variant::Int32(0),
                               Variant::Int32(0), Variant::Object(item)};
     try {
-        dispatch::Invoke(window, kWindowGetPoint, DISPATCH_METHOD, args);
+        dispatch::Invoke(window, dispid::kWindowGetPoint, DISPATCH_METHOD, args);
     } catch (const _com_error&) {
         return std::nullopt;
     }
@@ -135,9 +101,9 @@ bool MeasureTextLink(IDispatch* window, IDispatch* range, const IControllerHost&
     const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
     const float y = SelectionPosition(selection.Get(), kInfoVertical);
     record.page = PageOf(range);
-    ComPtr<IDispatch> setup = GetObject(range, kRangePageSetup);
-    const float leftMargin = GetFloat(setup.Get(), kPageSetupLeftMargin);
-    const float pageWidth = GetFloat(setup.Get(), kPageSetupPageWidth);
+    ComPtr<IDispatch> setup = GetObject(range, dispid::kRangePageSetup);
+    const float leftMargin = GetFloat(setup.Get(), dispid::kPageSetupLeftMargin);
+    const float pageWidth = GetFloat(setup.Get(), dispid::kPageSetupPageWidth);
     std::optional<Size> size = MeasureOnScreen(window, range, host);
     if (!size) {
         return false;
@@ -158,8 +124,8 @@ bool MeasureTextLink(IDispatch* window, IDispatch* range, const IControllerHost&
 // offset falls back to the anchor's position and the shape's on-screen size.
 bool MeasureShapeLink(IDispatch* window, IDispatch* link, const IControllerHost& host,
                       CHyperlinkRecord& record) {
-    ComPtr<IDispatch> shape = GetObject(link, kHyperlinkShape);
-    ComPtr<IDispatch> anchor = GetObject(shape.Get(), kShapeAnchor);
+    ComPtr<IDispatch> shape = GetObject(link, dispid::kHyperlinkShape);
+    ComPtr<IDispatch> anchor = GetObject(shape.Get(), dispid::kShapeAnchor);
     ComPtr<IDispatch> selection = SelectOnScreen(window, anchor.Get());
     const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
     const float y = SelectionPosition(selection.Get(), kInfoVertical);
@@ -168,18 +134,18 @@ bool MeasureShapeLink(IDispatch* window, IDispatch* link, const IControllerHost&
     if (!size) {
         return false;
     }
-    const float left = GetFloat(shape.Get(), kShapeLeft);
+    const float left = GetFloat(shape.Get(), dispid::kShapeLeft);
     if (std::trunc(left) >= 0) {
         record.left = static_cast<float>(std::trunc(left + x + 1.0));
-        record.right = std::trunc(record.left + GetFloat(shape.Get(), kShapeWidth));
+        record.right = std::trunc(record.left + GetFloat(shape.Get(), dispid::kShapeWidth));
     } else {
         record.left = std::trunc(x);
         record.right = record.left + size->width;
     }
-    const float top = GetFloat(shape.Get(), kShapeTop);
+    const float top = GetFloat(shape.Get(), dispid::kShapeTop);
     if (top >= 0) {
         record.top = static_cast<float>(std::trunc(top + y + 1.0));
-        record.bottom = std::trunc(record.top + GetFloat(shape.Get(), kShapeHeight));
+        record.bottom = std::trunc(record.top + GetFloat(shape.Get(), dispid::kShapeHeight));
     } else {
         record.top = std::trunc(y);
         record.bottom = record.top + size->height;
@@ -235,7 +201,7 @@ std::string FileUri(const std::string& path, IDispatch* document) {
     if (path.find(':') != std::string::npos) {
         return "file:///" + EscapePathDelimiters(path);
     }
-    std::string joined = GetString(document, kDocumentPath);
+    std::string joined = GetString(document, dispid::kDocumentPath);
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = std::min(path.find('/', start), path.size());
@@ -266,14 +232,14 @@ std::string LinkUri(const std::string& address, const std::string& subAddress,
 // Points a link into the document at the bookmark its SubAddress names, when there is one.
 void FindBookmarkTarget(IDispatch* document, IDispatch* window, const std::string& name,
                         CHyperlinkRecord& record) {
-    ComPtr<IDispatch> bookmarks = GetObject(document, kDocumentBookmarks);
-    const LONG count = GetInt(bookmarks.Get(), kBookmarksCount);
+    ComPtr<IDispatch> bookmarks = GetObject(document, dispid::kDocumentBookmarks);
+    const LONG count = GetInt(bookmarks.Get(), dispid::kBookmarksCount);
     for (LONG b = 1; b <= count; ++b) {
         ComPtr<IDispatch> bookmark = Item(bookmarks.Get(), b);
-        if (GetString(bookmark.Get(), kBookmarkName) != name) {
+        if (GetString(bookmark.Get(), dispid::kBookmarkName) != name) {
             continue;
         }
-        ComPtr<IDispatch> range = GetObject(bookmark.Get(), kBookmarkRange);
+        ComPtr<IDispatch> range = GetObject(bookmark.Get(), dispid::kBookmarkRange);
         ComPtr<IDispatch> selection = SelectOnScreen(window, range.Get());
         record.destY = SelectionPosition(selection.Get(), kInfoVertical);
         record.destPage = PageOf(range.Get());
@@ -291,16 +257,16 @@ std::string AfterFirstUnderscore(const std::string& text) {
 std::string FieldText(IDispatch* fields, LONG index, DISPID part) {
     ComPtr<IDispatch> field = Item(fields, index);
     ComPtr<IDispatch> range = GetObject(field.Get(), part);
-    return GetString(range.Get(), kRangeText);
+    return GetString(range.Get(), dispid::kRangeText);
 }
 
 // The text a table-of-contents link's heading begins with, from the fields in the link's text:
 // the bookmark named in a lone field's code, or the entry's text without its page number.
 std::string MatchTextFromFields(IDispatch* range, LONG type) {
-    ComPtr<IDispatch> fields = GetObject(range, kRangeFields);
-    const LONG count = GetInt(fields.Get(), kFieldsCount);
+    ComPtr<IDispatch> fields = GetObject(range, dispid::kRangeFields);
+    const LONG count = GetInt(fields.Get(), dispid::kFieldsCount);
     if (count == 1) {
-        std::string code = AfterFirstUnderscore(FieldText(fields.Get(), 1, kFieldCode));
+        std::string code = AfterFirstUnderscore(FieldText(fields.Get(), 1, dispid::kFieldCode));
         if (!code.empty()) {
             code.pop_back();
         }
@@ -310,12 +276,12 @@ std::string MatchTextFromFields(IDispatch* range, LONG type) {
         return {};
     }
     if (type == 2) {
-        std::string code = AfterFirstUnderscore(FieldText(fields.Get(), 1, kFieldCode));
+        std::string code = AfterFirstUnderscore(FieldText(fields.Get(), 1, dispid::kFieldCode));
         std::erase(code, '"');
         return code;
     }
-    std::string entry = FieldText(fields.Get(), 1, kFieldResult);
-    const size_t pageNumber = FieldText(fields.Get(), 2, kFieldResult).size();
+    std::string entry = FieldText(fields.Get(), 1, dispid::kFieldResult);
+    const size_t pageNumber = FieldText(fields.Get(), 2, dispid::kFieldResult).size();
     entry.resize(entry.size() > pageNumber ? entry.size() - pageNumber : 0);
     return entry;
 }
@@ -374,13 +340,13 @@ bool HeadingMatches(std::string_view text, std::string_view matchText) {
 }
 
 void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatch* window) {
-    const LONG level = GetInt(paragraph, kParagraphOutlineLevel);
+    const LONG level = GetInt(paragraph, dispid::kParagraphOutlineLevel);
     if (level < 1 || level > 9) {
         return;
     }
     // A heading without text would be an entry without a title: it gets none, nor a number.
-    ComPtr<IDispatch> range = GetObject(paragraph, kParagraphRange);
-    std::string title = OutlineTitle(GetString(range.Get(), kRangeText));
+    ComPtr<IDispatch> range = GetObject(paragraph, dispid::kParagraphRange);
+    std::string title = OutlineTitle(GetString(range.Get(), dispid::kRangeText));
     if (title.empty()) {
         return;
     }
@@ -428,9 +394,9 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
     const IControllerHost& host = dialog.Host();
     dialog.ClearHarvestResults();
 
-    ComPtr<IDispatch> window = GetObject(document, kDocumentActiveWindow);
-    ComPtr<IDispatch> hyperlinks = GetObject(document, word::kDispDocumentHyperlinks);
-    const LONG count = GetInt(hyperlinks.Get(), word::kDispHyperlinksCount);
+    ComPtr<IDispatch> window = GetObject(document, dispid::kDocumentActiveWindow);
+    ComPtr<IDispatch> hyperlinks = GetObject(document, dispid::kDocumentHyperlinks);
+    const LONG count = GetInt(hyperlinks.Get(), dispid::kHyperlinksCount);
     // Table-of-contents links waiting for their headings; this harvest's own. With each, the
     // bookmark it names.
     std::vector<CBookmarkEntry> contents;
@@ -439,20 +405,20 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
     for (LONG i = 1; i <= count; ++i) {
         ComPtr<IDispatch> link = Item(hyperlinks.Get(), i);
         CHyperlinkRecord record;
-        const std::string address = GetString(link.Get(), kHyperlinkAddress);
-        const std::string name = GetString(link.Get(), kHyperlinkName);
-        const std::string subAddress = GetString(link.Get(), kHyperlinkSubAddress);
+        const std::string address = GetString(link.Get(), dispid::kHyperlinkAddress);
+        const std::string name = GetString(link.Get(), dispid::kHyperlinkName);
+        const std::string subAddress = GetString(link.Get(), dispid::kHyperlinkSubAddress);
 
         record.isLocalFile = address == name && Exists(name) ? 1 : 0;
 
-        const LONG type = GetInt(link.Get(), kHyperlinkType);
+        const LONG type = GetInt(link.Get(), dispid::kHyperlinkType);
         ComPtr<IDispatch> range;  // a text link's own text
         if (type == kTypeShape) {
             if (!MeasureShapeLink(window.Get(), link.Get(), host, record)) {
                 continue;
             }
         } else {
-            range = GetObject(link.Get(), kHyperlinkRange);
+            range = GetObject(link.Get(), dispid::kHyperlinkRange);
             if (!MeasureTextLink(window.Get(), range.Get(), host, record)) {
                 continue;
             }
@@ -473,7 +439,7 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
                     std::erase(reference.matchText, '_');
                 } else {
                     reference.kind = "range";
-                    reference.title = GetString(range.Get(), kRangeText);
+                    reference.title = GetString(range.Get(), dispid::kRangeText);
                     reference.matchText = MatchTextFromFields(range.Get(), type);
                 }
                 contents.push_back(std::move(reference));
@@ -494,14 +460,14 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
     const bool matchHeadings = job.m_bKeepLinks && !contents.empty();
     const bool numberHeadings = job.m_bKeepBookmarks != 0;
     if (matchHeadings || numberHeadings) {
-        ComPtr<IDispatch> paragraphs = GetObject(document, kDocumentParagraphs);
-        const LONG paragraphCount = GetInt(paragraphs.Get(), kParagraphsCount);
+        ComPtr<IDispatch> paragraphs = GetObject(document, dispid::kDocumentParagraphs);
+        const LONG paragraphCount = GetInt(paragraphs.Get(), dispid::kParagraphsCount);
         int matches = 0;
         for (LONG p = 1; p <= paragraphCount; ++p) {
             ComPtr<IDispatch> paragraph = Item(paragraphs.Get(), p);
             if (matchHeadings) {
-                ComPtr<IDispatch> range = GetObject(paragraph.Get(), kParagraphRange);
-                const std::string text = GetString(range.Get(), kRangeText);
+                ComPtr<IDispatch> range = GetObject(paragraph.Get(), dispid::kParagraphRange);
+                const std::string text = GetString(range.Get(), dispid::kRangeText);
                 if (text.size() >= kShortestHeading && text.size() <= kLongestHeading) {
                     for (const CBookmarkEntry& reference : contents) {
                         if (!HeadingMatches(text, reference.matchText)) {

@@ -3,7 +3,7 @@
 // position.
 #pragma once
 
-#include "convert/PdfEngine.h"
+#include "contracts/PdfEngine.h"
 
 class CConversionController;
 

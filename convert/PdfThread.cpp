@@ -11,9 +11,10 @@
 
 #include "common/ini/Ini.h"
 #include "contracts/EmfLayout.h"
+#include "contracts/Installation.h"
+#include "contracts/PdfEngine.h"
 #include "convert/ConversionController.h"
 #include "convert/JobFailure.h"
-#include "convert/PdfEngine.h"
 #include "convert/PdfOutline.h"
 #include "convert/PostProcess.h"
 #include "lang/LanguageProvider.h"
@@ -21,9 +22,6 @@
 #include "platform/com_ptr.h"
 #include "platform/files.h"
 #include "platform/text.h"
-
-const IID IID_IPDFDocument4 = {
-    0xA6AF52AE, 0x5767, 0x49FA, {0x8A, 0x9E, 0x7D, 0x22, 0x64, 0x3D, 0x63, 0x01}};
 
 namespace {
 
@@ -322,7 +320,8 @@ void PdfThread(CConversionController& controller) {
     if (apartment) {
         ComPtr<IPDFDocument4> engine;
         CLSID clsid{};
-        if (SUCCEEDED(CLSIDFromProgID(kPdfEngineProgId, &clsid)) &&
+        if (SUCCEEDED(
+                CLSIDFromProgID(tessaline::contracts::kPdfDocumentOleProgId.data(), &clsid)) &&
             SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IPDFDocument4,
                                        reinterpret_cast<void**>(engine.Put()))) &&
             engine) {

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "app/ProgramFolder.h"
 #include "convert/JobFailure.h"
 #include "lang/LanguageProvider.h"
+#include "platform/program_folder.h"
 #include "platform/text.h"
 
 namespace {

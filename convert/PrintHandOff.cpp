@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "contracts/Installation.h"
 #include "convert/ConversionController.h"
 #include "convert/SharedStateLock.h"
 #include "platform/handle.h"
@@ -10,8 +11,10 @@
 #include "platform/spooler.h"
 
 namespace {
-constexpr char kRegistryKey[] = "Software\\Tessaline\\";
-constexpr DWORD kIniFileBufferSize = 80;
+using tessaline::contracts::kHandOffPathValue;
+using tessaline::contracts::kHandOffPipeName;
+using tessaline::contracts::kSettingsKey;
+constexpr DWORD kIniFileBufferSize = tessaline::contracts::kPathValueBufferSize;
 }  // namespace
 
 std::string CSpoolerPrinterControl::GetDefaultPrinter() {
@@ -26,7 +29,8 @@ void CDefaultPrinterKeeper::SaveOriginal() {
     // The virtual printer is the default only while a batch of the user prints; that batch
     // puts the user's own printer back itself.
     const std::string current = printer_.GetDefaultPrinter();
-    m_strOriginalPrinter = current == kVirtualPrinterName ? std::string() : current;
+    m_strOriginalPrinter =
+        current == tessaline::contracts::kVirtualPrinter ? std::string() : current;
 }
 
 void CDefaultPrinterKeeper::RestoreOriginal() {
@@ -50,14 +54,14 @@ bool CPipeHandOff::WaitForPages() {
 
 std::string CPipeHandOff::ReadHandOffPath() {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         host_.ShowMessageBox("Error: Can't read registry!", host_.DefaultCaption(), MB_OK);
         return {};
     }
     char value[kIniFileBufferSize] = {};
     DWORD size = kIniFileBufferSize;
-    LSTATUS status =
-        RegQueryValueExA(key, "Inifile", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    LSTATUS status = RegQueryValueExA(key, kHandOffPathValue, nullptr, nullptr,
+                                      reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     // A value that fills the whole buffer leaves no room to be sure of its end: 80 bytes or
     // more, counting the terminator, is a failure like one that does not fit.

@@ -33,7 +33,7 @@ class CDefaultPrinterKeeper {
 // How long the program waits for the extractor's signal before it gives the job up.
 constexpr unsigned kDefaultPageWaitMs = 5 * 60 * 1000;
 
-// The pipe "\\.\pipe\tessalinepipe" and the registry value Inifile.
+// The hand-off pipe and registry value of contracts/Installation.h.
 class CPipeHandOff : public IPrintHandOff {
   public:
     explicit CPipeHandOff(IControllerHost& host, unsigned waitLimitMs = kDefaultPageWaitMs)
@@ -50,5 +50,3 @@ class CPipeHandOff : public IPrintHandOff {
     IControllerHost& host_;
     unsigned waitLimitMs_;
 };
-
-constexpr char kHandOffPipeName[] = "\\\\.\\pipe\\tessalinepipe";

@@ -4,7 +4,11 @@
 #include <climits>
 #include <vector>
 
+#include "contracts/DispatchIds.h"
+#include "contracts/Installation.h"
 #include "convert/Dispatch.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace word {
 
@@ -44,7 +48,7 @@ int LeadingInteger(const std::string& text) {
 
 ComPtr<IDispatch> CreateWordApplication() {
     CLSID clsid;
-    if (FAILED(CLSIDFromProgID(u"Word.Application", &clsid))) {
+    if (FAILED(CLSIDFromProgID(tessaline::contracts::kWordApplicationOleProgId.data(), &clsid))) {
         return {};
     }
     ComPtr<IDispatch> application;
@@ -56,21 +60,21 @@ ComPtr<IDispatch> CreateWordApplication() {
 }
 
 int GetMajorVersion(IDispatch* application) {
-    return LeadingInteger(dispatch::Get(application, kDispVersion).AsString());
+    return LeadingInteger(dispatch::Get(application, dispid::kApplicationVersion).AsString());
 }
 
 ComPtr<IDispatch> GetDocuments(IDispatch* application) {
-    return dispatch::GetObject(application, kDispDocuments);
+    return dispatch::GetObject(application, dispid::kApplicationDocuments);
 }
 
 ComPtr<IDispatch> OpenDocument(IDispatch* documents, const std::string& path, int majorVersion) {
-    DISPID member = kDispOpenMajor11;
+    DISPID member = dispid::kDocumentsOpen11;
     size_t count = 16;
     if (majorVersion <= 9) {
-        member = kDispOpenMajor9;
+        member = dispid::kDocumentsOpen9;
         count = 12;
     } else if (majorVersion == 10) {
-        member = kDispOpenMajor10;
+        member = dispid::kDocumentsOpen10;
         count = 15;
     }
     std::vector<Variant> args = Omitted(count);
@@ -83,18 +87,20 @@ void PrintOutDocument(IDispatch* document, int majorVersion) {
     args[0] = Variant::Int16(1);  // Background
     args[1] = Variant::Int16(1);  // Append
     args[7] = Variant::Int32(1);  // Copies
-    dispatch::Call(document, majorVersion <= 9 ? kDispPrintOutMajor9 : kDispPrintOutMajor10,
+    dispatch::Call(document,
+                   majorVersion <= 9 ? dispid::kDocumentPrintOut9 : dispid::kDocumentPrintOut10,
                    std::move(args));
 }
 
 LONG CountHyperlinks(IDispatch* document) {
-    ComPtr<IDispatch> hyperlinks = dispatch::GetObject(document, kDispDocumentHyperlinks);
-    return dispatch::GetInt(hyperlinks.Get(), kDispHyperlinksCount);
+    ComPtr<IDispatch> hyperlinks = dispatch::GetObject(document, dispid::kDocumentHyperlinks);
+    return dispatch::GetInt(hyperlinks.Get(), dispid::kHyperlinksCount);
 }
 
 void QuitWord(IDispatch* application) {
     // SaveChanges false; OriginalFormat and RouteDocument left empty.
-    dispatch::Call(application, kDispQuit, {Variant::Bool(false), Variant(), Variant()});
+    dispatch::Call(application, dispid::kApplicationQuit,
+                   {Variant::Bool(false), Variant(), Variant()});
 }
 
 void QuitWordQuietly(IDispatch* application) {

@@ -11,17 +11,6 @@
 
 namespace word {
 
-constexpr DISPID kDispVersion = 24;
-constexpr DISPID kDispDocuments = 6;
-constexpr DISPID kDispOpenMajor9 = 15;        // 12 arguments
-constexpr DISPID kDispOpenMajor10 = 18;       // 15 arguments
-constexpr DISPID kDispOpenMajor11 = 19;       // 16 arguments
-constexpr DISPID kDispPrintOutMajor9 = 444;   // 18 arguments
-constexpr DISPID kDispPrintOutMajor10 = 446;  // 18 arguments
-constexpr DISPID kDispQuit = 1105;            // 3 arguments
-constexpr DISPID kDispDocumentHyperlinks = 61;
-constexpr DISPID kDispHyperlinksCount = 1;
-
 // Creates an instance from ProgID "Word.Application"; empty when it cannot be created (the
 // word processor is missing). The thread must be in an apartment.
 ComPtr<IDispatch> CreateWordApplication();

@@ -13,6 +13,7 @@
 
 #include "common/ini/Ini.h"
 #include "contracts/EmfLayout.h"
+#include "contracts/Installation.h"
 #include "contracts/SpoolLayout.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
@@ -24,9 +25,10 @@
 
 namespace {
 
-constexpr char kRegistryKey[] = "Software\\Tessaline\\";
-constexpr char kPipeName[] = "\\\\.\\pipe\\tessalinepipe";
-constexpr char kHandOffName[] = "config.ini";
+using tessaline::contracts::kHandOffFileName;
+using tessaline::contracts::kHandOffPathValue;
+using tessaline::contracts::kHandOffPipeName;
+using tessaline::contracts::kSettingsKey;
 
 namespace layout = tessaline::contracts::spool;
 using tessaline::contracts::emf::ByteReader;
@@ -135,19 +137,20 @@ bool ListSpoolFiles(const std::string& folder, std::vector<std::string>* files) 
 
 void PublishHandOffPath(const std::string& handOffPath) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         return;
     }
-    RegSetValueExA(key, "Inifile", 0, REG_SZ, reinterpret_cast<const BYTE*>(handOffPath.c_str()),
+    RegSetValueExA(key, kHandOffPathValue, 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(handOffPath.c_str()),
                    static_cast<DWORD>(handOffPath.size() + 1));
     RegCloseKey(key);
 }
 
 // Opening the pipe is the whole message; nothing is sent.
 void SignalProgram() {
-    WaitNamedPipeA(kPipeName, NMPWAIT_WAIT_FOREVER);
-    HANDLE pipe = CreateFileA(kPipeName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    WaitNamedPipeA(kHandOffPipeName, NMPWAIT_WAIT_FOREVER);
+    HANDLE pipe = CreateFileA(kHandOffPipeName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (pipe != INVALID_HANDLE_VALUE) {
         CloseHandle(pipe);
@@ -157,13 +160,13 @@ void SignalProgram() {
 }  // namespace
 
 std::string ReadTempDir() {
-    char value[80] = {};
+    char value[tessaline::contracts::kPathValueBufferSize] = {};
     DWORD size = sizeof value;
     HKEY key = nullptr;
     bool read = false;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        read = RegQueryValueExA(key, "TempDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                                &size) == ERROR_SUCCESS;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        read = RegQueryValueExA(key, tessaline::contracts::kTempDirValue, nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
         RegCloseKey(key);
     }
     value[sizeof value - 1] = '\0';
@@ -175,7 +178,7 @@ std::string ReadTempDir() {
         if (temp.empty()) {
             return {};
         }
-        folder = temp + "DravelleOutput/";
+        folder = temp + tessaline::contracts::kOutputFolder + "/";
     }
     if (folder.back() != '/') {
         folder += '/';
@@ -265,7 +268,7 @@ int ExtractSpoolPages() {
                      tempDir.c_str(), static_cast<unsigned>(GetLastError()));
         return -1;
     }
-    const std::string handOffPath = tempDir + kHandOffName;
+    const std::string handOffPath = tempDir + kHandOffFileName;
     DeleteFileA(handOffPath.c_str());
 
     const std::string folder = SpoolFolder();

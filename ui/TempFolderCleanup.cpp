@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "contracts/Installation.h"
 #include "convert/SharedStateLock.h"
 #include "platform/paths.h"
 
@@ -33,6 +34,7 @@ bool DeleteHandOffFolderWhenNoBatchRuns() {
         return false;
     }
     bool deleted = false;
-    WhenNoBatchRuns([&] { deleted = DeleteFolderTree(temp + "DravelleOutput"); });
+    WhenNoBatchRuns(
+        [&] { deleted = DeleteFolderTree(temp + tessaline::contracts::kOutputFolder); });
     return deleted;
 }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/InterruptCleanup.h"
-#include "app/ProgramFolder.h"
 #include "app/StartupSettings.h"
 #include "app/cli/CliHost.h"
 #include "app/cli/CliOptions.h"
@@ -24,6 +23,7 @@
 #include "lang/LanguageProvider.h"
 #include "platform/com.h"
 #include "platform/environment_settings.h"
+#include "platform/program_folder.h"
 #include "ui/AddFile.h"
 
 namespace {

@@ -22,7 +22,7 @@
 
 #include "components/pdfengine/PdfDocument.h"
 #include "components/printer/EmfSpoolDriver.h"
-#include "convert/PdfEngine.h"
+#include "contracts/PdfEngine.h"
 #include "convert/PdfThread.h"
 #include "platform/com_ptr.h"
 #include "platform/text.h"
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     const fs::path output = work / "assembled.pdf";
     const auto start = std::chrono::steady_clock::now();
     ComPtr<IPDFDocument4> engine;
-    if (FAILED(pdfengine::CreatePdfDocument(pdfengine::kPdfDocumentIid,
+    if (FAILED(pdfengine::CreatePdfDocument(IID_IPDFDocument4,
                                             reinterpret_cast<void**>(engine.Put())))) {
         return 1;
     }

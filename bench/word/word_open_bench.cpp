@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "contracts/Installation.h"
 #include "convert/WordAutomation.h"
 #include "platform/com.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/word/reference_office.h"
-#include "tools/install/installer.h"
 
 namespace {
 
@@ -72,8 +72,8 @@ int main() {
         }
         document = platform.Work() / "documents/ten-pages.docx";
     }
-    if (FAILED(platform::RegisterComClass("Word.Application",
-                                          tessaline::installer::kWordApplicationClsid,
+    if (FAILED(platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId,
+                                          tessaline::contracts::kWordApplicationClsid,
                                           TESSALINE_WORD_LIBRARY)) ||
         FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         std::fprintf(stderr, "cannot register or initialise\n");

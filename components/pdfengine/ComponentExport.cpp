@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "components/pdfengine/PdfDocument.h"
+#include "contracts/Installation.h"
 #include "platform/com.h"
 #include "platform/com_object.h"
 
@@ -32,8 +33,8 @@ class DocumentFactory final : public platform::ComObject<IClassFactory> {
 extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
                                                                             REFIID riid,
                                                                             void** object) {
-    return platform::GetClassObjectOf<DocumentFactory>(pdfengine::kPdfDocumentClsid, clsid, riid,
-                                                       object);
+    return platform::GetClassObjectOf<DocumentFactory>(tessaline::contracts::kPdfDocumentClsid,
+                                                       clsid, riid, object);
 }
 
 static_assert(std::is_same_v<decltype(&DllGetClassObject), DllGetClassObjectProc>,

@@ -24,16 +24,11 @@
 #include "components/pdfengine/emf/EmfReader.h"
 #include "components/pdfengine/emf/EmfRenderer.h"
 #include "contracts/PagePayload.h"
-#include "convert/PdfEngine.h"
+#include "contracts/PdfEngine.h"
 #include "platform/com_object.h"
 #include "platform/text.h"
 
 namespace pdfengine {
-
-const IID kPdfDocumentIid = {
-    0xA6AF52AE, 0x5767, 0x49FA, {0x8A, 0x9E, 0x7D, 0x22, 0x64, 0x3D, 0x63, 0x01}};
-const CLSID kPdfDocumentClsid = {
-    0x4F840A22, 0x7927, 0x41DE, {0xB4, 0x5B, 0x10, 0x78, 0x50, 0x70, 0xF1, 0x6F}};
 
 namespace {
 
@@ -118,7 +113,7 @@ class PdfDocument final : public platform::ComObject<IPDFDocument4> {
   public:
     PdfDocument() { document_.pages.push_back({kNewPageWidth, kNewPageHeight, {}, {}}); }
 
-    bool Answers(REFIID riid) const override { return riid == kPdfDocumentIid; }
+    bool Answers(REFIID riid) const override { return riid == IID_IPDFDocument4; }
 
     HRESULT GetResolution(LONG* unitsPerInch) override {
         if (unitsPerInch == nullptr) {

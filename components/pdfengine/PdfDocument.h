@@ -11,12 +11,8 @@
 
 namespace pdfengine {
 
-// {A6AF52AE-5767-49FA-8A9E-7D22643D6301}, the engine interface's id (IID_IPDFDocument4).
-extern const IID kPdfDocumentIid;
-// {4F840A22-7927-41DE-B45B-10785070F16F}, the class the installer registers.
-extern const CLSID kPdfDocumentClsid;
-
-// A new document object answering `riid` (IUnknown or the engine interface).
+// A new document object answering `riid` (IUnknown or IID_IPDFDocument4, contracts/PdfEngine.h).
+// Its class is kPdfDocumentClsid (contracts/Installation.h).
 HRESULT CreatePdfDocument(REFIID riid, void** object);
 
 }  // namespace pdfengine

@@ -12,8 +12,8 @@
 
 #include <pugixml.hpp>
 
-#include "app/ProgramFolder.h"
 #include "platform/files.h"
+#include "platform/program_folder.h"
 
 namespace {
 

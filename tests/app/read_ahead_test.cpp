@@ -15,10 +15,13 @@
 #include <gtest/gtest.h>
 
 #include "app/cli/ReadAhead.h"
+#include "contracts/DispatchIds.h"
 #include "convert/WordAutomation.h"
 #include "tests/support/fake_word.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/wait_until.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace {
 
@@ -55,10 +58,10 @@ class ReadAheadTest : public testing::Test {
     }
 
     std::size_t Opens() const {
-        return word_->Calls(WordObject::Documents, word::kDispOpenMajor11).size();
+        return word_->Calls(WordObject::Documents, dispid::kDocumentsOpen11).size();
     }
     std::size_t ContentReads() const {
-        return word_->Calls(WordObject::Document, word::kDispDocumentHyperlinks).size();
+        return word_->Calls(WordObject::Document, dispid::kDocumentHyperlinks).size();
     }
 
     testing_support::ScopedPlatform platform_;

@@ -13,10 +13,14 @@
 #include <gtest/gtest.h>
 
 #include "app/HeadlessHost.h"
+#include "contracts/DispatchIds.h"
+#include "contracts/Installation.h"
 #include "convert/WordAutomation.h"
 #include "lang/LanguageProvider.h"
 #include "tests/support/fake_word.h"
 #include "tests/support/scoped_environment.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 using testing_support::FakeWord;
 using testing_support::WordObject;
@@ -248,7 +252,8 @@ TEST_F(Controller, ABatchConvertsTheCheckedJobsInOrderAndEndsWithOneMessage) {
     EXPECT_EQ(controller_->m_bRunning, 0);
     EXPECT_TRUE(host_.ButtonsEnabled());
     EXPECT_EQ(host_.Title(), "Folvane") << "a normal end leaves the title alone";
-    EXPECT_EQ(printersWhilePrinting, std::vector<std::string>(2, kVirtualPrinterName));
+    EXPECT_EQ(printersWhilePrinting,
+              std::vector<std::string>(2, tessaline::contracts::kVirtualPrinter));
     EXPECT_EQ(printer_.GetDefaultPrinter(), "Office Laser") << "the user's printer is back";
 
     // Every word processor instance quit and every reference was released.
@@ -262,7 +267,7 @@ TEST_F(Controller, ABatchConvertsTheCheckedJobsInOrderAndEndsWithOneMessage) {
 }
 
 TEST_F(Controller, TheVirtualPrinterBecomesTheDefaultOnlyWhenItIsNotAlready) {
-    printer_.SetCurrent(kVirtualPrinterName);
+    printer_.SetCurrent(tessaline::contracts::kVirtualPrinter);
     AddJob("a.docx");
     ASSERT_TRUE(Convert());
     EXPECT_EQ(printer_.SetCalls(), 0);
@@ -376,10 +381,10 @@ TEST_F(Controller, WordFailuresFailTheirJobAndTheBatchGoesOn) {
 
     word_->FailOpen(DocPath("unopenable.docx"));
     // Application.Version is called once per leg; its second call is the second job's leg 1.
-    word_->FailCall(word::kDispVersion, E_FAIL, 2);
+    word_->FailCall(dispid::kApplicationVersion, E_FAIL, 2);
     harvester_.fail = true;
     // The first jobs never reach printing, so the first PrintOut is the fourth job's.
-    word_->FailCall(word::kDispPrintOutMajor10, E_FAIL, 1);
+    word_->FailCall(dispid::kDocumentPrintOut10, E_FAIL, 1);
     ASSERT_TRUE(Convert());
 
     for (CWordRecord* job : {&unopenable, &badVersion, &badHarvest, &unprintable}) {

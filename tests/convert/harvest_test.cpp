@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "app/HeadlessHost.h"
+#include "contracts/Installation.h"
 #include "convert/ConversionController.h"
 #include "convert/WordAutomation.h"
 #include "tests/support/fake_word.h"
@@ -88,7 +89,7 @@ class RecordingHost : public CHeadlessHost {
 // Stand-ins for the legs around the harvest, for the batches run through the controller.
 class ReadyPrinter : public IPrinterControl {
   public:
-    std::string GetDefaultPrinter() override { return kVirtualPrinterName; }
+    std::string GetDefaultPrinter() override { return tessaline::contracts::kVirtualPrinter; }
     bool SetDefaultPrinter(const std::string&) override { return true; }
 };
 

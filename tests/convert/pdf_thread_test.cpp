@@ -15,6 +15,7 @@
 
 #include "app/HeadlessHost.h"
 #include "common/ini/Ini.h"
+#include "contracts/Installation.h"
 #include "convert/ConversionController.h"
 #include "convert/PdfOutline.h"
 #include "platform/com_ptr.h"
@@ -643,7 +644,8 @@ class OutlineTest : public PdfThreadTest {
     void SetUp() override {
         PdfThreadTest::SetUp();
         CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(kPdfEngineProgId, &clsid), S_OK);
+        ASSERT_EQ(CLSIDFromProgID(tessaline::contracts::kPdfDocumentOleProgId.data(), &clsid),
+                  S_OK);
         ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IPDFDocument4,
                                    reinterpret_cast<void**>(direct_.Put())),
                   S_OK);

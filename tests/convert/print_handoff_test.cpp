@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/HeadlessHost.h"
+#include "contracts/Installation.h"
 #include "convert/SharedStateLock.h"
 #include "platform/files.h"
 #include "platform/named_pipe.h"
@@ -15,6 +16,8 @@
 #include "tests/support/scoped_environment.h"
 
 namespace {
+
+using tessaline::contracts::kHandOffPipeName;
 
 class PrintHandOff : public ::testing::Test {
   protected:

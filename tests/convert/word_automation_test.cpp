@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include "contracts/DispatchIds.h"
 #include "convert/Dispatch.h"
 #include "tests/support/fake_word.h"
 #include "tests/support/scoped_environment.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace {
 
@@ -130,11 +133,11 @@ TEST_P(WordVersionTest, MakesTheContractCallsWithTheirArgumentShapes) {
         UINT args;
     };
     const Expected expected[] = {
-        {WordObject::Application, word::kDispVersion, DISPATCH_PROPERTYGET, 0},
-        {WordObject::Application, word::kDispDocuments, DISPATCH_PROPERTYGET, 0},
+        {WordObject::Application, dispid::kApplicationVersion, DISPATCH_PROPERTYGET, 0},
+        {WordObject::Application, dispid::kApplicationDocuments, DISPATCH_PROPERTYGET, 0},
         {WordObject::Documents, c.open, DISPATCH_METHOD, c.openArgs},
         {WordObject::Document, c.printOut, DISPATCH_METHOD, 18},
-        {WordObject::Application, word::kDispQuit, DISPATCH_METHOD, 3},
+        {WordObject::Application, dispid::kApplicationQuit, DISPATCH_METHOD, 3},
     };
     for (size_t i = 0; i < calls.size(); ++i) {
         SCOPED_TRACE("call " + std::to_string(i));
@@ -212,18 +215,18 @@ TEST_F(WordTest, FailedCallsRaiseTheirHresult) {
     ASSERT_TRUE(application);
 
     // A bare failure, and the second Version call only.
-    word_->FailCall(word::kDispVersion, E_FAIL, 2);
+    word_->FailCall(dispid::kApplicationVersion, E_FAIL, 2);
     EXPECT_EQ(word::GetMajorVersion(application.Get()), 16);
     EXPECT_EQ(RaisedBy([&] { word::GetMajorVersion(application.Get()); }), E_FAIL);
     EXPECT_EQ(word::GetMajorVersion(application.Get()), 16);
 
-    word_->FailCall(word::kDispDocuments, kAccessDenied);
+    word_->FailCall(dispid::kApplicationDocuments, kAccessDenied);
     EXPECT_EQ(RaisedBy([&] { word::GetDocuments(application.Get()); }), kAccessDenied);
     ComPtr<IDispatch> documents = word::GetDocuments(application.Get());
     ASSERT_TRUE(documents);
 
     // Word's own errors arrive as DISP_E_EXCEPTION; the raised error carries their code and text.
-    word_->FailCall(word::kDispOpenMajor11, FakeWord::kOpenFailed, 1, WordObject::Documents,
+    word_->FailCall(dispid::kDocumentsOpen11, FakeWord::kOpenFailed, 1, WordObject::Documents,
                     "This file could not be found.");
     try {
         word::OpenDocument(documents.Get(), path, 16);
@@ -241,7 +244,7 @@ TEST_F(WordTest, FailedCallsRaiseTheirHresult) {
     document.Reset();
     documents.Reset();
 
-    word_->FailCall(word::kDispQuit, RPC_E_CHANGED_MODE);
+    word_->FailCall(dispid::kApplicationQuit, RPC_E_CHANGED_MODE);
     EXPECT_EQ(RaisedBy([&] { word::QuitWord(application.Get()); }), RPC_E_CHANGED_MODE);
     word::QuitWord(application.Get());
     application.Reset();
@@ -323,12 +326,15 @@ TEST_F(WordTest, WorkerThreadsEachDriveTheirOwnInstance) {
         for (const RecordedCall& call : calls) {
             if (call.thread == ids[i]) {
                 ids_of_thread.push_back(call.dispId);
-                if (call.dispId == word::kDispOpenMajor10) {
+                if (call.dispId == dispid::kDocumentsOpen10) {
                     opened = call.args[0].text;
                 }
             }
         }
-        EXPECT_EQ(ids_of_thread, (std::vector<DISPID>{24, 6, 18, 446, 1105}));
+        EXPECT_EQ(ids_of_thread,
+                  (std::vector<DISPID>{dispid::kApplicationVersion, dispid::kApplicationDocuments,
+                                       dispid::kDocumentsOpen10, dispid::kDocumentPrintOut10,
+                                       dispid::kApplicationQuit}));
         EXPECT_EQ(opened, paths[i]);
     }
 }
@@ -409,11 +415,11 @@ TEST_F(WordTest, FakeRefusesFormsItsVersionLacksAndWrongArgumentCounts) {
               DISP_E_MEMBERNOTFOUND);
     std::vector<Variant> args(11, Variant::Missing());
     args[0] = Variant::String(path);
-    EXPECT_EQ(RaisedBy([&] { dispatch::Call(documents.Get(), word::kDispOpenMajor9, args); }),
+    EXPECT_EQ(RaisedBy([&] { dispatch::Call(documents.Get(), dispid::kDocumentsOpen9, args); }),
               DISP_E_BADPARAMCOUNT);
     args.push_back(Variant::Missing());
     args[0] = Variant::Int32(1);
-    EXPECT_EQ(RaisedBy([&] { dispatch::Call(documents.Get(), word::kDispOpenMajor9, args); }),
+    EXPECT_EQ(RaisedBy([&] { dispatch::Call(documents.Get(), dispid::kDocumentsOpen9, args); }),
               DISP_E_TYPEMISMATCH);
     documents.Reset();
     word::QuitWord(application.Get());

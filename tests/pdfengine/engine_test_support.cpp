@@ -17,6 +17,7 @@
 
 #include "components/pdfengine/PdfDocument.h"
 #include "components/printer/EmfSpoolDriver.h"
+#include "contracts/Installation.h"
 #include "convert/PdfThread.h"
 #include "platform/text.h"
 #include "tests/support/run_process.h"
@@ -111,16 +112,16 @@ EngineGeometry GeometryOf(const std::string& emfPath) {
 }
 
 void RegisterEngineLibrary() {
-    const std::string progId = platform::Utf16ToUtf8(kPdfEngineProgId);
-    EXPECT_EQ(
-        platform::RegisterComClass(progId, pdfengine::kPdfDocumentClsid, PDF_ENGINE_LIBRARY_PATH),
-        S_OK);
+    const std::string progId = std::string(tessaline::contracts::kPdfDocumentProgId);
+    EXPECT_EQ(platform::RegisterComClass(progId, tessaline::contracts::kPdfDocumentClsid,
+                                         PDF_ENGINE_LIBRARY_PATH),
+              S_OK);
 }
 
 ComPtr<IPDFDocument4> CreateRegisteredEngine() {
     RegisterEngineLibrary();
     CLSID clsid{};
-    EXPECT_EQ(CLSIDFromProgID(kPdfEngineProgId, &clsid), S_OK);
+    EXPECT_EQ(CLSIDFromProgID(tessaline::contracts::kPdfDocumentOleProgId.data(), &clsid), S_OK);
     ComPtr<IPDFDocument4> engine;
     EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IPDFDocument4,
                                reinterpret_cast<void**>(engine.Put())),

@@ -9,7 +9,7 @@
 
 #include <qpdf/QPDF.hh>
 
-#include "convert/PdfEngine.h"
+#include "contracts/PdfEngine.h"
 #include "platform/com_ptr.h"
 
 namespace pdfengine_test {

@@ -18,6 +18,7 @@
 #include "app/HeadlessHost.h"
 #include "common/ini/Ini.h"
 #include "components/printer/PrintJob.h"
+#include "contracts/Installation.h"
 #include "contracts/PagePayload.h"
 #include "convert/ConversionController.h"
 #include "convert/PrintHandOff.h"
@@ -110,9 +111,10 @@ class Leg2 : public ::testing::Test {
         LoadLanguages(TESSALINE_PROGRAM_DIR "/Languages/*.xml");
         SelectLanguage(kLanguageEnglish);
         platform::AddPrinter("Office Laser", "Generic Text");
-        platform::AddPrinter(kVirtualPrinterName, "Tessaline EMF Driver");
+        platform::AddPrinter(tessaline::contracts::kVirtualPrinter,
+                             tessaline::contracts::kVirtualPrinterDriver);
         platform::MakeDefaultPrinter("Office Laser");
-        platform::SetDriverService("Tessaline EMF Driver", kService);
+        platform::SetDriverService(tessaline::contracts::kVirtualPrinterDriver, kService);
         SetTempDir(platform_.Temp().string() + "/DravelleOutput/");
 
         word_ = FakeWord::Install();
@@ -248,7 +250,7 @@ TEST_F(Leg2, WithoutRavelinTheWaitRunsOutTheJobFailsAndTheBatchGoesOn) {
     // The service started from a folder that holds no extractor library.
     testing_support::TempFolder elsewhere;
     fs::copy_file(kService, elsewhere.Path() / "tessaline-spoold");
-    platform::SetDriverService("Tessaline EMF Driver",
+    platform::SetDriverService(tessaline::contracts::kVirtualPrinterDriver,
                                (elsewhere.Path() / "tessaline-spoold").string());
     AddJob("first.docx", 1);
     AddJob("second.docx", 1);
@@ -277,7 +279,10 @@ TEST_F(Leg2, AJobWhoseProgramHasEndedIsDroppedBeforeAnotherProgramsPipe) {
             !writer.Finish()) {
             return 1;
         }
-        return platform::SubmitPrintJob(kVirtualPrinterName, jobFile) == ERROR_SUCCESS ? 0 : 2;
+        return platform::SubmitPrintJob(tessaline::contracts::kVirtualPrinter, jobFile) ==
+                       ERROR_SUCCESS
+                   ? 0
+                   : 2;
     });
     ASSERT_EQ(program.WaitExit(), 0);
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "contracts/Installation.h"
 #include "platform/text.h"
 #include "tests/support/counted_object.h"
 
@@ -197,7 +198,7 @@ std::unique_ptr<FakePdfEngine> FakePdfEngine::Install() {
         throw std::runtime_error("fake PDF engine: CoRegisterClassObject failed");
     }
     engine->factory_ = factory;
-    const std::string progId = platform::Utf16ToUtf8(kPdfEngineProgId);
+    const std::string progId = std::string(tessaline::contracts::kPdfDocumentProgId);
     if (FAILED(platform::RegisterComClass(progId, kClsid, ""))) {
         throw std::runtime_error("fake PDF engine: the ProgID could not be registered");
     }
@@ -208,7 +209,7 @@ FakePdfEngine::~FakePdfEngine() {
     if (factory_ != nullptr) {
         CoRevokeClassObject(cookie_);
         factory_->Release();
-        platform::UnregisterComClass(platform::Utf16ToUtf8(kPdfEngineProgId), kClsid);
+        platform::UnregisterComClass(std::string(tessaline::contracts::kPdfDocumentProgId), kClsid);
     }
 }
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/PdfEngine.h"
+#include "contracts/PdfEngine.h"
 
 namespace testing_support {
 

@@ -13,8 +13,12 @@
 #include <type_traits>
 #include <utility>
 
+#include "contracts/DispatchIds.h"
+#include "contracts/Installation.h"
 #include "platform/text.h"
 #include "tests/support/counted_object.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace testing_support {
 
@@ -689,11 +693,11 @@ class PageSetupObject : public FakeObject {
   protected:
     void Handle(const Call& call) override {
         switch (call.Id()) {
-            case 102:  // LeftMargin
+            case dispid::kPageSetupLeftMargin:
                 call.Property();
                 call.ReturnFloat(Doc().leftMargin);
                 break;
-            case 105:  // PageWidth
+            case dispid::kPageSetupPageWidth:
                 call.Property();
                 call.ReturnFloat(Doc().pageWidth);
                 break;
@@ -726,11 +730,11 @@ class FieldsObject : public FakeObject {
   protected:
     void Handle(const Call& call) override {
         switch (call.Id()) {
-            case 1:  // Count
+            case dispid::kFieldsCount:
                 call.Property();
                 call.ReturnInt(static_cast<LONG>(fields_.size()));
                 break;
-            case 0: {  // Item(i)
+            case dispid::kItem: {  // Item(i)
                 call.Item();
                 LONG i = call.IntArg(0);
                 if (i < 1 || i > static_cast<LONG>(fields_.size())) {
@@ -760,25 +764,25 @@ class RangeObject : public FakeObject {
   protected:
     void Handle(const Call& call) override {
         switch (call.Id()) {
-            case 0:  // Text
+            case dispid::kRangeText:
                 call.Property();
                 call.ReturnString(data_.text);
                 break;
-            case 65535: {  // Select
+            case dispid::kRangeSelect: {
                 call.Method(0, 0);
                 std::lock_guard lock(Document().mutex);
                 Document().selected = data_.place;
                 break;
             }
-            case 313:  // Information(item)
+            case dispid::kRangeInformation:  // Information(item)
                 call.Property(1, 1);
                 Answer(call, call.IntArg(0), data_.place, Doc().pages);
                 break;
-            case 1101:  // PageSetup
+            case dispid::kRangePageSetup:
                 call.Property();
                 call.ReturnObject(new PageSetupObject(Ctx()));
                 break;
-            case 64:  // Fields
+            case dispid::kRangeFields:
                 call.Property();
                 call.ReturnObject(new FieldsObject(Ctx(), data_.fields, data_.place));
                 break;
@@ -793,11 +797,11 @@ class RangeObject : public FakeObject {
 
 void FieldObject::Handle(const Call& call) {
     switch (call.Id()) {
-        case 0:  // Code, a range
+        case dispid::kFieldCode:  // Code, a range
             call.Property();
             call.ReturnObject(new RangeObject(Ctx(), {field_.code, place_, {}}));
             break;
-        case 4:  // Result, a range
+        case dispid::kFieldResult:  // Result, a range
             call.Property();
             call.ReturnObject(new RangeObject(Ctx(), {field_.result, place_, {}}));
             break;
@@ -812,7 +816,7 @@ class SelectionObject : public FakeObject {
 
   protected:
     void Handle(const Call& call) override {
-        if (call.Id() != 401) {  // Information(item)
+        if (call.Id() != dispid::kSelectionInformation) {
             Refuse(DISP_E_MEMBERNOTFOUND);
         }
         call.Property(1, 1);
@@ -832,15 +836,16 @@ class WindowObject : public FakeObject {
   protected:
     void Handle(const Call& call) override {
         switch (call.Id()) {
-            case 111:  // ScrollIntoView(obj, start)
+            case dispid::kWindowScrollIntoView:  // ScrollIntoView(obj, start)
                 call.Method(1, 2);
                 call.ObjectArg(0);
                 break;
-            case 4:  // Selection
+            case dispid::kWindowSelection:
                 call.Property();
                 call.ReturnObject(new SelectionObject(Ctx()));
                 break;
-            case 112: {  // GetPoint(left, top, width, height, obj): pixels on screen
+            case dispid::kWindowGetPoint: {  // GetPoint(left, top, width, height, obj): pixels on
+                                             // screen
                 call.Method(5, 5);
                 const Place* place = call.ObjectArg(4)->Measured();
                 if (place == nullptr) {
@@ -871,19 +876,19 @@ class ShapeObject : public FakeObject {
     void Handle(const Call& call) override {
         call.Property();
         switch (call.Id()) {
-            case 501:  // Anchor
+            case dispid::kShapeAnchor:
                 call.ReturnObject(new RangeObject(Ctx(), {"\r", place_, {}}));
                 break;
-            case 111:
+            case dispid::kShapeLeft:
                 call.ReturnFloat(shape_.left);
                 break;
-            case 123:
+            case dispid::kShapeTop:
                 call.ReturnFloat(shape_.top);
                 break;
-            case 128:
+            case dispid::kShapeWidth:
                 call.ReturnFloat(shape_.width);
                 break;
-            case 109:
+            case dispid::kShapeHeight:
                 call.ReturnFloat(shape_.height);
                 break;
             default:
@@ -905,22 +910,22 @@ class HyperlinkObject : public FakeObject {
     void Handle(const Call& call) override {
         call.Property();
         switch (call.Id()) {
-            case 1100:
+            case dispid::kHyperlinkAddress:
                 call.ReturnString(link_.address);
                 break;
-            case 1003:
+            case dispid::kHyperlinkName:
                 call.ReturnString(link_.name);
                 break;
-            case 1101:
+            case dispid::kHyperlinkSubAddress:
                 call.ReturnString(link_.subAddress);
                 break;
-            case 1005:
+            case dispid::kHyperlinkType:
                 call.ReturnInt(link_.type);
                 break;
-            case 1006:  // Range
+            case dispid::kHyperlinkRange:
                 call.ReturnObject(new RangeObject(Ctx(), {link_.text, link_.place, link_.fields}));
                 break;
-            case 1007:  // Shape
+            case dispid::kHyperlinkShape:
                 if (!link_.shape) {
                     WordError(FakeWord::kCommandFailed, "This hyperlink is not on a shape.");
                 }
@@ -944,10 +949,10 @@ class BookmarkObject : public FakeObject {
     void Handle(const Call& call) override {
         call.Property();
         switch (call.Id()) {
-            case 0:  // Name
+            case dispid::kBookmarkName:
                 call.ReturnString(bookmark_.name);
                 break;
-            case 1:  // Range
+            case dispid::kBookmarkRange:
                 call.ReturnObject(new RangeObject(Ctx(), {bookmark_.text, bookmark_.place, {}}));
                 break;
             default:
@@ -968,10 +973,10 @@ class ParagraphObject : public FakeObject {
     void Handle(const Call& call) override {
         call.Property();
         switch (call.Id()) {
-            case 0:  // Range
+            case dispid::kParagraphRange:
                 call.ReturnObject(new RangeObject(Ctx(), {paragraph_.text, paragraph_.place, {}}));
                 break;
-            case 202:
+            case dispid::kParagraphOutlineLevel:
                 call.ReturnInt(paragraph_.outlineLevel);
                 break;
             default:
@@ -1007,7 +1012,7 @@ class CollectionObject : public FakeObject {
             call.ReturnInt(static_cast<LONG>(items.size()));
             return;
         }
-        if (call.Id() != 0) {
+        if (call.Id() != dispid::kItem) {
             Refuse(DISP_E_MEMBERNOTFOUND);
         }
         call.Item();
@@ -1047,31 +1052,34 @@ class DocumentObject : public FakeObject {
   protected:
     void Handle(const Call& call) override {
         switch (call.Id()) {
-            case 61:
+            case dispid::kDocumentHyperlinks:
                 call.Property();
                 call.ReturnObject(new CollectionObject<LinkItem, HyperlinkObject>(
-                    WordObject::Hyperlinks, Ctx(), 1, &DocumentModel::links));
+                    WordObject::Hyperlinks, Ctx(), dispid::kHyperlinksCount,
+                    &DocumentModel::links));
                 break;
-            case 4:
+            case dispid::kDocumentBookmarks:
                 call.Property();
                 call.ReturnObject(new CollectionObject<BookmarkItem, BookmarkObject>(
-                    WordObject::Bookmarks, Ctx(), 2, &DocumentModel::bookmarks));
+                    WordObject::Bookmarks, Ctx(), dispid::kBookmarksCount,
+                    &DocumentModel::bookmarks));
                 break;
-            case 16:
+            case dispid::kDocumentParagraphs:
                 call.Property();
                 call.ReturnObject(new CollectionObject<ParagraphItem, ParagraphObject>(
-                    WordObject::Paragraphs, Ctx(), 2, &DocumentModel::paragraphs));
+                    WordObject::Paragraphs, Ctx(), dispid::kParagraphsCount,
+                    &DocumentModel::paragraphs));
                 break;
-            case 42:  // ActiveWindow
+            case dispid::kDocumentActiveWindow:
                 call.Property();
                 call.ReturnObject(new WindowObject(Ctx()));
                 break;
-            case 3:  // Path
+            case dispid::kDocumentPath:
                 call.Property();
                 call.ReturnString(Doc().folder);
                 break;
-            case 444:  // PrintOut, Word 2000 form; later versions keep it
-            case 446:  // PrintOut, from Word 2002
+            case dispid::kDocumentPrintOut9:   // PrintOut, Word 2000 form; later versions keep it
+            case dispid::kDocumentPrintOut10:  // PrintOut, from Word 2002
                 PrintOut(call);
                 break;
             default:
@@ -1084,7 +1092,7 @@ class DocumentObject : public FakeObject {
         std::function<HRESULT(const PrintJob&)> handler;
         {
             std::lock_guard lock(Shared().mutex);
-            if (call.Id() == 446 && MajorOf(Shared().version) < 10) {
+            if (call.Id() == dispid::kDocumentPrintOut10 && MajorOf(Shared().version) < 10) {
                 Refuse(DISP_E_MEMBERNOTFOUND);
             }
             handler = Shared().printHandler;
@@ -1110,14 +1118,14 @@ class DocumentsObject : public FakeObject {
         UINT count = 0;
         int since = 0;
         switch (call.Id()) {
-            case 15:
+            case dispid::kDocumentsOpen9:
                 count = 12;
                 break;
-            case 18:
+            case dispid::kDocumentsOpen10:
                 count = 15;
                 since = 10;
                 break;
-            case 19:
+            case dispid::kDocumentsOpen11:
                 count = 16;
                 since = 11;
                 break;
@@ -1189,17 +1197,17 @@ class ApplicationObject : public FakeObject {
   protected:
     void Handle(const Call& call) override {
         switch (call.Id()) {
-            case 24: {  // Version
+            case dispid::kApplicationVersion: {
                 call.Property();
                 std::lock_guard lock(Shared().mutex);
                 call.ReturnString(Shared().version);
                 break;
             }
-            case 6:  // Documents
+            case dispid::kApplicationDocuments:
                 call.Property();
                 call.ReturnObject(new DocumentsObject(Ctx()));
                 break;
-            case 1105: {  // Quit(SaveChanges, OriginalFormat, RouteDocument)
+            case dispid::kApplicationQuit: {  // Quit(SaveChanges, OriginalFormat, RouteDocument)
                 call.Method(3, 3);
                 Instance().quit = true;
                 std::lock_guard lock(Shared().mutex);
@@ -1272,7 +1280,7 @@ std::shared_ptr<FakeWord> FakeWord::Install() {
         throw std::runtime_error("fake Word: CoRegisterClassObject failed");
     }
     word->factory_ = factory;
-    hr = platform::RegisterComClass("Word.Application", kClsid, "");
+    hr = platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId, kClsid, "");
     if (FAILED(hr)) {
         throw std::runtime_error("fake Word: the ProgID could not be registered");
     }
@@ -1283,7 +1291,7 @@ FakeWord::~FakeWord() {
     if (factory_ != nullptr) {
         CoRevokeClassObject(cookie_);
         factory_->Release();
-        platform::UnregisterComClass("Word.Application", kClsid);
+        platform::UnregisterComClass(tessaline::contracts::kWordApplicationProgId, kClsid);
     }
 }
 

@@ -10,18 +10,18 @@
 
 #include <gtest/gtest.h>
 
+#include "contracts/Installation.h"
 #include "platform/com.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"
-#include "tools/install/installer.h"
 
 using namespace std::string_literals;
 using testing_support::ProcessResult;
 using testing_support::ReadFile;
 namespace fs = std::filesystem;
-namespace installer = tessaline::installer;
+namespace contracts = tessaline::contracts;
 
 namespace {
 
@@ -145,7 +145,7 @@ TEST_F(Installer, AFreshRootGetsBothPrintersTheOrdinaryDefaultTempDirAndNoMissin
     // No library beside the tool: neither class is registered, and each skip is told.
     EXPECT_EQ(ClassOf(u"Word.Application").first, REGDB_E_CLASSNOTREG);
     EXPECT_EQ(ClassOf(u"PDFCreatorPilot.PDFDocument4").first, REGDB_E_CLASSNOTREG);
-    EXPECT_FALSE(KeyExists(ClassKey(installer::kWordApplicationClsid)));
+    EXPECT_FALSE(KeyExists(ClassKey(contracts::kWordApplicationClsid)));
     EXPECT_TRUE(
         HasLine(result.output, "registered printer Tessaline (driver Tessaline EMF Driver)"))
         << result.output;
@@ -181,37 +181,37 @@ TEST_F(Installer, AnExistingDefaultPrinterIsKept) {
 }
 
 TEST_F(Installer, ClassesWhoseLibraryIsInTheProgramFolderAreRegisteredTheOthersSkipped) {
-    AddLibrary(installer::kPdfEngineLibrary);
+    AddLibrary(contracts::kPdfEngineLibrary);
     ProcessResult result = Succeeds();
 
     EXPECT_EQ(ClassOf(u"PDFCreatorPilot.PDFDocument4"),
-              std::pair(S_OK, platform::GuidToString(installer::kPdfDocumentClsid)));
-    EXPECT_EQ(Stored(ClassKey(installer::kPdfDocumentClsid) + "\\InprocServer32", ""),
-              std::pair(REG_SZ, LibraryPath(installer::kPdfEngineLibrary) + '\0'));
+              std::pair(S_OK, platform::GuidToString(contracts::kPdfDocumentClsid)));
+    EXPECT_EQ(Stored(ClassKey(contracts::kPdfDocumentClsid) + "\\InprocServer32", ""),
+              std::pair(REG_SZ, LibraryPath(contracts::kPdfEngineLibrary) + '\0'));
     EXPECT_EQ(ClassOf(u"Word.Application").first, REGDB_E_CLASSNOTREG);
     EXPECT_TRUE(HasLine(result.output,
                         "skipped Word.Application: libTessalineWord.so not in the program folder"))
         << result.output;
 
     // A folder of that name is not a library.
-    fs::create_directory(programFolder_ / installer::kWordLibrary);
+    fs::create_directory(programFolder_ / contracts::kWordLibrary);
     Succeeds();
     EXPECT_EQ(ClassOf(u"Word.Application").first, REGDB_E_CLASSNOTREG);
-    fs::remove(programFolder_ / installer::kWordLibrary);
+    fs::remove(programFolder_ / contracts::kWordLibrary);
 
-    AddLibrary(installer::kWordLibrary);
+    AddLibrary(contracts::kWordLibrary);
     Succeeds();
     EXPECT_EQ(ClassOf(u"Word.Application"),
-              std::pair(S_OK, platform::GuidToString(installer::kWordApplicationClsid)));
-    EXPECT_EQ(Stored(ClassKey(installer::kWordApplicationClsid) + "\\InprocServer32", ""),
-              std::pair(REG_SZ, LibraryPath(installer::kWordLibrary) + '\0'));
-    EXPECT_NE(platform::GuidToString(installer::kWordApplicationClsid),
-              platform::GuidToString(installer::kPdfDocumentClsid));
+              std::pair(S_OK, platform::GuidToString(contracts::kWordApplicationClsid)));
+    EXPECT_EQ(Stored(ClassKey(contracts::kWordApplicationClsid) + "\\InprocServer32", ""),
+              std::pair(REG_SZ, LibraryPath(contracts::kWordLibrary) + '\0'));
+    EXPECT_NE(platform::GuidToString(contracts::kWordApplicationClsid),
+              platform::GuidToString(contracts::kPdfDocumentClsid));
 }
 
 TEST_F(Installer, RunningItAgainLeavesTheSameState) {
-    AddLibrary(installer::kWordLibrary);
-    AddLibrary(installer::kPdfEngineLibrary);
+    AddLibrary(contracts::kWordLibrary);
+    AddLibrary(contracts::kPdfEngineLibrary);
     Succeeds();
     const std::vector<std::string> files = testing_support::ListFilesRecursively(platform_.Root());
     const std::string registry = ReadFile(platform_.Root() / "registry");
@@ -240,8 +240,8 @@ TEST_F(Installer, TheVirtualPrinterGetsItsDriverAndAUsersOrdinaryPrinterIsLeftAl
 }
 
 TEST_F(Installer, UninstallAfterAFreshInstallLeavesNoPrinterNoDefaultAndNoSettingsKey) {
-    AddLibrary(installer::kWordLibrary);
-    AddLibrary(installer::kPdfEngineLibrary);
+    AddLibrary(contracts::kWordLibrary);
+    AddLibrary(contracts::kPdfEngineLibrary);
     Succeeds();
     ProcessResult result = Succeeds({"--uninstall"});
 
@@ -251,8 +251,8 @@ TEST_F(Installer, UninstallAfterAFreshInstallLeavesNoPrinterNoDefaultAndNoSettin
     EXPECT_FALSE(KeyExists("Software\\Tessaline"));
     EXPECT_EQ(ClassOf(u"Word.Application").first, REGDB_E_CLASSNOTREG);
     EXPECT_EQ(ClassOf(u"PDFCreatorPilot.PDFDocument4").first, REGDB_E_CLASSNOTREG);
-    EXPECT_FALSE(KeyExists(ClassKey(installer::kWordApplicationClsid)));
-    EXPECT_FALSE(KeyExists(ClassKey(installer::kPdfDocumentClsid)));
+    EXPECT_FALSE(KeyExists(ClassKey(contracts::kWordApplicationClsid)));
+    EXPECT_FALSE(KeyExists(ClassKey(contracts::kPdfDocumentClsid)));
     EXPECT_TRUE(HasLine(result.output, "removed printer Tessaline")) << result.output;
     EXPECT_TRUE(HasLine(result.output, "unregistered Word.Application")) << result.output;
 
@@ -270,8 +270,8 @@ TEST_F(Installer, UninstallTakesAwayOnlyWhatTheInstallerAdded) {
     SetString("Software\\Other", "Keep", "yes");
     const CLSID userClass = {0x11111111, 0x2222, 0x3333, {4, 4, 5, 5, 5, 5, 5, 5}};
     ASSERT_EQ(platform::RegisterComClass("My.Thing", userClass, "/opt/lib/libthing.so"), S_OK);
-    AddLibrary(installer::kWordLibrary);
-    AddLibrary(installer::kPdfEngineLibrary);
+    AddLibrary(contracts::kWordLibrary);
+    AddLibrary(contracts::kPdfEngineLibrary);
     Succeeds();
     ASSERT_EQ(platform::ListPrinters().size(), 3u);
     ASSERT_EQ(ClassOf(u"Word.Application").first, S_OK);
@@ -292,7 +292,7 @@ TEST_F(Installer, UninstallTakesAwayOnlyWhatTheInstallerAdded) {
     EXPECT_EQ(ClassOf(u"Word.Application").first, REGDB_E_CLASSNOTREG);
     EXPECT_EQ(ClassOf(u"PDFCreatorPilot.PDFDocument4"),
               std::pair(S_OK, platform::GuidToString(userClass)));
-    EXPECT_FALSE(KeyExists(ClassKey(installer::kPdfDocumentClsid)));
+    EXPECT_FALSE(KeyExists(ClassKey(contracts::kPdfDocumentClsid)));
 }
 
 TEST_F(Installer, ATempDirTooLongForTheHandOffFailsBeforeWritingAnything) {

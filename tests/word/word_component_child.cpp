@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "contracts/Installation.h"
 #include "convert/WordAutomation.h"
 #include "platform/com.h"
 #include "tests/support/wait_until.h"
@@ -17,8 +18,8 @@ int main(int argc, char** argv) {
     if (argc != 5) {
         return 2;
     }
-    if (FAILED(platform::RegisterComClass("Word.Application",
-                                          tessaline::installer::kWordApplicationClsid, argv[1])) ||
+    if (FAILED(platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId,
+                                          tessaline::contracts::kWordApplicationClsid, argv[1])) ||
         FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return 3;
     }

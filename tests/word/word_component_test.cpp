@@ -14,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "components/word/office/RecentDocuments.h"
 #include "components/word/model/Uno.h"
+#include "components/word/office/RecentDocuments.h"
+#include "contracts/DispatchIds.h"
+#include "contracts/Installation.h"
 #include "contracts/PagePayload.h"
 #include "convert/Dispatch.h"
 #include "convert/WordAutomation.h"
@@ -29,7 +31,8 @@
 #include "tests/support/scoped_environment.h"
 #include "tests/support/wait_until.h"
 #include "tests/word/reference_office.h"
-#include "tools/install/installer.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace {
 
@@ -43,7 +46,6 @@ constexpr HRESULT kBadDocument = static_cast<HRESULT>(0x800A13E9);
 constexpr HRESULT kCommandFailed = static_cast<HRESULT>(0x800A1066);
 constexpr HRESULT kDisconnected = static_cast<HRESULT>(0x80010108);
 constexpr HRESULT kServerExecFailure = static_cast<HRESULT>(0x80080005);
-constexpr DISPID kDispPath = 3;
 
 const fs::path kDocuments = TESSALINE_WORD_TEST_DOCUMENTS;
 const fs::path kExamples = TESSALINE_SOURCE_DIR "/examples";
@@ -95,7 +97,7 @@ Outcome Open(IDispatch* documents, const std::string& path) {
     std::vector<Variant> args(16, Variant::Missing());
     args[0] = Variant::String(path);
     std::vector<VARIANT> reversed = ByReference(args);
-    return InvokeRaw(documents, word::kDispOpenMajor11, DISPATCH_METHOD, reversed);
+    return InvokeRaw(documents, dispid::kDocumentsOpen11, DISPATCH_METHOD, reversed);
 }
 
 class WordComponent : public ::testing::Test {
@@ -108,8 +110,8 @@ class WordComponent : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(word_test::EnsureTestDocuments(kDocuments, &error)) << error;
         platform_.emplace();
-        ASSERT_EQ(platform::RegisterComClass("Word.Application",
-                                             tessaline::installer::kWordApplicationClsid,
+        ASSERT_EQ(platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId,
+                                             tessaline::contracts::kWordApplicationClsid,
                                              TESSALINE_WORD_LIBRARY),
                   S_OK);
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
@@ -140,15 +142,17 @@ class WordComponent : public ::testing::Test {
 
     // The "Tessaline" printer with its real driver service, as the installer sets it up.
     void InstallVirtualPrinter() {
-        ASSERT_TRUE(platform::AddPrinter("Tessaline", "Tessaline EMF Driver"));
-        ASSERT_TRUE(platform::SetDriverService("Tessaline EMF Driver", kService));
-        ASSERT_TRUE(platform::MakeDefaultPrinter("Tessaline"));
-        const std::string tempDir = platform_->Temp().string() + "/DravelleOutput/";
+        using namespace tessaline::contracts;
+        ASSERT_TRUE(platform::AddPrinter(kVirtualPrinter, kVirtualPrinterDriver));
+        ASSERT_TRUE(platform::SetDriverService(kVirtualPrinterDriver, kService));
+        ASSERT_TRUE(platform::MakeDefaultPrinter(kVirtualPrinter));
+        const std::string tempDir = platform_->Temp().string() + "/" + kOutputFolder + "/";
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline\\", 0, nullptr, 0,
-                                  KEY_WRITE, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE,
+                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExA(key, "TempDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(tempDir.c_str()),
+        RegSetValueExA(key, kTempDirValue, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(tempDir.c_str()),
                        static_cast<DWORD>(tempDir.size() + 1));
         RegCloseKey(key);
     }
@@ -156,8 +160,9 @@ class WordComponent : public ::testing::Test {
     // The program's side of the print hand-off: waits for Ravelin and gives the text of every
     // printed page's payload, in page order.
     std::vector<std::string> PrintedPageTexts() {
-        HANDLE pipe = CreateNamedPipeA("\\\\.\\pipe\\tessalinepipe", PIPE_ACCESS_DUPLEX, 0, 1, 0, 0,
-                                       1000, nullptr);
+        using namespace tessaline::contracts;
+        HANDLE pipe =
+            CreateNamedPipeA(kHandOffPipeName, PIPE_ACCESS_DUPLEX, 0, 1, 0, 0, 1000, nullptr);
         EXPECT_NE(pipe, INVALID_HANDLE_VALUE);
         const BOOL connected = ConnectNamedPipeWithTimeout(pipe, 120000);
         CloseHandle(pipe);
@@ -165,8 +170,9 @@ class WordComponent : public ::testing::Test {
         HKEY key = nullptr;
         char handOff[1024] = {};
         DWORD size = sizeof handOff;
-        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline\\", 0, KEY_READ, &key);
-        RegQueryValueExA(key, "Inifile", nullptr, nullptr, reinterpret_cast<BYTE*>(handOff), &size);
+        RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key);
+        RegQueryValueExA(key, kHandOffPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(handOff),
+                         &size);
         RegCloseKey(key);
         std::vector<std::string> texts;
         char value[1024] = {};
@@ -217,7 +223,7 @@ class WordComponent : public ::testing::Test {
 TEST_F(WordComponent, AnswersVersionAndDocumentsAndRefusesWhatWordDoesNotHave) {
     ComPtr<IDispatch> word = CreateWord();
     ASSERT_TRUE(word);
-    EXPECT_EQ(GetString(word.Get(), word::kDispVersion), "16.0");
+    EXPECT_EQ(GetString(word.Get(), dispid::kApplicationVersion), "16.0");
     EXPECT_EQ(word::GetMajorVersion(word.Get()), 16);
     ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
     ASSERT_TRUE(documents);
@@ -226,21 +232,21 @@ TEST_F(WordComponent, AnswersVersionAndDocumentsAndRefusesWhatWordDoesNotHave) {
               DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(InvokeRaw(documents.Get(), 444, DISPATCH_METHOD, {}).hr, DISP_E_MEMBERNOTFOUND);
     // Version is a property, Quit takes at most three arguments, Open at least the file name.
-    EXPECT_EQ(InvokeRaw(word.Get(), word::kDispVersion, DISPATCH_METHOD, {}).hr,
+    EXPECT_EQ(InvokeRaw(word.Get(), dispid::kApplicationVersion, DISPATCH_METHOD, {}).hr,
               DISP_E_MEMBERNOTFOUND);
     std::vector<VARIANT> four(4);
     for (VARIANT& v : four) {
         VariantInit(&v);
     }
-    EXPECT_EQ(InvokeRaw(word.Get(), word::kDispQuit, DISPATCH_METHOD, four).hr,
+    EXPECT_EQ(InvokeRaw(word.Get(), dispid::kApplicationQuit, DISPATCH_METHOD, four).hr,
               DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(InvokeRaw(documents.Get(), word::kDispOpenMajor11, DISPATCH_METHOD, {}).hr,
+    EXPECT_EQ(InvokeRaw(documents.Get(), dispid::kDocumentsOpen11, DISPATCH_METHOD, {}).hr,
               DISP_E_BADPARAMCOUNT);
     VARIANT number;
     VariantInit(&number);
     number.vt = VT_I4;
     number.lVal = 7;
-    EXPECT_EQ(InvokeRaw(documents.Get(), word::kDispOpenMajor11, DISPATCH_METHOD, {number}).hr,
+    EXPECT_EQ(InvokeRaw(documents.Get(), dispid::kDocumentsOpen11, DISPATCH_METHOD, {number}).hr,
               DISP_E_TYPEMISMATCH);
     word::QuitWord(word.Get());
 }
@@ -257,7 +263,7 @@ TEST_F(WordComponent, OpensInEachVersionsFormAndTellsTheDocumentsFolder) {
             ComPtr<IDispatch> document;
             ASSERT_NO_THROW(document = word::OpenDocument(documents.Get(), path.string(), major));
             ASSERT_TRUE(document);
-            EXPECT_EQ(GetString(document.Get(), kDispPath), Work().string());
+            EXPECT_EQ(GetString(document.Get(), dispid::kDocumentPath), Work().string());
         }
     }
     // The content collections come from the document model: two headings and six paragraphs.
@@ -276,10 +282,10 @@ TEST_F(WordComponent, OpensInEachVersionsFormAndTellsTheDocumentsFolder) {
     const std::u16string text = docx.u16string();
     name.vt = VT_BSTR;
     name.bstrVal = SysAllocString(text.c_str());
-    Outcome byValue = InvokeRaw(documents.Get(), word::kDispOpenMajor9, DISPATCH_METHOD, {name});
+    Outcome byValue = InvokeRaw(documents.Get(), dispid::kDocumentsOpen9, DISPATCH_METHOD, {name});
     VariantClear(&name);
     ASSERT_EQ(byValue.hr, S_OK) << byValue.description;
-    EXPECT_EQ(GetString(byValue.result.AsDispatch().Get(), kDispPath), Work().string());
+    EXPECT_EQ(GetString(byValue.result.AsDispatch().Get(), dispid::kDocumentPath), Work().string());
     EXPECT_NO_THROW(word::QuitWord(word.Get()));
 }
 
@@ -313,7 +319,8 @@ TEST_F(WordComponent, DocumentsWordCannotReadFailAsInWordAndTheNextOneOpens) {
 
         const Outcome next = Open(documents.Get(), good.string());
         ASSERT_EQ(next.hr, S_OK) << next.description;
-        EXPECT_EQ(GetString(next.result.AsDispatch().Get(), kDispPath), Work().string());
+        EXPECT_EQ(GetString(next.result.AsDispatch().Get(), dispid::kDocumentPath),
+                  Work().string());
     }
     word::QuitWord(word.Get());
 }
@@ -333,17 +340,18 @@ TEST_F(WordComponent, QuitClosesTheDocumentsAndDisconnectsEveryObjectOfTheInstan
     EXPECT_EQ(word_test::DocumentsLoadedInOfficeOf(Root()).size(), 2u);
     word::QuitWord(word.Get());
     EXPECT_EQ(word_test::DocumentsLoadedInOfficeOf(Root()).size(), 1u);
-    EXPECT_EQ(InvokeRaw(word.Get(), word::kDispVersion, DISPATCH_PROPERTYGET, {}).hr,
+    EXPECT_EQ(InvokeRaw(word.Get(), dispid::kApplicationVersion, DISPATCH_PROPERTYGET, {}).hr,
               kDisconnected);
     EXPECT_EQ(Open(documents.Get(), Document("two-pages.docx").string()).hr, kDisconnected);
-    EXPECT_EQ(InvokeRaw(document.Get(), kDispPath, DISPATCH_PROPERTYGET, {}).hr, kDisconnected);
+    EXPECT_EQ(InvokeRaw(document.Get(), dispid::kDocumentPath, DISPATCH_PROPERTYGET, {}).hr,
+              kDisconnected);
     EXPECT_EQ(InvokeRaw(document.Get(), 61, DISPATCH_PROPERTYGET, {}).hr, kDisconnected);
 
     // The other instance goes on.
-    EXPECT_EQ(GetString(otherDocument.Get(), kDispPath), Work().string());
-    EXPECT_EQ(GetString(other.Get(), word::kDispVersion), "16.0");
+    EXPECT_EQ(GetString(otherDocument.Get(), dispid::kDocumentPath), Work().string());
+    EXPECT_EQ(GetString(other.Get(), dispid::kApplicationVersion), "16.0");
     word::QuitWord(other.Get());
-    EXPECT_EQ(InvokeRaw(otherDocument.Get(), kDispPath, DISPATCH_PROPERTYGET, {}).hr,
+    EXPECT_EQ(InvokeRaw(otherDocument.Get(), dispid::kDocumentPath, DISPATCH_PROPERTYGET, {}).hr,
               kDisconnected);
     EXPECT_TRUE(word_test::DocumentsLoadedInOfficeOf(Root()).empty());
 }
@@ -362,7 +370,7 @@ TEST_F(WordComponent, InstancesOnSeveralThreadsShareTheOfficesOnePerCore) {
                     ComPtr<IDispatch> documents = word::GetDocuments(word.Get());
                     ComPtr<IDispatch> document =
                         word::OpenDocument(documents.Get(), paths[i].string(), 16);
-                    if (GetString(document.Get(), kDispPath) != Work().string()) {
+                    if (GetString(document.Get(), dispid::kDocumentPath) != Work().string()) {
                         failures[i] = "wrong path";
                     }
                     document.Reset();
@@ -638,13 +646,13 @@ TEST_F(WordComponent, PrintOutWithoutAPrinterThatPrintsFailsAsInWord) {
     args[7] = Variant::Int32(1);
     std::vector<VARIANT> reversed = ByReference(args);
     const Outcome failed =
-        InvokeRaw(document.Get(), word::kDispPrintOutMajor10, DISPATCH_METHOD, reversed);
+        InvokeRaw(document.Get(), dispid::kDocumentPrintOut10, DISPATCH_METHOD, reversed);
     EXPECT_EQ(failed.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(failed.scode, kCommandFailed);
     EXPECT_NE(failed.description.find("printer"), std::string::npos) << failed.description;
     // Nineteen arguments are one too many.
     reversed.push_back(reversed.back());
-    EXPECT_EQ(InvokeRaw(document.Get(), word::kDispPrintOutMajor10, DISPATCH_METHOD, reversed).hr,
+    EXPECT_EQ(InvokeRaw(document.Get(), dispid::kDocumentPrintOut10, DISPATCH_METHOD, reversed).hr,
               DISP_E_BADPARAMCOUNT);
     word::QuitWord(word.Get());
 }
@@ -835,7 +843,8 @@ TEST_F(WordComponent, WithoutTheOfficeTheInstanceCannotBeCreated) {
     testing_support::ScopedEnvVar missing("TESSALINE_OFFICE_PROGRAM",
                                           (Work() / "no-office/soffice.bin").string());
     CLSID clsid;
-    ASSERT_EQ(CLSIDFromProgID(u"Word.Application", &clsid), S_OK);
+    ASSERT_EQ(CLSIDFromProgID(tessaline::contracts::kWordApplicationOleProgId.data(), &clsid),
+              S_OK);
     ComPtr<IDispatch> word;
     EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch,
                                reinterpret_cast<void**>(word.Put())),

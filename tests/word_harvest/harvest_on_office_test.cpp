@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include "app/HeadlessHost.h"
+#include "contracts/DispatchIds.h"
+#include "contracts/Installation.h"
 #include "convert/ConversionController.h"
 #include "convert/Dispatch.h"
 #include "convert/DocumentHarvest.h"
@@ -23,7 +25,8 @@
 #include "platform/com.h"
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"
-#include "tools/install/installer.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace {
 
@@ -35,15 +38,6 @@ const std::string kWordLibrary = TESSALINE_PROGRAM_DIR "/libTessalineWord.so";
 const std::string kOffice = "/usr/lib/libreoffice/program/soffice.bin";
 // The launcher restarts the office after it made a new profile, as a first conversion needs.
 const std::string kOfficeLauncher = "/usr/lib/libreoffice/program/soffice";
-
-// Word-member dispatch ids the test reads to name each link.
-constexpr DISPID kHyperlinks = 61;
-constexpr DISPID kCount = 1;
-constexpr DISPID kItem = 0;
-constexpr DISPID kAddress = 1100;
-constexpr DISPID kSubAddress = 1101;
-constexpr DISPID kRange = 1006;
-constexpr DISPID kText = 0;
 
 struct Word {
     std::string text;
@@ -134,15 +128,15 @@ struct LinkInfo {
 
 std::vector<LinkInfo> ReadLinks(IDispatch* document) {
     std::vector<LinkInfo> links;
-    auto hyperlinks = dispatch::Get(document, kHyperlinks).AsDispatch();
-    const LONG count = dispatch::Get(hyperlinks.Get(), kCount).AsInt();
+    auto hyperlinks = dispatch::Get(document, dispid::kDocumentHyperlinks).AsDispatch();
+    const LONG count = dispatch::Get(hyperlinks.Get(), dispid::kHyperlinksCount).AsInt();
     for (LONG i = 1; i <= count; ++i) {
-        auto link =
-            dispatch::Get(hyperlinks.Get(), kItem, {dispatch::Variant::Int32(i)}).AsDispatch();
-        auto range = dispatch::Get(link.Get(), kRange).AsDispatch();
-        links.push_back({dispatch::Get(link.Get(), kAddress).AsString(),
-                         dispatch::Get(link.Get(), kSubAddress).AsString(),
-                         dispatch::Get(range.Get(), kText).AsString()});
+        auto link = dispatch::Get(hyperlinks.Get(), dispid::kItem, {dispatch::Variant::Int32(i)})
+                        .AsDispatch();
+        auto range = dispatch::Get(link.Get(), dispid::kHyperlinkRange).AsDispatch();
+        links.push_back({dispatch::Get(link.Get(), dispid::kHyperlinkAddress).AsString(),
+                         dispatch::Get(link.Get(), dispid::kHyperlinkSubAddress).AsString(),
+                         dispatch::Get(range.Get(), dispid::kRangeText).AsString()});
     }
     return links;
 }
@@ -205,8 +199,8 @@ class HarvestOnOffice : public ::testing::TestWithParam<std::string> {
         ASSERT_NE(exports_, nullptr);
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         ASSERT_EQ(
-            platform::RegisterComClass("Word.Application",
-                                       tessaline::installer::kWordApplicationClsid, kWordLibrary),
+            platform::RegisterComClass(tessaline::contracts::kWordApplicationProgId,
+                                       tessaline::contracts::kWordApplicationClsid, kWordLibrary),
             S_OK);
         LoadLanguages(TESSALINE_PROGRAM_DIR "/Languages/*.xml");
         SelectLanguage(kLanguageEnglish);

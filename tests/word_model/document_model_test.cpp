@@ -100,16 +100,16 @@ std::string Strip(const std::string& text, char c) {
 // rectangle covers at least half of the words' box. Returns the number of links checked.
 int CheckLinkRectangles(LoadedDocument& doc) {
     IDispatch* document = doc.document.Get();
-    ComPtr<IDispatch> window = GetObject(document, id::kDocWindow);
-    ComPtr<IDispatch> links = GetObject(document, id::kDocHyperlinks);
-    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    ComPtr<IDispatch> window = GetObject(document, id::kDocumentActiveWindow);
+    ComPtr<IDispatch> links = GetObject(document, id::kDocumentHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kHyperlinksCount);
     int checked = 0;
     for (LONG i = 1; i <= count; ++i) {
         ComPtr<IDispatch> link = Item(links.Get(), i);
-        if (GetInt(link.Get(), id::kLinkType) == 1) {
+        if (GetInt(link.Get(), id::kHyperlinkType) == 1) {
             continue;  // a floating shape: no words to hold it against
         }
-        ComPtr<IDispatch> range = GetObject(link.Get(), id::kLinkRange);
+        ComPtr<IDispatch> range = GetObject(link.Get(), id::kHyperlinkRange);
         std::string text = GetString(range.Get(), id::kRangeText);
         std::erase_if(text, [](char c) { return c == '\t' || c == '\r' || c == '\v'; });
         std::optional<LinkRect> rect = TextLinkRect(window.Get(), range.Get());
@@ -153,13 +153,13 @@ int CheckLinkRectangles(LoadedDocument& doc) {
 // of headings checked.
 int CheckHeadings(LoadedDocument& doc) {
     IDispatch* document = doc.document.Get();
-    ComPtr<IDispatch> window = GetObject(document, id::kDocWindow);
-    ComPtr<IDispatch> paragraphs = GetObject(document, id::kDocParagraphs);
+    ComPtr<IDispatch> window = GetObject(document, id::kDocumentActiveWindow);
+    ComPtr<IDispatch> paragraphs = GetObject(document, id::kDocumentParagraphs);
     const LONG count = GetInt(paragraphs.Get(), id::kParagraphsCount);
     int checked = 0;
     for (LONG p = 1; p <= count; ++p) {
         ComPtr<IDispatch> paragraph = Item(paragraphs.Get(), p);
-        const LONG level = GetInt(paragraph.Get(), id::kParagraphLevel);
+        const LONG level = GetInt(paragraph.Get(), id::kParagraphOutlineLevel);
         if (level < 1 || level > 9) {
             continue;
         }
@@ -244,7 +244,7 @@ class WordModelDocument : public testing::TestWithParam<std::string> {
 };
 
 TEST_P(WordModelDocument, ParagraphsInReadingOrderWithOutlineLevels) {
-    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocParagraphs);
+    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocumentParagraphs);
     const LONG count = GetInt(paragraphs.Get(), id::kParagraphsCount);
     std::vector<ExpectedHeading> headings;
     std::vector<std::string> texts;
@@ -256,7 +256,7 @@ TEST_P(WordModelDocument, ParagraphsInReadingOrderWithOutlineLevels) {
         EXPECT_EQ(text.back(), '\r') << "paragraph " << p << " lacks its mark";
         const std::string bare = text.substr(0, text.size() - 1);
         texts.push_back(bare);
-        const LONG level = GetInt(paragraph.Get(), id::kParagraphLevel);
+        const LONG level = GetInt(paragraph.Get(), id::kParagraphOutlineLevel);
         EXPECT_TRUE((level >= 1 && level <= 9) || level == 10) << level;
         if (level != 10) {
             headings.push_back({static_cast<int>(level), bare, {}});
@@ -280,8 +280,8 @@ TEST_P(WordModelDocument, ParagraphsInReadingOrderWithOutlineLevels) {
 }
 
 TEST_P(WordModelDocument, HyperlinksInOrderWithWordsTargets) {
-    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
-    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocumentHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kHyperlinksCount);
     // The office's .doc export drops the links on pictures; every other link must be there,
     // in the source's order.
     const bool picturesKept = Format() == "docx";
@@ -294,10 +294,10 @@ TEST_P(WordModelDocument, HyperlinksInOrderWithWordsTargets) {
         ASSERT_LT(next, source_.links.size()) << "more links than the source has";
         const ExpectedLink& wanted = source_.links[next++];
         SCOPED_TRACE(wanted.url);
-        const std::string address = GetString(link.Get(), id::kLinkAddress);
-        const std::string name = GetString(link.Get(), id::kLinkName);
-        const std::string sub = GetString(link.Get(), id::kLinkSubAddress);
-        EXPECT_EQ(GetInt(link.Get(), id::kLinkType), wanted.type);
+        const std::string address = GetString(link.Get(), id::kHyperlinkAddress);
+        const std::string name = GetString(link.Get(), id::kHyperlinkName);
+        const std::string sub = GetString(link.Get(), id::kHyperlinkSubAddress);
+        EXPECT_EQ(GetInt(link.Get(), id::kHyperlinkType), wanted.type);
         if (wanted.url.starts_with('#')) {
             EXPECT_EQ(address, "");
             EXPECT_EQ(sub, wanted.url.substr(1));
@@ -311,13 +311,14 @@ TEST_P(WordModelDocument, HyperlinksInOrderWithWordsTargets) {
             EXPECT_EQ(sub, "");
         }
         if (wanted.type == 1) {
-            ComPtr<IDispatch> shape = GetObject(link.Get(), id::kLinkShape);
+            ComPtr<IDispatch> shape = GetObject(link.Get(), id::kHyperlinkShape);
             EXPECT_NEAR(GetFloat(shape.Get(), id::kShapeWidth), 3 / 2.54 * 72, 1.0);
             EXPECT_NEAR(GetFloat(shape.Get(), id::kShapeHeight), 2 / 2.54 * 72, 1.0);
             GetObject(shape.Get(), id::kShapeAnchor);
         } else {
-            EXPECT_EQ(FailureOf(link.Get(), id::kLinkShape, DISPATCH_PROPERTYGET), kCommandFailed);
-            ComPtr<IDispatch> range = GetObject(link.Get(), id::kLinkRange);
+            EXPECT_EQ(FailureOf(link.Get(), id::kHyperlinkShape, DISPATCH_PROPERTYGET),
+                      kCommandFailed);
+            ComPtr<IDispatch> range = GetObject(link.Get(), id::kHyperlinkRange);
             if (!wanted.text.empty()) {
                 EXPECT_EQ(GetString(range.Get(), id::kRangeText), wanted.text);
             }
@@ -336,16 +337,16 @@ TEST_P(WordModelDocument, TextLinksLandOnTheirWordsInThePdf) {
 // A link that runs onto the next line: GetPoint's box takes in both lines, so the harvest's
 // rectangle spans the text column and covers the words of each line, not only the first.
 TEST_P(WordModelDocument, WrappingLinkCoversEachOfItsLines) {
-    ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
-    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
-    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    ComPtr<IDispatch> window = GetObject(Document(), id::kDocumentActiveWindow);
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocumentHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kHyperlinksCount);
     int checked = 0;
     for (LONG i = 1; i <= count; ++i) {
         ComPtr<IDispatch> link = Item(links.Get(), i);
-        if (GetInt(link.Get(), id::kLinkType) != 0) {
+        if (GetInt(link.Get(), id::kHyperlinkType) != 0) {
             continue;
         }
-        ComPtr<IDispatch> range = GetObject(link.Get(), id::kLinkRange);
+        ComPtr<IDispatch> range = GetObject(link.Get(), id::kHyperlinkRange);
         if (GetString(range.Get(), id::kRangeText) != source_.wrappingLink) {
             continue;
         }
@@ -381,20 +382,21 @@ TEST_P(WordModelDocument, PictureLinksLandOnTheirPictures) {
     if (Format() != "docx") {
         GTEST_SKIP() << "the office's .doc export drops the links on pictures";
     }
-    ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
-    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
-    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    ComPtr<IDispatch> window = GetObject(Document(), id::kDocumentActiveWindow);
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocumentHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kHyperlinksCount);
     int checked = 0;
     for (LONG i = 1; i <= count; ++i) {
         ComPtr<IDispatch> link = Item(links.Get(), i);
-        const LONG type = GetInt(link.Get(), id::kLinkType);
+        const LONG type = GetInt(link.Get(), id::kHyperlinkType);
         if (type == 0) {
             continue;
         }
         SCOPED_TRACE("picture link of type " + std::to_string(type));
         std::optional<LinkRect> rect =
-            type == 1 ? ShapeLinkRect(window.Get(), link.Get())
-                      : TextLinkRect(window.Get(), GetObject(link.Get(), id::kLinkRange).Get());
+            type == 1
+                ? ShapeLinkRect(window.Get(), link.Get())
+                : TextLinkRect(window.Get(), GetObject(link.Get(), id::kHyperlinkRange).Get());
         ASSERT_TRUE(rect.has_value());
         // The inline picture is red, the floating one blue.
         const Rgb colour = type == 2 ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
@@ -414,7 +416,7 @@ TEST_P(WordModelDocument, PictureLinksLandOnTheirPictures) {
 }
 
 TEST_P(WordModelDocument, BookmarkLinkFindsItsTarget) {
-    ComPtr<IDispatch> bookmarks = GetObject(Document(), id::kDocBookmarks);
+    ComPtr<IDispatch> bookmarks = GetObject(Document(), id::kDocumentBookmarks);
     const LONG count = GetInt(bookmarks.Get(), id::kBookmarksCount);
     bool found = false;
     for (LONG b = 1; b <= count; ++b) {
@@ -425,7 +427,7 @@ TEST_P(WordModelDocument, BookmarkLinkFindsItsTarget) {
         found = true;
         ComPtr<IDispatch> range = GetObject(bookmark.Get(), id::kBookmarkRange);
         EXPECT_EQ(GetString(range.Get(), id::kRangeText), source_.bookmarkText);
-        ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
+        ComPtr<IDispatch> window = GetObject(Document(), id::kDocumentActiveWindow);
         ComPtr<IDispatch> selection = SelectOnScreen(window.Get(), range.Get());
         const float y = SelectionPosition(selection.Get(), 6);
         const LONG page = PageOf(range.Get());
@@ -446,15 +448,15 @@ TEST_P(WordModelDocument, BookmarkLinkFindsItsTarget) {
 }
 
 TEST_P(WordModelDocument, PageReferenceInALinkIsItsField) {
-    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
-    const LONG count = GetInt(links.Get(), id::kLinksCount);
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocumentHyperlinks);
+    const LONG count = GetInt(links.Get(), id::kHyperlinksCount);
     ComPtr<IDispatch> fields;
     for (LONG i = 1; i <= count && !fields; ++i) {
         ComPtr<IDispatch> link = Item(links.Get(), i);
-        if (GetInt(link.Get(), id::kLinkType) != 0) {
+        if (GetInt(link.Get(), id::kHyperlinkType) != 0) {
             continue;
         }
-        ComPtr<IDispatch> range = GetObject(link.Get(), id::kLinkRange);
+        ComPtr<IDispatch> range = GetObject(link.Get(), id::kHyperlinkRange);
         if (GetString(range.Get(), id::kRangeText).starts_with(source_.pageReferenceLink)) {
             fields = GetObject(range.Get(), id::kRangeFields);
         }
@@ -475,16 +477,17 @@ TEST_P(WordModelDocument, PageReferenceInALinkIsItsField) {
     EXPECT_EQ(code, " PAGEREF " + source_.bookmark + " \\h ");
     // The result is the page the bookmark is on.
     std::vector<Variant> name{Variant::String(source_.bookmark)};
-    ComPtr<IDispatch> bookmark = dispatch::Invoke(GetObject(Document(), id::kDocBookmarks).Get(),
-                                                  id::kItem, DISPATCH_METHOD, name)
-                                     .AsDispatch();
+    ComPtr<IDispatch> bookmark =
+        dispatch::Invoke(GetObject(Document(), id::kDocumentBookmarks).Get(), id::kItem,
+                         DISPATCH_METHOD, name)
+            .AsDispatch();
     EXPECT_EQ(result, std::to_string(PageOf(GetObject(bookmark.Get(), id::kBookmarkRange).Get())));
     EXPECT_EQ(FailureOf(fields.Get(), id::kItem, DISPATCH_METHOD, {Variant::Int32(3)}),
               kNoSuchMember);
 }
 
 TEST_P(WordModelDocument, PageInformationAndPageSetup) {
-    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocParagraphs);
+    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocumentParagraphs);
     ComPtr<IDispatch> last = Item(paragraphs.Get(), GetInt(paragraphs.Get(), id::kParagraphsCount));
     ComPtr<IDispatch> range = GetObject(last.Get(), id::kParagraphRange);
     EXPECT_EQ(PageOf(range.Get()), source_.pages);
@@ -493,19 +496,19 @@ TEST_P(WordModelDocument, PageInformationAndPageSetup) {
     EXPECT_EQ(dispatch::Get(range.Get(), id::kRangeInformation, {Variant::Int32(1)}).AsInt(),
               source_.pages);
     ComPtr<IDispatch> setup = GetObject(range.Get(), id::kRangePageSetup);
-    EXPECT_NEAR(GetFloat(setup.Get(), id::kPageWidth), source_.lastPageWidth, 0.5);
-    EXPECT_NEAR(GetFloat(setup.Get(), id::kLeftMargin), source_.lastLeftMargin, 0.5);
+    EXPECT_NEAR(GetFloat(setup.Get(), id::kPageSetupPageWidth), source_.lastPageWidth, 0.5);
+    EXPECT_NEAR(GetFloat(setup.Get(), id::kPageSetupLeftMargin), source_.lastLeftMargin, 0.5);
     // The first page's own setup.
     ComPtr<IDispatch> firstRange = GetObject(Item(paragraphs.Get(), 1).Get(), id::kParagraphRange);
     ComPtr<IDispatch> firstSetup = GetObject(firstRange.Get(), id::kRangePageSetup);
-    EXPECT_NEAR(GetFloat(firstSetup.Get(), id::kPageWidth), 21.59 / 2.54 * 72, 0.5);
-    EXPECT_NEAR(GetFloat(firstSetup.Get(), id::kLeftMargin), 2.5 / 2.54 * 72, 0.5);
+    EXPECT_NEAR(GetFloat(firstSetup.Get(), id::kPageSetupPageWidth), 21.59 / 2.54 * 72, 0.5);
+    EXPECT_NEAR(GetFloat(firstSetup.Get(), id::kPageSetupLeftMargin), 2.5 / 2.54 * 72, 0.5);
     EXPECT_EQ(doc_->documentModel->PageCount(), source_.pages);
 }
 
 TEST_P(WordModelDocument, GetPointFailsForTextWithoutLayout) {
-    ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
-    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocParagraphs);
+    ComPtr<IDispatch> window = GetObject(Document(), id::kDocumentActiveWindow);
+    ComPtr<IDispatch> paragraphs = GetObject(Document(), id::kDocumentParagraphs);
     const LONG count = GetInt(paragraphs.Get(), id::kParagraphsCount);
     bool sawHidden = false;
     for (LONG p = 1; p <= count; ++p) {
@@ -519,25 +522,28 @@ TEST_P(WordModelDocument, GetPointFailsForTextWithoutLayout) {
     EXPECT_TRUE(sawHidden);
     // Headers repeat on every page: Word measures nothing in them.
     std::vector<Variant> name{Variant::String(source_.headerBookmark)};
-    ComPtr<IDispatch> inHeader = dispatch::Invoke(GetObject(Document(), id::kDocBookmarks).Get(),
-                                                  id::kItem, DISPATCH_METHOD, name)
-                                     .AsDispatch();
+    ComPtr<IDispatch> inHeader =
+        dispatch::Invoke(GetObject(Document(), id::kDocumentBookmarks).Get(), id::kItem,
+                         DISPATCH_METHOD, name)
+            .AsDispatch();
     ComPtr<IDispatch> headerRange = GetObject(inHeader.Get(), id::kBookmarkRange);
     EXPECT_EQ(GetString(headerRange.Get(), id::kRangeText), "Running head");
     EXPECT_FALSE(GetPoint(window.Get(), headerRange.Get()).has_value());
     // A field's code is text only, with no place on the pages.
-    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
-    ComPtr<IDispatch> linkRange = GetObject(Item(links.Get(), 1).Get(), id::kLinkRange);
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocumentHyperlinks);
+    ComPtr<IDispatch> linkRange = GetObject(Item(links.Get(), 1).Get(), id::kHyperlinkRange);
     ComPtr<IDispatch> fields = GetObject(linkRange.Get(), id::kRangeFields);
     EXPECT_GE(GetInt(fields.Get(), id::kFieldsCount), 0);
 }
 
 TEST_P(WordModelDocument, ArgumentErrorsAsWordGivesThem) {
-    ComPtr<IDispatch> window = GetObject(Document(), id::kDocWindow);
-    ComPtr<IDispatch> links = GetObject(Document(), id::kDocHyperlinks);
-    EXPECT_EQ(FailureOf(links.Get(), id::kLinksCount, DISPATCH_PROPERTYGET, {Variant::Int32(1)}),
-              DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(FailureOf(links.Get(), id::kLinksCount, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
+    ComPtr<IDispatch> window = GetObject(Document(), id::kDocumentActiveWindow);
+    ComPtr<IDispatch> links = GetObject(Document(), id::kDocumentHyperlinks);
+    EXPECT_EQ(
+        FailureOf(links.Get(), id::kHyperlinksCount, DISPATCH_PROPERTYGET, {Variant::Int32(1)}),
+        DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(FailureOf(links.Get(), id::kHyperlinksCount, DISPATCH_PROPERTYPUT),
+              DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(FailureOf(links.Get(), 999, DISPATCH_PROPERTYGET), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(FailureOf(links.Get(), id::kItem, DISPATCH_METHOD, {Variant::String("x")}),
               kNoSuchMember);
@@ -566,10 +572,10 @@ TEST(WordModelDocumentLifetime, ObjectsOfAClosedDocumentReportDisconnection) {
     {
         word_model::DocumentModel documentModel(model, fodt.string());
         ComPtr<IDispatch> document = word_model::MakeObject<DocumentStandIn>(documentModel);
-        links = GetObject(document.Get(), id::kDocHyperlinks);
-        EXPECT_GT(GetInt(links.Get(), id::kLinksCount), 0);
+        links = GetObject(document.Get(), id::kDocumentHyperlinks);
+        EXPECT_GT(GetInt(links.Get(), id::kHyperlinksCount), 0);
     }
-    EXPECT_EQ(FailureOf(links.Get(), id::kLinksCount, DISPATCH_PROPERTYGET),
+    EXPECT_EQ(FailureOf(links.Get(), id::kHyperlinksCount, DISPATCH_PROPERTYGET),
               word_model::kDisconnected);
     OfficeSession::Close(model);
 }

@@ -49,8 +49,8 @@ std::optional<LinkRect> TextLinkRect(IDispatch* window, IDispatch* range) {
     LinkRect rect;
     rect.page = PageOf(range);
     ComPtr<IDispatch> setup = GetObject(range, id::kRangePageSetup);
-    const float leftMargin = GetFloat(setup.Get(), id::kLeftMargin);
-    const float pageWidth = GetFloat(setup.Get(), id::kPageWidth);
+    const float leftMargin = GetFloat(setup.Get(), id::kPageSetupLeftMargin);
+    const float pageWidth = GetFloat(setup.Get(), id::kPageSetupPageWidth);
     std::optional<Pixels> pixels = GetPoint(window, range);
     if (!pixels) {
         return std::nullopt;
@@ -71,7 +71,7 @@ std::optional<LinkRect> TextLinkRect(IDispatch* window, IDispatch* range) {
 }
 
 std::optional<LinkRect> ShapeLinkRect(IDispatch* window, IDispatch* link) {
-    ComPtr<IDispatch> shape = GetObject(link, id::kLinkShape);
+    ComPtr<IDispatch> shape = GetObject(link, id::kHyperlinkShape);
     ComPtr<IDispatch> anchor = GetObject(shape.Get(), id::kShapeAnchor);
     ComPtr<IDispatch> selection = SelectOnScreen(window, anchor.Get());
     const float x = SelectionPosition(selection.Get(), 5);

@@ -5,29 +5,14 @@
 #include <optional>
 #include <string>
 
+#include "contracts/DispatchIds.h"
 #include "convert/Dispatch.h"
 #include "tests/word_model/pdf_words.h"
 
 namespace word_model_test {
 
 // Dispatch ids of the members the harvest uses.
-namespace id {
-constexpr DISPID kDocBookmarks = 4, kDocParagraphs = 16, kDocWindow = 42, kDocHyperlinks = 61;
-constexpr DISPID kItem = 0, kLinksCount = 1, kBookmarksCount = 2, kFieldsCount = 1,
-                 kParagraphsCount = 2;
-constexpr DISPID kLinkName = 1003, kLinkType = 1005, kLinkRange = 1006, kLinkShape = 1007,
-                 kLinkAddress = 1100, kLinkSubAddress = 1101;
-constexpr DISPID kShapeHeight = 109, kShapeLeft = 111, kShapeTop = 123, kShapeWidth = 128,
-                 kShapeAnchor = 501;
-constexpr DISPID kWindowSelection = 4, kWindowScrollIntoView = 111, kWindowGetPoint = 112;
-constexpr DISPID kSelectionInformation = 401;
-constexpr DISPID kRangeText = 0, kRangeFields = 64, kRangeInformation = 313, kRangePageSetup = 1101,
-                 kRangeSelect = 65535;
-constexpr DISPID kLeftMargin = 102, kPageWidth = 105;
-constexpr DISPID kBookmarkName = 0, kBookmarkRange = 1;
-constexpr DISPID kFieldCode = 0, kFieldResult = 4;
-constexpr DISPID kParagraphRange = 0, kParagraphLevel = 202;
-}  // namespace id
+namespace id = tessaline::contracts::dispid;
 
 using dispatch::GetFloat;
 using dispatch::GetInt;

@@ -11,6 +11,7 @@
 
 #include "components/word/print/PayloadPages.h"
 #include "components/word/print/PrintedDocument.h"
+#include "contracts/Installation.h"
 #include "contracts/PagePayload.h"
 #include "platform/handle.h"
 #include "platform/named_pipe.h"
@@ -27,9 +28,13 @@ namespace {
 namespace fs = std::filesystem;
 using word_print_test::SamplePage;
 
-constexpr char kPrinter[] = "Tessaline";
-constexpr char kDriver[] = "Tessaline EMF Driver";
-constexpr char kProgramPipe[] = "\\\\.\\pipe\\tessalinepipe";
+using tessaline::contracts::kHandOffPathValue;
+using tessaline::contracts::kHandOffPipeName;
+using tessaline::contracts::kOutputFolder;
+using tessaline::contracts::kSettingsKey;
+using tessaline::contracts::kTempDirValue;
+using tessaline::contracts::kVirtualPrinter;
+using tessaline::contracts::kVirtualPrinterDriver;
 const std::string kService = TESSALINE_PROGRAM_DIR "/tessaline-spoold";
 
 // The payload comment of a page EMF, found by walking its records.
@@ -48,8 +53,7 @@ std::string PayloadOf(const testing_support::Bytes& emf) {
 
 std::string RegistryValue(const char* name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline\\", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return {};
     }
     char value[1024] = {};
@@ -71,14 +75,15 @@ class WordPrintDefaultPrinter : public ::testing::Test {
     fs::path Source() const { return platform_.Work() / "document.pdf"; }
 
     void InstallVirtualPrinter() {
-        platform::AddPrinter(kPrinter, kDriver);
-        platform::MakeDefaultPrinter(kPrinter);
-        platform::SetDriverService(kDriver, kService);
-        const std::string tempDir = platform_.Temp().string() + "/DravelleOutput/";
+        platform::AddPrinter(kVirtualPrinter, kVirtualPrinterDriver);
+        platform::MakeDefaultPrinter(kVirtualPrinter);
+        platform::SetDriverService(kVirtualPrinterDriver, kService);
+        const std::string tempDir = platform_.Temp().string() + "/" + kOutputFolder + "/";
         HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tessaline\\", 0, nullptr, 0, KEY_WRITE,
-                        nullptr, &key, nullptr);
-        RegSetValueExA(key, "TempDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(tempDir.c_str()),
+        RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr);
+        RegSetValueExA(key, kTempDirValue, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(tempDir.c_str()),
                        static_cast<DWORD>(tempDir.size() + 1));
         RegCloseKey(key);
     }
@@ -145,13 +150,13 @@ TEST_F(WordPrintDefaultPrinter, EveryPageReachesRavelinAsAPageEmfCarryingThatPag
     EXPECT_EQ(testing_support::ListFilesRecursively(platform_.Temp()), std::vector<std::string>{});
 
     // The program's side of the hand-off: the pipe, created once PrintOut has returned.
-    HANDLE pipe = CreateNamedPipeA(kProgramPipe, PIPE_ACCESS_DUPLEX, 0, 1, 0, 0, 1000, nullptr);
+    HANDLE pipe = CreateNamedPipeA(kHandOffPipeName, PIPE_ACCESS_DUPLEX, 0, 1, 0, 0, 1000, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     const BOOL connected = ConnectNamedPipeWithTimeout(pipe, 60000);
     CloseHandle(pipe);
     ASSERT_TRUE(connected) << "Ravelin never signalled";
 
-    const std::string handOff = RegistryValue("Inifile");
+    const std::string handOff = RegistryValue(kHandOffPathValue);
     ASSERT_FALSE(handOff.empty());
     EXPECT_EQ(ProfileValue(handOff, "Setting", "EMFCount"), "3");
 

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "contracts/Installation.h"
+#include "platform/com.h"
 #include "platform/last_error.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -12,6 +14,19 @@
 
 namespace tessaline::installer {
 namespace {
+
+using contracts::ComponentClass;
+using contracts::kComponentClasses;
+using contracts::kHandOffFileName;
+using contracts::kOrdinaryPrinter;
+using contracts::kOrdinaryPrinterDriver;
+using contracts::kOutputFolder;
+using contracts::kPathValueBufferSize;
+using contracts::kSettingsKey;
+using contracts::kTempDirValue;
+using contracts::kVirtualPrinter;
+using contracts::kVirtualPrinterDriver;
+using contracts::kVirtualPrinterService;
 
 constexpr char kHiveName[] = "HKEY_CURRENT_USER\\";
 
@@ -276,13 +291,13 @@ int Install(const std::string& programFolder, std::ostream& out, std::ostream& e
         return kExitFailure;
     }
     // Checked before anything is written, so a refused installation leaves no half of itself.
-    const std::string tempDir = temp + kOutputFolderName;
+    const std::string tempDir = temp + kOutputFolder + "/";
     const std::size_t handOffBytes = tempDir.size() + sizeof kHandOffFileName;
-    if (handOffBytes >= kTempDirBufferSize) {
+    if (handOffBytes >= kPathValueBufferSize) {
         err << "tessaline-install: TempDir " << tempDir << " is too long: the hand-off file "
             << tempDir << kHandOffFileName << " would take " << handOffBytes
-            << " bytes with its terminator, but the program reads fewer than " << kTempDirBufferSize
-            << "; set TMPDIR to a shorter folder\n";
+            << " bytes with its terminator, but the program reads fewer than "
+            << kPathValueBufferSize << "; set TMPDIR to a shorter folder\n";
         return kExitFailure;
     }
     // The pages of every printed document go there: a folder that cannot be the user's alone

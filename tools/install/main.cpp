@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProgramFolder.h"
+#include "platform/program_folder.h"
 #include "tools/install/installer.h"
 
 int main(int argc, char** argv) {

@@ -9,13 +9,14 @@
 #include <thread>
 
 #include "components/printer/EmfSpoolDriver.h"
+#include "contracts/Installation.h"
 #include "platform/files.h"
 #include "platform/named_pipe.h"
 #include "platform/spooler.h"
 
 namespace {
 
-constexpr char kProgramPipe[] = "\\\\.\\pipe\\tessalinepipe";
+using tessaline::contracts::kHandOffPipeName;
 
 // The program creates its pipe only once the print request has returned; the job waits for it
 // to appear, within a limit, as the print path does before it calls the extractor. It looks
@@ -36,7 +37,7 @@ PipeWait WaitForProgramPipe(unsigned limitMs, int submitterPidfd) {
         if (Ended(submitterPidfd)) {
             return PipeWait::kSubmitterEnded;
         }
-        if (WaitNamedPipeA(kProgramPipe, 1)) {
+        if (WaitNamedPipeA(kHandOffPipeName, 1)) {
             return PipeWait::kReady;
         }
         if (std::chrono::steady_clock::now() >= deadline) {

@@ -16,9 +16,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/ProgramFolder.h"
 #include "components/printer/service/SpoolerService.h"
 #include "platform/environment_settings.h"
+#include "platform/program_folder.h"
 #include "platform/root.h"
 
 namespace {

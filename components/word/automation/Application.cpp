@@ -1,5 +1,8 @@
 // Application: Version, Documents and Quit.
 #include "components/word/automation/Objects.h"
+#include "contracts/DispatchIds.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace word_component {
 
@@ -18,15 +21,15 @@ class Application final : public DispatchObject {
             Fail(kDisconnected);
         }
         switch (id) {
-            case kDispVersion:
+            case dispid::kApplicationVersion:
                 ExpectProperty(flags, args);
                 ReturnString(result, std::string_view(kVersion));
                 return S_OK;
-            case kDispDocuments:
+            case dispid::kApplicationDocuments:
                 ExpectProperty(flags, args);
                 ReturnObject(result, MakeDocuments(instance_));
                 return S_OK;
-            case kDispQuit:
+            case dispid::kApplicationQuit:
                 // SaveChanges, OriginalFormat, RouteDocument: documents are opened read-only
                 // and never saved, whatever is asked.
                 ExpectMethod(flags, args, 0, 3);

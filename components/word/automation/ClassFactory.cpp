@@ -4,12 +4,12 @@
 #include "components/word/automation/Objects.h"
 #include "components/word/office/Office.h"
 #include "components/word/office/OfficeProcess.h"
+#include "contracts/Installation.h"
 #include "platform/com_object.h"
-#include "tools/install/installer.h"
 
 namespace {
 
-using tessaline::installer::kWordApplicationClsid;
+using tessaline::contracts::kWordApplicationClsid;
 
 // The server program could not be started: here, the office is not installed.
 constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005);

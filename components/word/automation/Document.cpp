@@ -5,9 +5,14 @@
 
 #include "components/word/automation/Objects.h"
 #include "components/word/office/PdfExport.h"
+#include "contracts/DispatchIds.h"
+
+// Set by the build when the print library is linked in.
 #ifdef TESSALINE_WORD_CAN_PRINT
 #include "components/word/print/PrintedDocument.h"
 #endif
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace word_component {
 
@@ -45,12 +50,12 @@ class Document final : public DispatchObject {
             Fail(kDisconnected);
         }
         switch (id) {
-            case kDispPrintOut9:
-            case kDispPrintOut10:
+            case dispid::kDocumentPrintOut9:
+            case dispid::kDocumentPrintOut10:
                 ExpectMethod(flags, args, 0, kPrintOutArguments);
                 PrintOut(args);
                 return S_OK;
-            case kDispPath:
+            case dispid::kDocumentPath:
                 ExpectProperty(flags, args);
                 ReturnString(result, FolderOf(document_->loaded->path));
                 return S_OK;

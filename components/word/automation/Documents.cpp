@@ -1,7 +1,10 @@
 // Documents: Open, in the three forms callers pick by Word's major version.
+#include "components/word/automation/Objects.h"
 #include "components/word/office/DocumentLoader.h"
 #include "components/word/office/InOfficeSnapshot.h"
-#include "components/word/automation/Objects.h"
+#include "contracts/DispatchIds.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace word_component {
 
@@ -21,13 +24,13 @@ class Documents final : public DispatchObject {
         }
         // FileName and then the optional arguments each form adds over the one before.
         switch (id) {
-            case kDispOpen9:
+            case dispid::kDocumentsOpen9:
                 ExpectMethod(flags, args, 1, 12);
                 break;
-            case kDispOpen10:
+            case dispid::kDocumentsOpen10:
                 ExpectMethod(flags, args, 1, 15);
                 break;
-            case kDispOpen11:
+            case dispid::kDocumentsOpen11:
                 ExpectMethod(flags, args, 1, 16);
                 break;
             default:

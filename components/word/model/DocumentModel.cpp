@@ -14,7 +14,10 @@
 #include "components/word/model/Content.h"
 #include "components/word/model/Layout.h"
 #include "components/word/model/Uno.h"
+#include "contracts/DispatchIds.h"
 #include "platform/text.h"
+
+namespace dispid = tessaline::contracts::dispid;
 
 namespace word_model {
 
@@ -123,41 +126,6 @@ using State = std::shared_ptr<DocumentState>;
 
 constexpr double kPixelsPerPoint = 96.0 / 72.0;  // the virtual screen's resolution
 
-// Member ids, as Word numbers them.
-constexpr DISPID kItem = 0;
-constexpr DISPID kRangeText = 0;
-constexpr DISPID kRangeFields = 64;
-constexpr DISPID kRangeInformation = 313;
-constexpr DISPID kRangePageSetup = 1101;
-constexpr DISPID kRangeSelect = 65535;
-constexpr DISPID kSelectionInformation = 401;
-constexpr DISPID kPageSetupLeftMargin = 102;
-constexpr DISPID kPageSetupPageWidth = 105;
-constexpr DISPID kWindowSelection = 4;
-constexpr DISPID kWindowScrollIntoView = 111;
-constexpr DISPID kWindowGetPoint = 112;
-constexpr DISPID kShapeHeight = 109;
-constexpr DISPID kShapeLeft = 111;
-constexpr DISPID kShapeTop = 123;
-constexpr DISPID kShapeWidth = 128;
-constexpr DISPID kShapeAnchor = 501;
-constexpr DISPID kHyperlinkName = 1003;
-constexpr DISPID kHyperlinkType = 1005;
-constexpr DISPID kHyperlinkRange = 1006;
-constexpr DISPID kHyperlinkShape = 1007;
-constexpr DISPID kHyperlinkAddress = 1100;
-constexpr DISPID kHyperlinkSubAddress = 1101;
-constexpr DISPID kBookmarkName = 0;
-constexpr DISPID kBookmarkRange = 1;
-constexpr DISPID kFieldCode = 0;
-constexpr DISPID kFieldResult = 4;
-constexpr DISPID kParagraphRange = 0;
-constexpr DISPID kParagraphOutlineLevel = 202;
-constexpr DISPID kDocumentBookmarks = 4;
-constexpr DISPID kDocumentParagraphs = 16;
-constexpr DISPID kDocumentActiveWindow = 42;
-constexpr DISPID kDocumentHyperlinks = 61;
-
 // Information() items.
 constexpr int kInfoActiveEndAdjustedPage = 1;
 constexpr int kInfoActiveEndPage = 3;
@@ -196,11 +164,11 @@ class PageSetupObject : public DispatchObject {
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
         switch (id) {
-            case kPageSetupLeftMargin:
+            case dispid::kPageSetupLeftMargin:
                 ExpectProperty(flags, args);
                 ReturnFloat(result, static_cast<float>(format_.leftMargin));
                 return S_OK;
-            case kPageSetupPageWidth:
+            case dispid::kPageSetupPageWidth:
                 ExpectProperty(flags, args);
                 ReturnFloat(result, static_cast<float>(format_.width));
                 return S_OK;
@@ -231,7 +199,7 @@ class CollectionObject : public DispatchObject {
             ReturnInt(result, Size());
             return S_OK;
         }
-        if (id != kItem) {
+        if (id != dispid::kItem) {
             return DISP_E_MEMBERNOTFOUND;
         }
         ExpectItem(flags, args);
@@ -308,12 +276,12 @@ class FieldObject : public DispatchObject {
   protected:
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
-        if (id != kFieldCode && id != kFieldResult) {
+        if (id != dispid::kFieldCode && id != dispid::kFieldResult) {
             return DISP_E_MEMBERNOTFOUND;
         }
         ExpectProperty(flags, args);
         ReturnObject(result, MakeObject<RangeObject>(
-                                 state_, id == kFieldCode ? field_.code : field_.result));
+                                 state_, id == dispid::kFieldCode ? field_.code : field_.result));
         return S_OK;
     }
 
@@ -325,7 +293,7 @@ class FieldObject : public DispatchObject {
 class FieldsObject : public CollectionObject {
   public:
     FieldsObject(State state, std::vector<FieldEntry> fields)
-        : CollectionObject(std::move(state), 1), fields_(std::move(fields)) {}
+        : CollectionObject(std::move(state), dispid::kFieldsCount), fields_(std::move(fields)) {}
 
   protected:
     int Size() override { return static_cast<int>(fields_.size()); }
@@ -340,7 +308,7 @@ class FieldsObject : public CollectionObject {
 HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) {
     state_->CheckOpen();
     switch (id) {
-        case kRangeText:
+        case dispid::kRangeText:
             ExpectProperty(flags, args);
             if (text_) {
                 ReturnString(result, std::u16string_view(*text_));
@@ -352,22 +320,22 @@ HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT*
                 ReturnString(result, std::u16string_view(text));
             }
             return S_OK;
-        case kRangeSelect:
+        case dispid::kRangeSelect:
             ExpectMethod(flags, args, 0, 0);
             state_->selection = Laid();
             return S_OK;
-        case kRangeInformation:
+        case dispid::kRangeInformation:
             ExpectProperty(flags, args, 1, 1);
             Information(*state_, Laid(), args.Int(0), result);
             return S_OK;
-        case kRangePageSetup: {
+        case dispid::kRangePageSetup: {
             ExpectProperty(flags, args);
             const int page = state_->layout.Start(Laid()).page;
             ReturnObject(result,
                          MakeObject<PageSetupObject>(state_, state_->layout.FormatOfPage(page)));
             return S_OK;
         }
-        case kRangeFields: {
+        case dispid::kRangeFields: {
             ExpectProperty(flags, args);
             std::vector<FieldEntry> fields =
                 range_.is() ? state_->Fields(range_) : std::vector<FieldEntry>{};
@@ -440,28 +408,28 @@ class ShapeObject : public DispatchObject {
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
         switch (id) {
-            case kShapeAnchor:
+            case dispid::kShapeAnchor:
                 ExpectProperty(flags, args);
                 ReturnObject(result, MakeObject<RangeObject>(state_, Anchor(), true));
                 return S_OK;
-            case kShapeLeft:
-            case kShapeTop: {
+            case dispid::kShapeLeft:
+            case dispid::kShapeTop: {
                 ExpectProperty(flags, args);
                 // Counted from the anchor's position as Information(5)/(6) report it, less the
                 // point by which Word's own offsets and positions differ.
                 const PagePlace anchor = state_->layout.Start(Anchor());
                 const ShapeBox box = PlaceShape(*state_, link_, anchor);
-                const double offset = id == kShapeLeft
+                const double offset = id == dispid::kShapeLeft
                                           ? box.left - anchor.x - 1
                                           : box.top - state_->layout.TextTop(Anchor()) - 1;
                 ReturnFloat(result, static_cast<float>(offset));
                 return S_OK;
             }
-            case kShapeWidth:
-            case kShapeHeight: {
+            case dispid::kShapeWidth:
+            case dispid::kShapeHeight: {
                 ExpectProperty(flags, args);
-                const double size =
-                    PropertyOr<sal_Int32>(link_.object, id == kShapeWidth ? "Width" : "Height", 0);
+                const double size = PropertyOr<sal_Int32>(
+                    link_.object, id == dispid::kShapeWidth ? "Width" : "Height", 0);
                 ReturnFloat(result, static_cast<float>(Mm100ToPoints(size)));
                 return S_OK;
             }
@@ -493,23 +461,23 @@ class HyperlinkObject : public DispatchObject {
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
         switch (id) {
-            case kHyperlinkAddress:
+            case dispid::kHyperlinkAddress:
                 ExpectProperty(flags, args);
                 ReturnString(result, link_.target.address);
                 return S_OK;
-            case kHyperlinkName:
+            case dispid::kHyperlinkName:
                 ExpectProperty(flags, args);
                 ReturnString(result, link_.target.name);
                 return S_OK;
-            case kHyperlinkSubAddress:
+            case dispid::kHyperlinkSubAddress:
                 ExpectProperty(flags, args);
                 ReturnString(result, link_.target.subAddress);
                 return S_OK;
-            case kHyperlinkType:
+            case dispid::kHyperlinkType:
                 ExpectProperty(flags, args);
                 ReturnInt(result, static_cast<int>(link_.kind));
                 return S_OK;
-            case kHyperlinkRange:
+            case dispid::kHyperlinkRange:
                 ExpectProperty(flags, args);
                 if (!link_.range.is()) {
                     FailWord(kWordCommandFailed, "The hyperlink has no range.");
@@ -522,7 +490,7 @@ class HyperlinkObject : public DispatchObject {
                                  MakeObject<RangeObject>(state_, link_.range, link_.target));
                 }
                 return S_OK;
-            case kHyperlinkShape:
+            case dispid::kHyperlinkShape:
                 ExpectProperty(flags, args);
                 if (link_.kind != LinkKind::Shape) {
                     FailWord(kWordCommandFailed, "The hyperlink is not on a shape.");
@@ -541,7 +509,8 @@ class HyperlinkObject : public DispatchObject {
 
 class HyperlinksObject : public CollectionObject {
   public:
-    explicit HyperlinksObject(State state) : CollectionObject(std::move(state), 1) {}
+    explicit HyperlinksObject(State state)
+        : CollectionObject(std::move(state), dispid::kHyperlinksCount) {}
 
   protected:
     int Size() override { return static_cast<int>(state_->Links().size()); }
@@ -559,11 +528,11 @@ class BookmarkObject : public DispatchObject {
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
         switch (id) {
-            case kBookmarkName:
+            case dispid::kBookmarkName:
                 ExpectProperty(flags, args);
                 ReturnString(result, std::u16string_view(bookmark_.name));
                 return S_OK;
-            case kBookmarkRange:
+            case dispid::kBookmarkRange:
                 ExpectProperty(flags, args);
                 ReturnObject(result, MakeObject<RangeObject>(state_, bookmark_.range, false));
                 return S_OK;
@@ -579,7 +548,8 @@ class BookmarkObject : public DispatchObject {
 
 class BookmarksObject : public CollectionObject {
   public:
-    explicit BookmarksObject(State state) : CollectionObject(std::move(state), 2) {}
+    explicit BookmarksObject(State state)
+        : CollectionObject(std::move(state), dispid::kBookmarksCount) {}
 
   protected:
     int Size() override { return static_cast<int>(state_->Bookmarks().size()); }
@@ -607,11 +577,11 @@ class ParagraphObject : public DispatchObject {
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
         switch (id) {
-            case kParagraphRange:
+            case dispid::kParagraphRange:
                 ExpectProperty(flags, args);
                 ReturnObject(result, MakeObject<RangeObject>(state_, paragraph_.range, true, true));
                 return S_OK;
-            case kParagraphOutlineLevel:
+            case dispid::kParagraphOutlineLevel:
                 ExpectProperty(flags, args);
                 ReturnInt(result, paragraph_.outlineLevel);
                 return S_OK;
@@ -627,7 +597,8 @@ class ParagraphObject : public DispatchObject {
 
 class ParagraphsObject : public CollectionObject {
   public:
-    explicit ParagraphsObject(State state) : CollectionObject(std::move(state), 2) {}
+    explicit ParagraphsObject(State state)
+        : CollectionObject(std::move(state), dispid::kParagraphsCount) {}
 
   protected:
     int Size() override { return static_cast<int>(state_->Paragraphs().size()); }
@@ -645,7 +616,7 @@ class SelectionObject : public DispatchObject {
   protected:
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
-        if (id != kSelectionInformation) {
+        if (id != dispid::kSelectionInformation) {
             return DISP_E_MEMBERNOTFOUND;
         }
         ExpectProperty(flags, args, 1, 1);
@@ -673,16 +644,16 @@ class WindowObject : public DispatchObject {
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
         switch (id) {
-            case kWindowScrollIntoView: {
+            case dispid::kWindowScrollIntoView: {
                 ExpectMethod(flags, args, 1, 2);
                 Measurable(args, 0);  // the view needs no scrolling to measure
                 return S_OK;
             }
-            case kWindowSelection:
+            case dispid::kWindowSelection:
                 ExpectProperty(flags, args);
                 ReturnObject(result, MakeObject<SelectionObject>(state_));
                 return S_OK;
-            case kWindowGetPoint:
+            case dispid::kWindowGetPoint:
                 ExpectMethod(flags, args, 5, 5);
                 GetPoint(args);
                 return S_OK;
@@ -760,19 +731,19 @@ DocumentModel::~DocumentModel() {
 HRESULT DocumentModel::Member(DISPID id, WORD flags, const Arguments& args, VARIANT* result) {
     state_->CheckOpen();
     switch (id) {
-        case kDocumentHyperlinks:
+        case dispid::kDocumentHyperlinks:
             ExpectProperty(flags, args);
             ReturnObject(result, MakeObject<HyperlinksObject>(state_));
             return S_OK;
-        case kDocumentActiveWindow:
+        case dispid::kDocumentActiveWindow:
             ExpectProperty(flags, args);
             ReturnObject(result, MakeObject<WindowObject>(state_));
             return S_OK;
-        case kDocumentBookmarks:
+        case dispid::kDocumentBookmarks:
             ExpectProperty(flags, args);
             ReturnObject(result, MakeObject<BookmarksObject>(state_));
             return S_OK;
-        case kDocumentParagraphs:
+        case dispid::kDocumentParagraphs:
             ExpectProperty(flags, args);
             ReturnObject(result, MakeObject<ParagraphsObject>(state_));
             return S_OK;

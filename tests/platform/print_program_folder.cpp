@@ -1,7 +1,7 @@
 // Prints both forms of the program folder, one per line.
 #include <cstdio>
 
-#include "app/ProgramFolder.h"
+#include "platform/program_folder.h"
 
 int main() {
     char buffer[kProgramFolderBufferSize];

@@ -1,6 +1,7 @@
-// The PDF engine: an outside component, created by its ProgID, that lays out PDF pages, draws
-// metafiles on them, adds links and an outline, and saves the document. Every operation returns
-// an HRESULT; results come back through the last (out) argument.
+// The PDF engine: an outside component, created by its ProgID (kPdfDocumentProgId in
+// contracts/Installation.h), that lays out PDF pages, draws metafiles on them, adds links and an
+// outline, and saves the document. Every operation returns an HRESULT; results come back through
+// the last (out) argument.
 #pragma once
 
 #include <string>
@@ -9,10 +10,9 @@
 #include "platform/com.h"
 #include "platform/text.h"
 
-inline constexpr char16_t kPdfEngineProgId[] = u"PDFCreatorPilot.PDFDocument4";
-
 // {A6AF52AE-5767-49FA-8A9E-7D22643D6301}
-extern const IID IID_IPDFDocument4;
+inline constexpr IID IID_IPDFDocument4 = {
+    0xA6AF52AE, 0x5767, 0x49FA, {0x8A, 0x9E, 0x7D, 0x22, 0x64, 0x3D, 0x63, 0x01}};
 
 // A new engine object holds a document with one page, which is current. Page indices are
 // 0-based; sizes are in engine units, GetResolution of them to the inch.

@@ -1,4 +1,4 @@
-#include "app/ProgramFolder.h"
+#include "platform/program_folder.h"
 
 #include <cstring>
 

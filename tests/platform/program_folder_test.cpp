@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ProgramFolder.h"
+#include "platform/program_folder.h"
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"
 
