@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "components/printer/PrintJob.h"
 #include "contracts/PagePayload.h"
+#include "contracts/PrintJob.h"
 #include "contracts/SpoolLayout.h"
 #include "platform/atomic_file.h"
 #include "platform/text.h"
@@ -18,9 +18,13 @@ namespace {
 
 namespace emf = tessaline::contracts::emf;
 namespace spool = tessaline::contracts::spool;
+using tessaline::contracts::kMaxPagePayloadBytes;
+using tessaline::contracts::kMaxPageSizePoints;
 using tessaline::contracts::PageEmfHead;
 using tessaline::contracts::PageEmfSize;
 using tessaline::contracts::PageEmfTail;
+using tessaline::contracts::PrintedPage;
+using tessaline::contracts::PrintJobReader;
 
 // The resolution the driver reports for its device, in pixels per inch on both axes.
 constexpr int kDeviceDpi = 600;

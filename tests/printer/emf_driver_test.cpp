@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "components/printer/EmfSpoolDriver.h"
-#include "components/printer/PrintJob.h"
 #include "contracts/PagePayload.h"
+#include "contracts/PrintJob.h"
 #include "tests/support/emf_writer.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/scoped_environment.h"
@@ -140,7 +140,7 @@ class EmfDriverTest : public ::testing::Test {
     EmfDriverTest() { fs::create_directory(spoolFolder_); }
 
     std::string WriteJob(const std::string& name, const std::vector<Page>& pages) {
-        printer::PrintJobWriter writer;
+        tessaline::contracts::PrintJobWriter writer;
         EXPECT_TRUE(writer.Create(jobPath_, name));
         for (const Page& page : pages) {
             EXPECT_TRUE(writer.AddPage(page.width, page.height, page.payload));
@@ -340,7 +340,8 @@ TEST_F(EmfDriverTest, TheEngineSeesExactly600DpiAndThePageSizeForAnyPage) {
 }
 
 TEST_F(EmfDriverTest, PageSizesOutsideTheJobLimitsMakeNoEmf) {
-    for (double bad : {0.0, -1.0, std::nan(""), HUGE_VAL, printer::kMaxPageSizePoints + 1}) {
+    for (double bad :
+         {0.0, -1.0, std::nan(""), HUGE_VAL, tessaline::contracts::kMaxPageSizePoints + 1}) {
         EXPECT_EQ(printer::MakePageEmf(bad, 100, "x"), "") << bad;
         EXPECT_EQ(printer::MakePageEmf(100, bad, "x"), "") << bad;
     }
@@ -443,7 +444,7 @@ TEST_F(EmfDriverTest, ALongJobIsStreamedOnePageAtATime) {
     std::string payload = AsString(PatternBytes(kPageBytes, 11));
     const long before = testing_support::PeakResidentKb();
     {
-        printer::PrintJobWriter writer;
+        tessaline::contracts::PrintJobWriter writer;
         ASSERT_TRUE(writer.Create(jobPath_, "Long"));
         for (int i = 0; i < kPages; ++i) {
             payload.replace(0, 4, std::string(reinterpret_cast<const char*>(&i), 4));

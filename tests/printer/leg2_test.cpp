@@ -17,9 +17,9 @@
 
 #include "app/HeadlessHost.h"
 #include "common/ini/Ini.h"
-#include "components/printer/PrintJob.h"
 #include "contracts/Installation.h"
 #include "contracts/PagePayload.h"
+#include "contracts/PrintJob.h"
 #include "convert/ConversionController.h"
 #include "convert/PrintHandOff.h"
 #include "lang/LanguageProvider.h"
@@ -121,7 +121,7 @@ class Leg2 : public ::testing::Test {
         // PrintOut: the document's pages go to the default printer as a print job.
         word_->SetPrintHandler([this](const testing_support::PrintJob& job) -> HRESULT {
             std::string jobFile = (platform_.Work() / "print.job").string();
-            printer::PrintJobWriter writer;
+            tessaline::contracts::PrintJobWriter writer;
             if (!writer.Create(jobFile, fs::path(job.path).filename().string())) {
                 return E_FAIL;
             }
@@ -274,7 +274,7 @@ TEST_F(Leg2, WithoutRavelinTheWaitRunsOutTheJobFailsAndTheBatchGoesOn) {
 TEST_F(Leg2, AJobWhoseProgramHasEndedIsDroppedBeforeAnotherProgramsPipe) {
     const std::string jobFile = (platform_.Work() / "orphan.job").string();
     testing_support::ForkedChild program([&](testing_support::ForkedChild&) {
-        printer::PrintJobWriter writer;
+        tessaline::contracts::PrintJobWriter writer;
         if (!writer.Create(jobFile, "orphan.docx") || !writer.AddPage(595, 842, "orphan") ||
             !writer.Finish()) {
             return 1;

@@ -12,14 +12,14 @@
 
 #include <gtest/gtest.h>
 
-#include "components/printer/PrintJob.h"
+#include "contracts/PrintJob.h"
 #include "tests/support/emf_writer.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/scoped_environment.h"
 
-using printer::PrintedPage;
-using printer::PrintJobReader;
-using printer::PrintJobWriter;
+using tessaline::contracts::PrintedPage;
+using tessaline::contracts::PrintJobReader;
+using tessaline::contracts::PrintJobWriter;
 using testing_support::AsString;
 using testing_support::ListFilesRecursively;
 using testing_support::PatternBytes;
@@ -154,17 +154,19 @@ TEST_F(PrintJobTest, WriterRefusesInvalidPagesAndNamesAndKeepsTheJobUsable) {
     PrintJobWriter writer;
     EXPECT_FALSE(writer.AddPage(100, 100, "before create"));
     EXPECT_FALSE(writer.Finish());
-    EXPECT_FALSE(writer.Create(path, std::string(printer::kMaxDocumentNameBytes + 1, 'n')));
+    EXPECT_FALSE(
+        writer.Create(path, std::string(tessaline::contracts::kMaxDocumentNameBytes + 1, 'n')));
     EXPECT_FALSE(fs::exists(path));
 
-    ASSERT_TRUE(writer.Create(path, std::string(printer::kMaxDocumentNameBytes, 'n')));
+    ASSERT_TRUE(writer.Create(path, std::string(tessaline::contracts::kMaxDocumentNameBytes, 'n')));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    for (double bad : {0.0, -1.0, nan, inf, -inf, printer::kMaxPageSizePoints * 1.0001}) {
+    for (double bad :
+         {0.0, -1.0, nan, inf, -inf, tessaline::contracts::kMaxPageSizePoints * 1.0001}) {
         EXPECT_FALSE(writer.AddPage(bad, 100, "x")) << bad;
         EXPECT_FALSE(writer.AddPage(100, bad, "x")) << bad;
     }
-    EXPECT_TRUE(writer.AddPage(printer::kMaxPageSizePoints, 100, "kept"));
+    EXPECT_TRUE(writer.AddPage(tessaline::contracts::kMaxPageSizePoints, 100, "kept"));
     ASSERT_TRUE(writer.Finish());
     EXPECT_FALSE(writer.AddPage(100, 100, "after finish"));
     EXPECT_FALSE(writer.Finish());
@@ -172,7 +174,7 @@ TEST_F(PrintJobTest, WriterRefusesInvalidPagesAndNamesAndKeepsTheJobUsable) {
     Job read;
     std::string error;
     ASSERT_TRUE(Read(path, &read, &error)) << error;
-    EXPECT_EQ(read.name.size(), printer::kMaxDocumentNameBytes);
+    EXPECT_EQ(read.name.size(), tessaline::contracts::kMaxDocumentNameBytes);
     ASSERT_EQ(read.pages.size(), 1u);
     EXPECT_EQ(read.pages[0].payload, "kept");
 }

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "components/printer/PrintJob.h"
 #include "components/word/print/PrintedDocument.h"
+#include "contracts/PrintJob.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/word_print/sample_pdfs.h"
@@ -69,7 +69,7 @@ TEST(WordPrintLargeDocument, FourHundredPagesAreCutInMemoryFollowingOnePageNotTh
     });
     ASSERT_GE(growthKb, 0) << "the job could not be written";
 
-    printer::PrintJobReader reader;
+    tessaline::contracts::PrintJobReader reader;
     ASSERT_TRUE(reader.Open(job.string(), &error)) << error;
     EXPECT_EQ(reader.PageCount(), static_cast<std::uint32_t>(kPages));
     // Every page's picture travelled: the job is as large as the document.

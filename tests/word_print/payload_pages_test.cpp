@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "components/printer/PrintJob.h"
 #include "components/word/print/PrintedDocument.h"
+#include "contracts/PrintJob.h"
 #include "tests/support/run_process.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/word_print/merged_size.h"
@@ -26,7 +26,7 @@ using word_print_test::SamplePage;
 
 struct Job {
     std::string documentName;
-    std::vector<printer::PrintedPage> pages;
+    std::vector<tessaline::contracts::PrintedPage> pages;
 };
 
 std::unique_ptr<QPDF> OpenPayload(const std::string& bytes) {
@@ -90,13 +90,13 @@ class WordPrintPayloads : public ::testing::Test {
                                                      JobPath().string(), &error))
             << error;
         Job job;
-        printer::PrintJobReader reader;
+        tessaline::contracts::PrintJobReader reader;
         if (!reader.Open(JobPath().string(), &error)) {
             ADD_FAILURE() << error;
             return job;
         }
         job.documentName = reader.DocumentName();
-        printer::PrintedPage page;
+        tessaline::contracts::PrintedPage page;
         while (reader.NextPage(&page, &error)) {
             job.pages.push_back(page);
         }
@@ -105,7 +105,7 @@ class WordPrintPayloads : public ::testing::Test {
     }
 
     // The payload as a file, for the command-line tools.
-    fs::path SavePayload(const printer::PrintedPage& page, int number) {
+    fs::path SavePayload(const tessaline::contracts::PrintedPage& page, int number) {
         fs::path path = platform_.Work() / ("payload" + std::to_string(number) + ".pdf");
         testing_support::WriteFile(path, page.payload);
         return path;
@@ -146,7 +146,7 @@ TEST_F(WordPrintPayloads, EachPageIsAValidOnePagePdfSizedByItsVisibleAreaWithThe
     const double expected[4][2] = {{841.89, 595.28}, {612, 792}, {320, 195}, {280, 170}};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE("page " + std::to_string(i + 1));
-        const printer::PrintedPage& page = job.pages[i];
+        const tessaline::contracts::PrintedPage& page = job.pages[i];
         EXPECT_NEAR(page.widthPoints, expected[i][0], 1e-3);
         EXPECT_NEAR(page.heightPoints, expected[i][1], 1e-3);
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "components/printer/PrintJob.h"
 #include "components/word/print/UsedResources.h"
+#include "contracts/PrintJob.h"
 
 namespace word_print {
 namespace {
@@ -300,8 +300,8 @@ bool PayloadPages::MakePage(std::size_t index, PayloadPage* page, std::string* e
             PlaceOnSheet(visible, ReadRotation(sourcePage.getAttribute("/Rotate", false)),
                          ReadUserUnit(sourcePage.getObjectHandle().getKey("/UserUnit")));
         if (!(placement.width > 0 && placement.height > 0 &&
-              placement.width <= printer::kMaxPageSizePoints &&
-              placement.height <= printer::kMaxPageSizePoints)) {
+              placement.width <= tessaline::contracts::kMaxPageSizePoints &&
+              placement.height <= tessaline::contracts::kMaxPageSizePoints)) {
             *error = PageLabel(path_, index) + " measures " + Number(placement.width) + " x " +
                      Number(placement.height) + " points, which cannot be printed";
             return false;

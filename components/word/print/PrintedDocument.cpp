@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "components/printer/PrintJob.h"
 #include "components/word/print/PayloadPages.h"
+#include "contracts/PrintJob.h"
 #include "platform/paths.h"
 #include "platform/spooler.h"
 
@@ -65,16 +65,16 @@ bool ReserveJobFile(std::string* jobPath, std::string* error) {
 
 bool WritePrintJobFromPdf(const std::string& pdfPath, const std::string& documentName,
                           const std::string& jobPath, std::string* error) {
-    if (documentName.size() > printer::kMaxDocumentNameBytes) {
+    if (documentName.size() > tessaline::contracts::kMaxDocumentNameBytes) {
         *error = "the document name is longer than " +
-                 std::to_string(printer::kMaxDocumentNameBytes) + " bytes";
+                 std::to_string(tessaline::contracts::kMaxDocumentNameBytes) + " bytes";
         return false;
     }
     PayloadPages pages;
     if (!pages.Open(pdfPath, error)) {
         return false;
     }
-    printer::PrintJobWriter job;
+    tessaline::contracts::PrintJobWriter job;
     if (!job.Create(jobPath, documentName)) {
         *error = "cannot create the print job " + jobPath + ": " + std::strerror(errno);
         return false;
@@ -84,7 +84,7 @@ bool WritePrintJobFromPdf(const std::string& pdfPath, const std::string& documen
         if (!pages.MakePage(index, &page, error)) {
             return false;
         }
-        if (page.pdf.size() > printer::kMaxPagePayloadBytes) {
+        if (page.pdf.size() > tessaline::contracts::kMaxPagePayloadBytes) {
             *error = pdfPath + ": page " + std::to_string(index + 1) + " is too large to print";
             return false;
         }
