@@ -66,6 +66,7 @@ void PipelineTest::SetUp() {
     if (const std::string missing = PipelineMissingReason(); !missing.empty()) {
         GTEST_SKIP() << missing;
     }
+    SetUpPipeline();
 }
 
 std::vector<fs::path> CopyExamples(const std::vector<std::string>& names, const fs::path& folder) {

@@ -26,10 +26,12 @@ std::string PipelineMissingReason();
 // failure carries the installer's output.
 testing::AssertionResult InstallPlatform();
 
-// A test of the whole pipeline, skipped with the reason where it cannot run here.
+// A test of the whole pipeline, skipped with the reason where it cannot run here; a test's own
+// set-up goes into SetUpPipeline, which runs only when the pipeline can.
 class PipelineTest : public testing::Test {
   protected:
-    void SetUp() override;
+    void SetUp() final;
+    virtual void SetUpPipeline() {}
 };
 
 // Copies example documents by file name into `folder`, together with `sub/`, the target of

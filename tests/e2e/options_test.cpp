@@ -20,12 +20,7 @@ constexpr char kUserPassword[] = "user-Secret2";
 
 class EndToEndOptions : public PipelineTest {
   protected:
-    void SetUp() override {
-        PipelineTest::SetUp();
-        if (IsSkipped())
-            return;
-        ASSERT_TRUE(InstallPlatform());
-    }
+    void SetUpPipeline() override { ASSERT_TRUE(InstallPlatform()); }
 
     // Converts the letter with the options; the PDF's path, or empty after a failure.
     fs::path Convert(const std::vector<std::string>& options) {

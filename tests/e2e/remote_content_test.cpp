@@ -148,10 +148,7 @@ std::string LinkedPictures(int port) {
 
 class RemoteContent : public PipelineTest {
   protected:
-    void SetUp() override {
-        PipelineTest::SetUp();
-        if (IsSkipped())
-            return;
+    void SetUpPipeline() override {
         if (!fs::exists("/usr/bin/soffice")) {
             GTEST_SKIP() << "/usr/bin/soffice is missing";
         }

@@ -69,10 +69,7 @@ std::vector<std::string> LinesAbout(const std::string& text, const fs::path& doc
 
 class EndToEndRobustness : public PipelineTest {
   protected:
-    void SetUp() override {
-        PipelineTest::SetUp();
-        if (IsSkipped())
-            return;
+    void SetUpPipeline() override {
 #ifndef E2E_TEST_DOCUMENTS
         GTEST_SKIP() << "the password-protected document is made by the tests' own office "
                         "(tests/word), which is not built here";

@@ -23,10 +23,7 @@ constexpr char kUserPrinter[] = "Office Laser";  // the installer's default prin
 
 class EndToEndSharedState : public PipelineTest {
   protected:
-    void SetUp() override {
-        PipelineTest::SetUp();
-        if (IsSkipped())
-            return;
+    void SetUpPipeline() override {
         ASSERT_TRUE(InstallPlatform());
         ASSERT_EQ(platform::DefaultPrinterName(), kUserPrinter);
     }

@@ -8,6 +8,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "contracts/PagePayload.h"
+
 namespace testing_support {
 
 void AppendU16(Bytes& out, std::uint16_t value) {
@@ -147,6 +149,18 @@ std::vector<EmfRecordInfo> WalkEmfRecords(const Bytes& emf) {
         offset += record.size;
     }
     return records;
+}
+
+std::string PagePayloadOf(const Bytes& emf) {
+    for (const EmfRecordInfo& record : WalkEmfRecords(emf)) {
+        if (record.type == emr::kComment && record.size >= 16 &&
+            ReadU32(emf, record.offset + 12) == tessaline::contracts::kPagePayloadId) {
+            const std::uint32_t length = ReadU32(emf, record.offset + 8) - 4;
+            return std::string(reinterpret_cast<const char*>(emf.data()) + record.offset + 16,
+                               length);
+        }
+    }
+    return {};
 }
 
 namespace {

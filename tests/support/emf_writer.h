@@ -146,6 +146,9 @@ struct EmfRecordInfo {
 // a test can see it).
 std::vector<EmfRecordInfo> WalkEmfRecords(const Bytes& emf);
 
+// The page payload a printed page's EMF carries in its payload comment; empty without one.
+std::string PagePayloadOf(const Bytes& emf);
+
 // Records an EMF in memory. Every record is padded to a multiple of 4 bytes. Object handles
 // are allocated as GDI does, lowest free index first, index 0 being the metafile itself.
 class EmfWriter {

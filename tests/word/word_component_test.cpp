@@ -18,7 +18,6 @@
 #include "components/word/office/RecentDocuments.h"
 #include "contracts/DispatchIds.h"
 #include "contracts/Installation.h"
-#include "contracts/PagePayload.h"
 #include "convert/Dispatch.h"
 #include "convert/WordAutomation.h"
 #include "platform/com.h"
@@ -181,22 +180,10 @@ class WordComponent : public ::testing::Test {
         for (int n = 1; n <= count; ++n) {
             GetPrivateProfileStringA("EMFFiles", ("EMF" + std::to_string(n)).c_str(), "", value,
                                      sizeof value, handOff);
-            texts.push_back(word_test::PdfText(PayloadOf(testing_support::ReadBytes(value))));
+            texts.push_back(word_test::PdfText(
+                testing_support::PagePayloadOf(testing_support::ReadBytes(value))));
         }
         return texts;
-    }
-
-    static std::string PayloadOf(const testing_support::Bytes& emf) {
-        for (const auto& record : testing_support::WalkEmfRecords(emf)) {
-            if (record.type == testing_support::emr::kComment && record.size >= 16 &&
-                testing_support::ReadU32(emf, record.offset + 12) ==
-                    tessaline::contracts::kPagePayloadId) {
-                const std::uint32_t length = testing_support::ReadU32(emf, record.offset + 8) - 4;
-                return std::string(reinterpret_cast<const char*>(emf.data()) + record.offset + 16,
-                                   length);
-            }
-        }
-        return {};
     }
 
     // The office's own PDF export of the document, page by page.

@@ -12,7 +12,6 @@
 #include "components/word/print/PayloadPages.h"
 #include "components/word/print/PrintedDocument.h"
 #include "contracts/Installation.h"
-#include "contracts/PagePayload.h"
 #include "platform/handle.h"
 #include "platform/named_pipe.h"
 #include "platform/profile.h"
@@ -36,20 +35,6 @@ using tessaline::contracts::kTempDirValue;
 using tessaline::contracts::kVirtualPrinter;
 using tessaline::contracts::kVirtualPrinterDriver;
 const std::string kService = TESSALINE_PROGRAM_DIR "/tessaline-spoold";
-
-// The payload comment of a page EMF, found by walking its records.
-std::string PayloadOf(const testing_support::Bytes& emf) {
-    for (const testing_support::EmfRecordInfo& record : testing_support::WalkEmfRecords(emf)) {
-        if (record.type == testing_support::emr::kComment && record.size >= 16 &&
-            testing_support::ReadU32(emf, record.offset + 12) ==
-                tessaline::contracts::kPagePayloadId) {
-            const std::uint32_t length = testing_support::ReadU32(emf, record.offset + 8) - 4;
-            return std::string(reinterpret_cast<const char*>(emf.data()) + record.offset + 16,
-                               length);
-        }
-    }
-    return "(no payload)";
-}
 
 std::string RegistryValue(const char* name) {
     HKEY key = nullptr;
@@ -169,7 +154,8 @@ TEST_F(WordPrintDefaultPrinter, EveryPageReachesRavelinAsAPageEmfCarryingThatPag
         const testing_support::Bytes emf = testing_support::ReadBytes(emfPath);
         word_print::PayloadPage expected;
         ASSERT_TRUE(pages.MakePage(n - 1, &expected, &error)) << error;
-        EXPECT_TRUE(PayloadOf(emf) == expected.pdf) << "the EMF carries another payload";
+        EXPECT_TRUE(testing_support::PagePayloadOf(emf) == expected.pdf)
+            << "the EMF carries another payload";
 
         // The metafile's frame (hundredths of a millimetre) is the page.
         namespace header = testing_support::emf_header;
