@@ -13,6 +13,7 @@ set(kLayers
   "common components"
   "spool"
   "lang"
+  "skin"
   "convert"
   "ui"
   "app"
