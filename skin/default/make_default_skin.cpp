@@ -395,6 +395,20 @@ QImage KeyedIcon(int size, QColor matte, void (*draw)(QPainter&, QRectF)) {
     return Keyed(QSize(size, size), matte, [&](QPainter& p) { draw(p, QRectF(0, 0, size, size)); });
 }
 
+// A skinned static shows every pixel of its picture, the key colour too: its icon is laid on the
+// colour it sits on.
+QImage OnBackground(QImage keyed, QColor background) {
+    for (int y = 0; y < keyed.height(); ++y) {
+        for (int x = 0; x < keyed.width(); ++x) {
+            const QRgb c = keyed.pixel(x, y);
+            if (qRed(c) == 255 && qBlue(c) == 255 && qGreen(c) <= 16) {
+                keyed.setPixel(x, y, background.rgb());
+            }
+        }
+    }
+    return keyed;
+}
+
 // Lays a keyed picture over the image: key-coloured pixels let the image show through.
 void Composite(QImage& onto, const QImage& picture, QPoint at, QRect source) {
     for (int y = 0; y < source.height(); ++y) {
@@ -478,7 +492,9 @@ int main(int argc, char** argv) {
     for (const ButtonSpec& b : Buttons()) {
         ok = Save(Strip(b.rect.size(), b.matte, b.draw), folder + b.file) && ok;
     }
-    ok = Save(KeyedIcon(kTitleIcon.width(), kTitle, ProgramMark), folder + "TitleIcon.bmp") && ok;
+    ok = Save(OnBackground(KeyedIcon(kTitleIcon.width(), kTitle, ProgramMark), kTitle),
+              folder + "TitleIcon.bmp") &&
+         ok;
     // The program icon and the list's settings icon, keyed like the rest.
     ok = Save(KeyedIcon(32, Qt::white, ProgramMark), folder + "ProgramIcon.bmp") && ok;
     ok = Save(KeyedIcon(32, Qt::white, SettingsGear), folder + "SettingsIcon.bmp") && ok;
