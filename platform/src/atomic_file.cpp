@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -74,12 +75,17 @@ std::string TemporaryNameFor(const std::string& path, std::size_t nameBytesKept)
     return folder + "." + name.substr(0, nameBytesKept) + suffix;
 }
 
+// The process's file creation mask, read without changing it: umask() reads it only by setting
+// it, for a moment, for every thread, and a file another thread made then would get no mask.
 mode_t CurrentUmask() {
-    // umask can only be read by setting it; the process-wide race is harmless because the
-    // value is put back at once and only new-file modes depend on it.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+        }
+    }
+    return 022;
 }
 
 }  // namespace
