@@ -20,11 +20,7 @@ void CBmpButton::SetText(const std::string& strText) {
 
 void CBmpButton::SetFont(int nSize, const std::string& strName, int bBold, int bItalic,
                          int bUnderline) {
-    m_nFontSize = nSize;
-    m_strFontName = strName;
-    m_bBold = bBold;
-    m_bItalic = bItalic;
-    m_bUnderline = bUnderline;
+    m_font = ControlFont(nSize, strName, bBold, bItalic, bUnderline);
     update();
 }
 
@@ -76,9 +72,7 @@ void CBmpButton::paintEvent(QPaintEvent*) {
         painter.setClipping(false);
     }
     if (!m_strText.empty()) {
-        DrawControlText(painter, TextRect(), m_strText,
-                        ControlFont(m_nFontSize, m_strFontName, m_bBold, m_bItalic, m_bUnderline),
-                        CurrentTextColor(), m_nTextAlign);
+        DrawControlText(painter, TextRect(), m_strText, m_font, CurrentTextColor(), m_nTextAlign);
     }
 }
 

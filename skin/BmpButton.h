@@ -50,11 +50,7 @@ class CBmpButton : public QAbstractButton {
     void PointerLeft();
 
     std::string m_strText;
-    int m_nFontSize = 9;
-    std::string m_strFontName = "Arial";
-    int m_bBold = 0;
-    int m_bItalic = 0;
-    int m_bUnderline = 0;
+    QFont m_font = ControlFont(9, "Arial", 0, 0, 0);  // made when the font is set, not per paint
     int m_bHover = 0;
     int m_bPressed = 0;
     int m_bEnabled = 1;

@@ -13,17 +13,11 @@ void CColorStatic::SetText(const std::string& strText) {
 
 void CColorStatic::SetFont(int nSize, const std::string& strName, int bBold, int bItalic,
                            int bUnderline) {
-    m_nFontSize = nSize;
-    m_strFontName = strName;
-    m_bBold = bBold;
-    m_bItalic = bItalic;
-    m_bUnderline = bUnderline;
+    m_font = ControlFont(nSize, strName, bBold, bItalic, bUnderline);
     update();
 }
 
 void CColorStatic::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    DrawControlText(painter, rect(), m_strText,
-                    ControlFont(m_nFontSize, m_strFontName, m_bBold, m_bItalic, m_bUnderline),
-                    m_crText, m_nTextAlign);
+    DrawControlText(painter, rect(), m_strText, m_font, m_crText, m_nTextAlign);
 }

@@ -24,9 +24,5 @@ class CColorStatic : public QWidget {
 
   private:
     std::string m_strText;
-    int m_nFontSize = 9;
-    std::string m_strFontName = "Verdana";
-    int m_bBold = 0;
-    int m_bItalic = 0;
-    int m_bUnderline = 0;
+    QFont m_font = ControlFont(9, "Verdana", 0, 0, 0);  // made when the font is set, not per paint
 };
