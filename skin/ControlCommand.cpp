@@ -15,6 +15,14 @@ int GetDlgCtrlID(const QWidget* control) {
     return control->property(kIdProperty).toInt();
 }
 
+QWidget* GetDlgItem(QWidget* dialog, int nId) {
+    for (QWidget* child : dialog->findChildren<QWidget*>()) {
+        if (GetDlgCtrlID(child) == nId)
+            return child;
+    }
+    return nullptr;
+}
+
 void SendCommandToParent(QWidget* control, int nCode) {
     if (auto* target = dynamic_cast<ICommandTarget*>(control->parentWidget()))
         target->OnCommand(GetDlgCtrlID(control), nCode, control);

@@ -17,6 +17,8 @@ class ICommandTarget {
 // A control keeps the id the window addresses it by.
 void SetDlgCtrlID(QWidget* control, int nId);
 int GetDlgCtrlID(const QWidget* control);
+// The dialog's control with that id, wherever it sits among the dialog's windows; null if none.
+QWidget* GetDlgItem(QWidget* dialog, int nId);
 
 // Sends (id, code, control) to the control's parent when the parent takes commands.
 void SendCommandToParent(QWidget* control, int nCode);

@@ -10,16 +10,6 @@
 
 namespace {
 
-// The dialog's control with that id, wherever the skin has put it among the dialog's windows.
-QWidget* FindControl(QWidget* dialog, int nId) {
-    for (QWidget* child : dialog->findChildren<QWidget*>()) {
-        if (GetDlgCtrlID(child) == nId) {
-            return child;
-        }
-    }
-    return nullptr;
-}
-
 void Place(QWidget* control, const SkinRect& rect) {
     control->setGeometry(rect.left, rect.top, rect.length, rect.height);
 }
@@ -32,7 +22,7 @@ bool ApplySkinLayout(const std::string& skinFolder, QWidget* dialog, const std::
         return false;
     }
     for (const SkinButton& entry : layout->buttons) {
-        auto* button = dynamic_cast<CBmpButton*>(FindControl(dialog, entry.id));
+        auto* button = dynamic_cast<CBmpButton*>(GetDlgItem(dialog, entry.id));
         if (button == nullptr) {
             continue;
         }
@@ -47,12 +37,12 @@ bool ApplySkinLayout(const std::string& skinFolder, QWidget* dialog, const std::
         button->update();
     }
     for (const SkinStatic& entry : layout->statics) {
-        auto* panel = dynamic_cast<CBmpStatic*>(FindControl(dialog, entry.id));
+        auto* panel = dynamic_cast<CBmpStatic*>(GetDlgItem(dialog, entry.id));
         if (panel == nullptr) {
             continue;
         }
         if (entry.parentId != 0) {
-            QWidget* parent = FindControl(dialog, entry.parentId);
+            QWidget* parent = GetDlgItem(dialog, entry.parentId);
             // A parent inside the static itself would make a loop of windows.
             if (parent != nullptr && parent != panel && !panel->isAncestorOf(parent)) {
                 const bool hidden = panel->isHidden();
@@ -67,7 +57,7 @@ bool ApplySkinLayout(const std::string& skinFolder, QWidget* dialog, const std::
         panel->update();
     }
     for (const SkinPlacement& entry : layout->placements) {
-        if (QWidget* control = FindControl(dialog, entry.id)) {
+        if (QWidget* control = GetDlgItem(dialog, entry.id)) {
             Place(control, entry.rect);
         }
     }
