@@ -22,8 +22,8 @@ bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_CORE_O
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --no-tests=error --test-dir build-sanitize --output-on-failure --parallel "$(nproc)" -L core
 
-echo "== The tests labelled tsan (controller, harvest, PDF thread, read-ahead, language) under ThreadSanitizer"
-bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALINE_CORE_ONLY=ON \
+echo "== The tests labelled tsan (controller, harvest, PDF thread, read-ahead, language, batch list) under ThreadSanitizer"
+bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALINE_CORE_ONLY=ON -DTESSALINE_GUI=ON \
   -DTESSALINE_TSAN=ON
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --no-tests=error --test-dir build-tsan --output-on-failure --parallel "$(nproc)" -L tsan

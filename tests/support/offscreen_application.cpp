@@ -12,7 +12,7 @@ class OffscreenApplication : public ::testing::Environment {
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "skin_tests";
+        static char name[] = "gui_tests";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
     }
