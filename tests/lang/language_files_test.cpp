@@ -94,6 +94,7 @@ const std::vector<Pair> kWindowTexts = {
     {"PDFSettingDlgUI", "Bookmark"},
     {"PDFSettingDlgUI", "AF"},
     {"PDFSettingDlgUI", "Apply"},
+    {"PDFSettingDlgUI", "RestrictionTip"},
     // About box.
     {"AboutDlg", "About"},
     {"AboutDlg", "OK"},
