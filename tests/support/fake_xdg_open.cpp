@@ -1,8 +1,8 @@
 #include "tests/support/fake_xdg_open.h"
 
-#include <sys/stat.h>
+#include <sys/wait.h>
 
-#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -56,32 +56,29 @@ void FakeXdgOpen::Release() {
     fs::remove(folder_.Path() / "hold");
 }
 
-std::optional<FakeXdgOpen::Call> FakeXdgOpen::NextCall() {
-    std::optional<fs::path> oldest;
+std::vector<FakeXdgOpen::Call> FakeXdgOpen::TakeCalls() {
+    // Looked at without reaping: the reaping is the code's under test.
     WaitUntil(
-        [&] {
-            for (const fs::directory_entry& entry : fs::directory_iterator(folder_.Path())) {
-                if (entry.path().filename().string().rfind("call.", 0) == 0 &&
-                    (!oldest || entry.last_write_time() < fs::last_write_time(*oldest))) {
-                    oldest = entry.path();
-                }
-            }
-            return oldest.has_value();
+        [] {
+            siginfo_t info{};
+            return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
         },
         std::chrono::seconds(60));
-    if (!oldest) {
-        return std::nullopt;
+    std::vector<Call> calls;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_.Path())) {
+        if (entry.path().filename().string().rfind("call.", 0) != 0)
+            continue;
+        std::vector<std::string> fields = SplitAtNul(ReadFile(entry.path()));
+        fs::remove(entry.path());
+        if (fields.size() < 2)
+            continue;
+        Call call;
+        call.pid = std::stol(fields[0]);
+        call.released = fields[1] == "yes";
+        call.arguments.assign(fields.begin() + 2, fields.end());
+        calls.push_back(std::move(call));
     }
-    std::vector<std::string> fields = SplitAtNul(ReadFile(*oldest));
-    fs::remove(*oldest);
-    if (fields.size() < 2) {
-        return std::nullopt;
-    }
-    Call call;
-    call.pid = std::stol(fields[0]);
-    call.released = fields[1] == "yes";
-    call.arguments.assign(fields.begin() + 2, fields.end());
-    return call;
+    return calls;
 }
 
 }  // namespace testing_support

@@ -25,8 +25,9 @@ class FakeXdgOpen {
     void Hold();
     void Release();
 
-    // The oldest recorded call not yet taken, waiting for one to come; none if none came.
-    std::optional<Call> NextCall();
+    // The calls recorded and not yet taken, once every process this one started has ended and
+    // been reaped (waiting for that, within a generous limit), in no particular order.
+    std::vector<Call> TakeCalls();
 
   private:
     TempFolder folder_{"fake-xdg-open"};
