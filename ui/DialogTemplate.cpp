@@ -10,6 +10,7 @@
 
 #include "lang/LanguageProvider.h"
 #include "skin/ControlCommand.h"
+#include "ui/LinkButton.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* dialog) {
         case ControlKind::kGroup:
             return new QGroupBox(text, dialog);
         case ControlKind::kLabel:
+        case ControlKind::kIcon:
             return new QLabel(text, dialog);
         case ControlKind::kEdit:
         case ControlKind::kPassword: {
@@ -46,6 +48,11 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* dialog) {
             return new QCheckBox(text, dialog);
         case ControlKind::kDropList:
             return new QComboBox(dialog);
+        case ControlKind::kLink: {
+            auto* link = new CLinkButton(dialog);
+            link->setText(text);
+            return link;
+        }
     }
     return nullptr;
 }
@@ -61,7 +68,8 @@ void SetDialogFrame(QWidget* dialog, int width, int height) {
     dialog->setFixedSize(DialogUnitsToPixels(0, 0, width, height).size());
 }
 
-void BuildControls(QWidget* dialog, std::span<const ControlTemplate> controls) {
+std::vector<QWidget*> BuildControls(QWidget* dialog, std::span<const ControlTemplate> controls) {
+    std::vector<QWidget*> made;
     for (const ControlTemplate& control : controls) {
         QWidget* widget = MakeControl(control, dialog);
         SetDlgCtrlID(widget, control.id);
@@ -72,7 +80,9 @@ void BuildControls(QWidget* dialog, std::span<const ControlTemplate> controls) {
         widget->setGeometry(at);
         if (control.kind == ControlKind::kGroup)
             widget->lower();
+        made.push_back(widget);
     }
+    return made;
 }
 
 void SetControlText(QWidget* control, const QString& text) {

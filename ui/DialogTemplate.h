@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <span>
 #include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -16,10 +17,12 @@ enum class ControlKind {
     kDefaultButton,
     kGroup,
     kLabel,
+    kIcon,  // a picture, as large as the picture it is given
     kEdit,
     kPassword,
     kCheck,
-    kDropList
+    kDropList,
+    kLink,  // a CLinkButton
 };
 
 struct ControlTemplate {
@@ -42,9 +45,9 @@ QRect DialogUnitsToPixels(int left, int top, int width, int height);
 // Gives the dialog the dialog font and its fixed size in dialog units.
 void SetDialogFrame(QWidget* dialog, int width, int height);
 
-// Makes the controls in table order (the tab order), each at its place with its id. Group boxes
-// are frames behind the controls they enclose, not their parents.
-void BuildControls(QWidget* dialog, std::span<const ControlTemplate> controls);
+// Makes the controls in table order (the tab order), each at its place with its id, and returns
+// them in that order. Group boxes are frames behind the controls they enclose, not their parents.
+std::vector<QWidget*> BuildControls(QWidget* dialog, std::span<const ControlTemplate> controls);
 
 // Sets a control's text as written: an "&" is no mnemonic here.
 void SetControlText(QWidget* control, const QString& text);
