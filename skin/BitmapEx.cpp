@@ -109,6 +109,18 @@ bool IsKeyColor(QRgb pixel) {
     return qRed(pixel) == 255 && qBlue(pixel) == 255 && qGreen(pixel) <= 16;
 }
 
+QImage KeyColorToTransparent(const QImage& picture) {
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (IsKeyColor(line[x]))
+                line[x] = qRgba(0, 0, 0, 0);
+        }
+    }
+    return image;
+}
+
 QRegion BitmapToRegion(const CBitmapEx& bitmap) {
     QRegion result;
     if (bitmap.IsNull())

@@ -49,6 +49,9 @@ void ExtractFrame(const CBitmapEx& picture, int frame, CBitmapEx& target);
 // The key colour marks a pixel transparent: red and blue 255, green at most 16.
 bool IsKeyColor(QRgb pixel);
 
+// The picture with its key-coloured pixels transparent, to be shown on any background.
+QImage KeyColorToTransparent(const QImage& picture);
+
 // The non-transparent pixels as a region, one rectangle per run within a row; empty for none.
 QRegion BitmapToRegion(const CBitmapEx& bitmap);
 

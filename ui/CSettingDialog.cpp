@@ -1,20 +1,15 @@
 #include "ui/CSettingDialog.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <algorithm>
-#include <initializer_list>
-#include <utility>
 
 #include "lang/LanguageProvider.h"
+#include "platform/user32.h"
+#include "ui/DialogTemplate.h"
 
 namespace {
 
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
 constexpr int IDC_TITLE = 1032;
 constexpr int IDC_SUBJECT = 1033;
 constexpr int IDC_AUTHOR = 1034;
@@ -31,49 +26,35 @@ constexpr int IDC_KEEP_BOOKMARKS = 1055;
 constexpr char kSection[] = "PDFSettingDlgUI";
 constexpr char kButtonSection[] = "SettingDlgUI";
 
-enum class Kind { kButton, kDefaultButton, kGroup, kLabel, kEdit, kPassword, kCheck };
-
-struct ControlTemplate {
-    int id;
-    Kind kind;
-    const char* text;              // the text before the language's is set
-    int left, top, width, height;  // dialog units
-};
-
 // The dialog's controls, in tab order.
 const ControlTemplate kControls[] = {
-    {1016, Kind::kGroup, "Document Information", 9, 7, 160, 97},
-    {1018, Kind::kGroup, "Security", 184, 4, 163, 99},
-    {1053, Kind::kGroup, "About link and bookmark:", 9, 106, 338, 38},
-    {1049, Kind::kGroup, "Application setting to all word files:", 9, 145, 187, 29},
-    {1041, Kind::kLabel, "Title:", 18, 24, 28, 10},
-    {IDC_TITLE, Kind::kEdit, "", 50, 22, 104, 13},
-    {1042, Kind::kLabel, "Subject:", 18, 45, 28, 10},
-    {IDC_SUBJECT, Kind::kEdit, "", 50, 43, 104, 13},
-    {1043, Kind::kLabel, "Author:", 18, 66, 28, 10},
-    {IDC_AUTHOR, Kind::kEdit, "", 50, 64, 104, 13},
-    {1044, Kind::kLabel, "Keyword(s):", 18, 87, 28, 10},
-    {IDC_KEYWORDS, Kind::kEdit, "", 50, 85, 104, 13},
-    {1045, Kind::kLabel, "Owner Password:", 190, 17, 57, 10},
-    {IDC_OWNER_PASSWORD, Kind::kPassword, "", 250, 15, 99, 13},
-    {1046, Kind::kLabel, "User Password:", 190, 36, 50, 10},
-    {IDC_USER_PASSWORD, Kind::kPassword, "", 249, 34, 100, 13},
-    {IDC_NO_PRINT, Kind::kCheck, "Not allow printing", 190, 53, 127, 12},
-    {IDC_NO_CHANGE, Kind::kCheck, "Not allow changing", 190, 70, 127, 12},
-    {IDC_NO_COPY, Kind::kCheck, "Not allow copy or extraction", 190, 87, 127, 12},
-    {IDC_KEEP_LINKS, Kind::kCheck, "Reserve word hyperlink in PDF file.", 16, 118, 326, 10},
-    {IDC_KEEP_BOOKMARKS, Kind::kCheck, "", 16, 131, 326, 10},
-    {IDC_APPLY_TO_ALL, Kind::kCheck, "Apply this setting to all files", 15, 157, 171, 12},
-    {IDOK, Kind::kDefaultButton, "OK", 237, 162, 50, 14},
-    {IDCANCEL, Kind::kButton, "Cancel", 300, 162, 50, 14},
+    {1016, ControlKind::kGroup, "Document Information", 9, 7, 160, 97},
+    {1018, ControlKind::kGroup, "Security", 184, 4, 163, 99},
+    {1053, ControlKind::kGroup, "About link and bookmark:", 9, 106, 338, 38},
+    {1049, ControlKind::kGroup, "Application setting to all word files:", 9, 145, 187, 29},
+    {1041, ControlKind::kLabel, "Title:", 18, 24, 28, 10},
+    {IDC_TITLE, ControlKind::kEdit, "", 50, 22, 104, 13},
+    {1042, ControlKind::kLabel, "Subject:", 18, 45, 28, 10},
+    {IDC_SUBJECT, ControlKind::kEdit, "", 50, 43, 104, 13},
+    {1043, ControlKind::kLabel, "Author:", 18, 66, 28, 10},
+    {IDC_AUTHOR, ControlKind::kEdit, "", 50, 64, 104, 13},
+    {1044, ControlKind::kLabel, "Keyword(s):", 18, 87, 28, 10},
+    {IDC_KEYWORDS, ControlKind::kEdit, "", 50, 85, 104, 13},
+    {1045, ControlKind::kLabel, "Owner Password:", 190, 17, 57, 10},
+    {IDC_OWNER_PASSWORD, ControlKind::kPassword, "", 250, 15, 99, 13},
+    {1046, ControlKind::kLabel, "User Password:", 190, 36, 50, 10},
+    {IDC_USER_PASSWORD, ControlKind::kPassword, "", 249, 34, 100, 13},
+    {IDC_NO_PRINT, ControlKind::kCheck, "Not allow printing", 190, 53, 127, 12},
+    {IDC_NO_CHANGE, ControlKind::kCheck, "Not allow changing", 190, 70, 127, 12},
+    {IDC_NO_COPY, ControlKind::kCheck, "Not allow copy or extraction", 190, 87, 127, 12},
+    {IDC_KEEP_LINKS, ControlKind::kCheck, "Reserve word hyperlink in PDF file.", 16, 118, 326, 10},
+    {IDC_KEEP_BOOKMARKS, ControlKind::kCheck, "", 16, 131, 326, 10},
+    {IDC_APPLY_TO_ALL, ControlKind::kCheck, "Apply this setting to all files", 15, 157, 171, 12},
+    {IDOK, ControlKind::kDefaultButton, "OK", 237, 162, 50, 14},
+    {IDCANCEL, ControlKind::kButton, "Cancel", 300, 162, 50, 14},
 };
 
 // The language's texts, in the order the dialog sets them.
-struct ControlText {
-    int id;
-    const char* section;
-    const char* key;
-};
 const ControlText kTexts[] = {
     {1016, kSection, "DI"},       {1018, kSection, "Security"},
     {1041, kSection, "Title"},    {1042, kSection, "Subject"},
@@ -86,95 +67,16 @@ const ControlText kTexts[] = {
     {IDOK, kButtonSection, "OK"}, {IDCANCEL, kButtonSection, "Cancel"},
 };
 
-// Dialog units of an 8-point dialog font at 96 dots per inch.
-QRect DialogUnitsToPixels(int left, int top, int width, int height) {
-    return QRect(left * 6 / 4, top * 13 / 8, width * 6 / 4, height * 13 / 8);
-}
-
-QFont DialogFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Shell Dlg"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(11);
-    return font;
-}
-
-QWidget* MakeControl(const ControlTemplate& control, QWidget* dialog) {
-    const QString text = QString::fromUtf8(control.text);
-    switch (control.kind) {
-        case Kind::kButton:
-        case Kind::kDefaultButton: {
-            auto* button = new QPushButton(text, dialog);
-            button->setDefault(control.kind == Kind::kDefaultButton);
-            button->setAutoDefault(false);
-            return button;
-        }
-        case Kind::kGroup:
-            return new QGroupBox(text, dialog);
-        case Kind::kLabel:
-            return new QLabel(text, dialog);
-        case Kind::kEdit:
-        case Kind::kPassword: {
-            auto* edit = new QLineEdit(dialog);
-            if (control.kind == Kind::kPassword)
-                edit->setEchoMode(QLineEdit::Password);
-            return edit;
-        }
-        case Kind::kCheck:
-            return new QCheckBox(text, dialog);
-    }
-    return nullptr;
-}
-
-void SetControlText(QWidget* control, const QString& text) {
-    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-        // Texts are shown as written; an "&" is no mnemonic here.
-        QString shown = text;
-        button->setText(shown.replace(QLatin1Char('&'), QLatin1String("&&")));
-    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-        group->setTitle(text);
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-        label->setText(text);
-    }
-}
-
-// Captions longer in the chosen language than the template allows would be cut: the boxes of a
-// column of captioned boxes then start after the longest caption, keeping their right edges.
-void FitCaptionsBeforeBoxes(QWidget* dialog, std::initializer_list<std::pair<int, int>> pairs) {
-    int captionsEnd = 0;
-    for (const auto& [label, edit] : pairs) {
-        QWidget* caption = GetDlgItem(dialog, label);
-        const int width = std::max(caption->width(), caption->sizeHint().width());
-        caption->resize(width, caption->height());
-        captionsEnd = std::max(captionsEnd, caption->x() + width + 4);
-    }
-    for (const auto& [label, edit] : pairs) {
-        QWidget* box = GetDlgItem(dialog, edit);
-        const QRect at = box->geometry();
-        if (captionsEnd > at.x())
-            box->setGeometry(at.adjusted(captionsEnd - at.x(), 0, 0, 0));
-    }
-}
-
 }  // namespace
 
 CSettingDialog::CSettingDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Setting"));
-    setFont(DialogFont());
-    setFixedSize(DialogUnitsToPixels(0, 0, 357, 179).size());
+    SetDialogFrame(this, 357, 179);
     BuildControls();
 }
 
 void CSettingDialog::BuildControls() {
-    for (const ControlTemplate& control : kControls) {
-        QWidget* widget = MakeControl(control, this);
-        SetDlgCtrlID(widget, control.id);
-        widget->setGeometry(
-            DialogUnitsToPixels(control.left, control.top, control.width, control.height));
-        // Group boxes are frames behind the controls they enclose, not their parents.
-        if (control.kind == Kind::kGroup)
-            widget->lower();
-    }
+    ::BuildControls(this, kControls);
     // The restrictions without an owner password come with a random one: say so where they are set.
     const QString restrictionTip = QString::fromStdString(LangText(kSection, "RestrictionTip"));
     for (int id : {IDC_OWNER_PASSWORD, IDC_NO_PRINT, IDC_NO_CHANGE, IDC_NO_COPY}) {
@@ -243,10 +145,7 @@ void CSettingDialog::showEvent(QShowEvent* event) {
 void CSettingDialog::OnInitDialog() {
     DoDataExchange(false);
     setWindowTitle(QString::fromStdString(LangText(kSection, "PDFSettingDlgUITitle")));
-    for (const ControlText& text : kTexts) {
-        SetControlText(GetDlgItem(this, text.id),
-                       QString::fromStdString(LangText(text.section, text.key)));
-    }
+    SetControlTexts(this, kTexts);
     FitCaptionsBeforeBoxes(
         this, {{1041, IDC_TITLE}, {1042, IDC_SUBJECT}, {1043, IDC_AUTHOR}, {1044, IDC_KEYWORDS}});
     FitCaptionsBeforeBoxes(this, {{1045, IDC_OWNER_PASSWORD}, {1046, IDC_USER_PASSWORD}});

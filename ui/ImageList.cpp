@@ -12,13 +12,5 @@ int CImageList::Add(const QPixmap& image) {
 }
 
 int CImageList::AddKeyed(const QImage& picture) {
-    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (IsKeyColor(line[x]))
-                line[x] = qRgba(0, 0, 0, 0);
-        }
-    }
-    return Add(QPixmap::fromImage(image));
+    return Add(QPixmap::fromImage(KeyColorToTransparent(picture)));
 }

@@ -1,8 +1,16 @@
 #include "platform/shell.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <system_error>
+#include <thread>
+
+extern char** environ;
 
 namespace platform {
 namespace {
@@ -41,6 +49,20 @@ std::string DocumentsDirFromUserDirs(const std::string& home) {
     return {};
 }
 
+// Waits for the launcher in a thread of its own, so that it leaves no zombie behind and the
+// caller never waits for the application it starts.
+void ReapInBackground(pid_t pid) {
+    try {
+        std::thread([pid] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // Without a thread the launcher stays a zombie until the program ends; it was started.
+    }
+}
+
 }  // namespace
 
 std::string PersonalDocumentsFolder() {
@@ -50,6 +72,22 @@ std::string PersonalDocumentsFolder() {
     }
     std::string documents = DocumentsDirFromUserDirs(home);
     return documents.empty() ? home + "/Documents" : documents;
+}
+
+bool ShellOpen(const std::string& fileOrUrl) {
+    if (fileOrUrl.empty()) {
+        return false;
+    }
+    // A relative path starting with "-" would be read as an option.
+    const std::string target = fileOrUrl.front() == '-' ? "./" + fileOrUrl : fileOrUrl;
+    char launcher[] = "xdg-open";
+    char* argv[] = {launcher, const_cast<char*>(target.c_str()), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, launcher, nullptr, nullptr, argv, environ) != 0) {
+        return false;
+    }
+    ReapInBackground(pid);
+    return true;
 }
 
 }  // namespace platform

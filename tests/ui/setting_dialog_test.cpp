@@ -2,37 +2,17 @@
 // apply-to-all box, and the job options it edits.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <functional>
 
 #include "components/vernello/Vernello.h"
 #include "lang/LanguageProvider.h"
-#include "skin/ControlCommand.h"
+#include "tests/ui/modal_dialog.h"
 #include "ui/CSettingDialog.h"
 #include "ui/SettingDialogRunner.h"
 
 namespace {
-
-// Acts on the settings dialog once it is shown modally.
-void WhenShown(std::function<void(CSettingDialog&)> act) {
-    QTimer::singleShot(0, [act] {
-        auto* dialog = dynamic_cast<CSettingDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        act(*dialog);
-    });
-}
-
-template <typename Control>
-Control* Item(CSettingDialog& dialog, int id) {
-    return static_cast<Control*>(GetDlgItem(&dialog, id));
-}
-void Press(CSettingDialog& dialog, int id) {
-    Item<QPushButton>(dialog, id)->click();
-}
 
 CPdfOptions FilledOptions() {
     CPdfOptions options;
@@ -60,7 +40,7 @@ class SettingDialog : public ::testing::Test {
 TEST_F(SettingDialog, OkWithoutChangesGivesBackWhatItWasGivenAndCancelGivesNothing) {
     CPdfOptions options = FilledOptions();
     bool applyToAll = true;
-    WhenShown([](CSettingDialog& dialog) {
+    WhenShown<CSettingDialog>([](CSettingDialog& dialog) {
         EXPECT_EQ(Item<QLineEdit>(dialog, 1036)->echoMode(), QLineEdit::Password);
         EXPECT_EQ(Item<QLineEdit>(dialog, 1037)->echoMode(), QLineEdit::Password);
         EXPECT_EQ(Item<QLineEdit>(dialog, 1033)->text(), "Finance & figures");
@@ -70,7 +50,7 @@ TEST_F(SettingDialog, OkWithoutChangesGivesBackWhatItWasGivenAndCancelGivesNothi
     EXPECT_EQ(options, FilledOptions());
     EXPECT_FALSE(applyToAll);
 
-    WhenShown([](CSettingDialog& dialog) {
+    WhenShown<CSettingDialog>([](CSettingDialog& dialog) {
         Item<QLineEdit>(dialog, 1032)->setText("changed");
         Item<QCheckBox>(dialog, 1040)->click();
         Item<QCheckBox>(dialog, 1052)->click();
@@ -87,7 +67,7 @@ TEST_F(SettingDialog, ApplyToAllCountsOnlyWhenTickedAtOkAndReachesEveryJob) {
     jobs[0]->m_bChecked = true;
 
     // Ticked and cleared again: only this job.
-    WhenShown([](CSettingDialog& dialog) {
+    WhenShown<CSettingDialog>([](CSettingDialog& dialog) {
         Item<QCheckBox>(dialog, 1052)->click();
         Item<QCheckBox>(dialog, 1052)->click();
         Item<QLineEdit>(dialog, 1034)->setText("Only me");
@@ -99,7 +79,7 @@ TEST_F(SettingDialog, ApplyToAllCountsOnlyWhenTickedAtOkAndReachesEveryJob) {
     EXPECT_FALSE(jobs[0]->m_bOptionsSet || jobs[2]->m_bOptionsSet);
 
     // Opened again: the job's values, the box cleared; ticked now, the values go everywhere.
-    WhenShown([](CSettingDialog& dialog) {
+    WhenShown<CSettingDialog>([](CSettingDialog& dialog) {
         EXPECT_EQ(Item<QLineEdit>(dialog, 1034)->text(), "Only me");
         EXPECT_FALSE(Item<QCheckBox>(dialog, 1052)->isChecked());
         Item<QCheckBox>(dialog, 1054)->click();
@@ -118,7 +98,7 @@ TEST_F(SettingDialog, SpeaksTheSelectedLanguage) {
     SelectLanguage(kLanguageChinese);
     CPdfOptions options;
     bool applyToAll = false;
-    WhenShown([](CSettingDialog& dialog) {
+    WhenShown<CSettingDialog>([](CSettingDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle().toStdString(),
                   LangText("PDFSettingDlgUI", "PDFSettingDlgUITitle"));
         EXPECT_EQ(Item<QCheckBox>(dialog, 1055)->text().toStdString(),

@@ -1,8 +1,10 @@
-// Draws the batch list with rows in every state and the PDF settings dialog, in English and in
-// Chinese, into PNG files, for looking at them without a display:
+// Draws the batch list with rows in every state, the PDF settings and language dialogs, the about
+// box and the help menu, in English and in Chinese, into PNG files, for looking at them without
+// a display:
 //   ui-preview OUTPUT-FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QPixmap>
 #include <cstdio>
 #include <memory>
@@ -11,8 +13,11 @@
 #include "components/vernello/Vernello.h"
 #include "convert/WordRecord.h"
 #include "lang/LanguageProvider.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CMainSettingDlg.h"
 #include "ui/CMyCustomizeList.h"
 #include "ui/CSettingDialog.h"
+#include "ui/HelpMenu.h"
 #include "ui/ImageList.h"
 #include "ui/JobCell.h"
 
@@ -106,6 +111,14 @@ int main(int argc, char** argv) {
         dialog.m_options.m_bNoCopy = 1;
         dialog.m_options.m_bKeepLinks = 1;
         saved &= Save(dialog, folder + "/setting_dialog_" + suffix + ".png");
+        CMainSettingDlg languages;
+        languages.m_arrLanguageNames = LanguageNames();
+        languages.m_nLanguageCount = static_cast<int>(languages.m_arrLanguageNames.size());
+        languages.m_nSelIndex = languages.m_nLanguageCount - 1;
+        saved &= Save(languages, folder + "/language_dialog_" + suffix + ".png");
+        CAboutDlg about(nullptr, programFolder);
+        saved &= Save(about, folder + "/about_box_" + suffix + ".png");
+        saved &= Save(*MakeHelpMenu(nullptr), folder + "/help_menu_" + suffix + ".png");
     }
     return saved ? 0 : 1;
 }
