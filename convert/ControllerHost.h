@@ -33,8 +33,9 @@ class IControllerHost {
     virtual void UpdateData(bool saveAndValidate) = 0;
     // The folder in the Output box, as last taken over by UpdateData(true).
     virtual std::string DestinationDir() const = 0;
-    // Why a job failed, in the selected language, just before its result is posted. The window
-    // shows no reason; a host that reports jobs one by one (the command line) does.
+    // Why a job failed, in the selected language, just before its result is posted. The job
+    // keeps it too (m_strFailure), for its row; a host that reports jobs one by one (the command
+    // line) prints it.
     virtual void NoteJobFailure(unsigned /*job*/, const std::string& /*reason*/) {}
     // The job waits for another batch of the same user (another window or the command line) to
     // finish printing; called once per wait, from the preparation thread.

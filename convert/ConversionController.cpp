@@ -81,6 +81,13 @@ void CConversionController::RestoreUserPrinter() {
     sharedState_.RestoreUserPrinter();
 }
 
+void CConversionController::ReportJobFailure(const std::string& reason) {
+    if (m_nCurrentJob < m_jobs.size()) {
+        m_jobs[m_nCurrentJob]->m_strFailure = reason;
+    }
+    host_.NoteJobFailure(m_nCurrentJob, reason);
+}
+
 int CConversionController::ShowMessage(const char* key, UINT type) {
     return host_.ShowMessageBox(LangText(kMsgBox, key), LangText(kMsgBox, "MsgBoxTitle"), type);
 }
@@ -108,6 +115,8 @@ void CConversionController::OnConvert() {
         if (job->m_bChecked) {
             job->m_strOutputName.clear();
             job->m_strOutputPath.clear();
+            job->m_bFailed = false;
+            job->m_strFailure.clear();
         }
     }
 
@@ -225,8 +234,7 @@ void CConversionController::PrepareJobThread() {
         word::QuitWordQuietly(application.Get());
         message = WM_JOB_FINISHED;
         outcome = JOB_FAILED;
-        host_.NoteJobFailure(
-            m_nCurrentJob, JobFailureText(LangText(kJobFailure, "Open"), DescribeComError(error)));
+        ReportJobFailure(JobFailureText(LangText(kJobFailure, "Open"), DescribeComError(error)));
     }
     application.Reset();
     CoUninitialize();
@@ -254,8 +262,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
         opened.Release();
         word::QuitWordQuietly(application.Get());
         sharedState_.Release();
-        host_.NoteJobFailure(
-            m_nCurrentJob, JobFailureText(LangText(kJobFailure, "Print"), DescribeComError(error)));
+        ReportJobFailure(JobFailureText(LangText(kJobFailure, "Print"), DescribeComError(error)));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
         return 0;
     }
@@ -267,7 +274,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
     application.Reset();
     if (!pagesReady) {
         sharedState_.Release();
-        host_.NoteJobFailure(m_nCurrentJob, LangText(kJobFailure, "Pages"));
+        ReportJobFailure(LangText(kJobFailure, "Pages"));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
         return 0;
     }
@@ -304,6 +311,13 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
         job.m_nProgress = 0;
         job.m_bDone = true;
         job.m_bChecked = false;
+        if (wParam == JOB_FAILED) {
+            if (job.m_strFailure.empty()) {
+                // The row's reason is never blank, whichever leg gave up without saying why.
+                job.m_strFailure = LangText(kJobFailure, "Unknown");
+            }
+            job.m_bFailed = true;
+        }
         host_.RedrawJob(m_nCurrentJob);
     }
 

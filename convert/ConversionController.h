@@ -51,6 +51,9 @@ class CConversionController {
     void PagesRead();
     // For a process that is being ended: puts the user's default printer back at once.
     void RestoreUserPrinter();
+    // Why the current job failed, in the selected language: kept in the job for its row and
+    // handed to the host. Called by the failing leg just before it posts JOB_FAILED.
+    void ReportJobFailure(const std::string& reason);
 
     // Batch state. The job sequence and the fields below change hands between the UI thread
     // and one worker at a time, at the legs' hand-overs.
@@ -92,3 +95,4 @@ class CConversionController {
     std::thread preparation_;
     std::atomic<bool> preparing_{false};
 };
+

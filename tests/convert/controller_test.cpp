@@ -391,9 +391,15 @@ TEST_F(Controller, WordFailuresFailTheirJobAndTheBatchGoesOn) {
         EXPECT_TRUE(job->m_bDone) << job->m_strFileName;
         EXPECT_FALSE(job->m_bChecked) << job->m_strFileName;
         EXPECT_TRUE(job->m_strOutputName.empty()) << job->m_strFileName;
+        EXPECT_TRUE(job->m_bFailed) << job->m_strFileName;
     }
+    EXPECT_EQ(unopenable.m_strFailure.rfind(LangText("JobFailure", "Open") + ": ", 0), 0u)
+        << unopenable.m_strFailure;
+    EXPECT_EQ(unprintable.m_strFailure.rfind(LangText("JobFailure", "Print") + ": ", 0), 0u)
+        << unprintable.m_strFailure;
     EXPECT_EQ(pdf_.built, std::vector<std::string>{DocPath("fine.docx")});
     EXPECT_EQ(fine.m_strOutputName, "fine.pdf");
+    EXPECT_FALSE(fine.m_bFailed);
     EXPECT_EQ(MessageKeys(), std::vector<std::string>{"CF"});
     EXPECT_EQ(word_->LiveObjects(), 0) << "every reference released after the failures";
     EXPECT_EQ(word_->QuitCalls(), word_->InstancesCreated());
@@ -410,7 +416,23 @@ TEST_F(Controller, APipeFailureInLegTwoFailsTheJobAfterQuittingWord) {
     EXPECT_EQ(handOff_.waits, 2);
     EXPECT_EQ(word_->QuitCalls(), 4);
     EXPECT_EQ(word_->LiveObjects(), 0);
+    EXPECT_EQ(job.m_strFailure, LangText("JobFailure", "Pages"));
     EXPECT_EQ(MessageKeys(), std::vector<std::string>{"CF"});
+}
+
+TEST_F(Controller, AFailedJobAlwaysGivesAReasonAndLosesItsMarkWhenConvertedAgain) {
+    CWordRecord& job = AddJob("a.docx");
+    pdf_.results[DocPath("a.docx")] = JOB_FAILED;  // a leg that gives up without saying why
+    ASSERT_TRUE(Convert());
+    EXPECT_TRUE(job.m_bFailed);
+    EXPECT_EQ(job.m_strFailure, LangText("JobFailure", "Unknown"));
+
+    job.m_bChecked = true;
+    pdf_.results.clear();
+    ASSERT_TRUE(Convert());
+    EXPECT_FALSE(job.m_bFailed);
+    EXPECT_EQ(job.m_strFailure, "");
+    EXPECT_EQ(MessageKeys().back(), "CF");
 }
 
 TEST_F(Controller, AnExitRequestSeenByTheHarvestCancelsAndClosesTheProgram) {

@@ -98,6 +98,9 @@ const std::vector<Pair> kWindowTexts = {
     // About box.
     {"AboutDlg", "About"},
     {"AboutDlg", "OK"},
+    // A failed job's status, and the reason its row gives when the failing step gave none.
+    {"JobFailure", "Failed"},
+    {"JobFailure", "Unknown"},
 };
 
 // Where the program's own code lives.
