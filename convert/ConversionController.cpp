@@ -88,6 +88,14 @@ void CConversionController::ReportJobFailure(const std::string& reason) {
     host_.NoteJobFailure(m_nCurrentJob, reason);
 }
 
+std::string BatchFinishedText(unsigned converted, unsigned jobs) {
+    if (converted >= jobs) {
+        return LangText(kMsgBox, "CF");
+    }
+    return FillPlaceholders(LangText(kMsgBox, "CFFailed"),
+                            {std::to_string(converted), std::to_string(jobs)});
+}
+
 int CConversionController::ShowMessage(const char* key, UINT type) {
     return host_.ShowMessageBox(LangText(kMsgBox, key), LangText(kMsgBox, "MsgBoxTitle"), type);
 }
@@ -146,6 +154,8 @@ void CConversionController::OnConvert() {
     // preparation of the same job.
     m_bRunning = 1;
     host_.EnableBatchButtons(false);
+    batchJobs_ = 0;
+    batchConverted_ = 0;
     StartPreparation();
 }
 
@@ -320,6 +330,10 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
         }
         host_.RedrawJob(m_nCurrentJob);
     }
+    ++batchJobs_;
+    if (wParam == JOB_SUCCEEDED) {
+        ++batchConverted_;
+    }
 
     ++m_nCurrentJob;
     while (m_nCurrentJob < m_jobs.size() && !m_jobs[m_nCurrentJob]->m_bChecked) {
@@ -336,7 +350,8 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
     m_bRunning = 0;
     host_.EnableBatchButtons(true);
     host_.Repaint();
-    ShowMessage("CF", MB_OK);
+    host_.ShowMessageBox(BatchFinishedText(batchConverted_, batchJobs_),
+                         LangText(kMsgBox, "MsgBoxTitle"), MB_OK);
     return 0;
 }
 

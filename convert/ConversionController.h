@@ -94,5 +94,11 @@ class CConversionController {
     CSharedStateLock sharedState_;
     std::thread preparation_;
     std::atomic<bool> preparing_{false};
+    // Results of this batch's jobs so far, for the message that closes it (UI thread only).
+    unsigned batchJobs_ = 0;
+    unsigned batchConverted_ = 0;
 };
 
+// The message that closes a batch: CF when every job was converted, else CFFailed with the
+// counts filled in.
+std::string BatchFinishedText(unsigned converted, unsigned jobs);

@@ -375,6 +375,7 @@ TEST_F(Controller, AMissingWordProcessorStopsTheBatchInLegOneAndClosesTheProgram
 TEST_F(Controller, WordFailuresFailTheirJobAndTheBatchGoesOn) {
     CWordRecord& unopenable = AddJob("unopenable.docx");
     CWordRecord& badVersion = AddJob("version.docx");
+    AddJob("unchecked.docx", /*checked=*/false);
     CWordRecord& badHarvest = AddJob("harvest.docx", true, /*keepLinks=*/true);
     CWordRecord& unprintable = AddJob("print.docx");
     CWordRecord& fine = AddJob("fine.docx");
@@ -400,7 +401,11 @@ TEST_F(Controller, WordFailuresFailTheirJobAndTheBatchGoesOn) {
     EXPECT_EQ(pdf_.built, std::vector<std::string>{DocPath("fine.docx")});
     EXPECT_EQ(fine.m_strOutputName, "fine.pdf");
     EXPECT_FALSE(fine.m_bFailed);
-    EXPECT_EQ(MessageKeys(), std::vector<std::string>{"CF"});
+    // The closing message counts this batch's jobs, not the unchecked one.
+    ASSERT_EQ(host_.Messages().size(), 1u);
+    EXPECT_EQ(host_.Messages()[0].text,
+              "Conversion finished: 1 of 5 documents were converted. The status of each document "
+              "that failed says so; point to it to see why.");
     EXPECT_EQ(word_->LiveObjects(), 0) << "every reference released after the failures";
     EXPECT_EQ(word_->QuitCalls(), word_->InstancesCreated());
 }
@@ -417,7 +422,8 @@ TEST_F(Controller, APipeFailureInLegTwoFailsTheJobAfterQuittingWord) {
     EXPECT_EQ(word_->QuitCalls(), 4);
     EXPECT_EQ(word_->LiveObjects(), 0);
     EXPECT_EQ(job.m_strFailure, LangText("JobFailure", "Pages"));
-    EXPECT_EQ(MessageKeys(), std::vector<std::string>{"CF"});
+    ASSERT_EQ(host_.Messages().size(), 1u);
+    EXPECT_EQ(host_.Messages()[0].text.rfind("Conversion finished: 0 of 2 documents", 0), 0u);
 }
 
 TEST_F(Controller, AFailedJobAlwaysGivesAReasonAndLosesItsMarkWhenConvertedAgain) {
