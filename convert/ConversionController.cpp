@@ -305,13 +305,7 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
     sharedState_.Release();  // whichever leg ended the job
 
     if (wParam == JOB_CANCELED) {
-        host_.SetTitle(kCanceledTitle);
-        m_bRunning = 0;
-        m_bRenameExisting = 0;
-        host_.EnableBatchButtons(true);
-        host_.UpdateData(false);
-        host_.Repaint();
-        host_.CloseMainWindow();
+        EndCanceledBatch();
         return 0;
     }
 
@@ -334,6 +328,11 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
     if (wParam == JOB_SUCCEEDED) {
         ++batchConverted_;
     }
+    // The user asked to leave: within a job only the harvest hears it, so every job's end does.
+    if (m_bExitRequested) {
+        EndCanceledBatch();
+        return 0;
+    }
 
     ++m_nCurrentJob;
     while (m_nCurrentJob < m_jobs.size() && !m_jobs[m_nCurrentJob]->m_bChecked) {
@@ -353,6 +352,16 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
     host_.ShowMessageBox(BatchFinishedText(batchConverted_, batchJobs_),
                          LangText(kMsgBox, "MsgBoxTitle"), MB_OK);
     return 0;
+}
+
+void CConversionController::EndCanceledBatch() {
+    host_.SetTitle(kCanceledTitle);
+    m_bRunning = 0;
+    m_bRenameExisting = 0;
+    host_.EnableBatchButtons(true);
+    host_.UpdateData(false);
+    host_.Repaint();
+    host_.CloseMainWindow();
 }
 
 bool CConversionController::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

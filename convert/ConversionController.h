@@ -79,6 +79,8 @@ class CConversionController {
     IControllerHost& Host() { return host_; }
 
   private:
+    // The batch ends on the user's exit request: no further job starts and the window closes.
+    void EndCanceledBatch();
     // Leg 1, on the preparation thread.
     void PrepareJobThread();
     void StartPreparation();

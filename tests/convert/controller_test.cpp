@@ -455,6 +455,23 @@ TEST_F(Controller, AnExitRequestSeenByTheHarvestCancelsAndClosesTheProgram) {
     EXPECT_EQ(word_->LiveObjects(), 0);
 }
 
+TEST_F(Controller, AnExitRequestEndsTheBatchAfterTheCurrentJobEvenWithoutAHarvest) {
+    CWordRecord& first = AddJob("a.docx");
+    CWordRecord& second = AddJob("b.docx");
+    handOff_.onWait = [this] { controller_->m_bExitRequested = 1; };  // "Yes, exit" while printing
+    EXPECT_FALSE(Convert());
+    EXPECT_TRUE(host_.Closed());
+    EXPECT_EQ(host_.Title(), "Conversion Canceled!");
+    EXPECT_EQ(OpenedPaths(), std::vector<std::string>(2, DocPath("a.docx")))
+        << "the second job is never prepared";
+    EXPECT_EQ(pdf_.built, std::vector<std::string>{DocPath("a.docx")});
+    EXPECT_TRUE(first.m_bDone);
+    EXPECT_TRUE(second.m_bChecked);
+    EXPECT_EQ(controller_->m_bRunning, 0);
+    EXPECT_TRUE(host_.ButtonsEnabled());
+    EXPECT_TRUE(host_.Messages().empty());
+}
+
 TEST_F(Controller, TheHarvestRunsOnlyForJobsThatKeepLinksOrBookmarks) {
     AddJob("plain.docx");
     AddJob("links.docx", true, true).m_bKeepLinks = 1;
