@@ -3,6 +3,7 @@
 // Calls come from the UI thread and from the worker threads; a host must accept both.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/user32.h"
@@ -33,9 +34,14 @@ class IControllerHost {
     virtual void UpdateData(bool saveAndValidate) = 0;
     // The folder in the Output box, as last taken over by UpdateData(true).
     virtual std::string DestinationDir() const = 0;
-    // Why a job failed, in the selected language, just before its result is posted. The window
-    // shows no reason; a host that reports jobs one by one (the command line) does.
+    // Why a job failed, in the selected language, just before its result is posted. The job
+    // keeps it too (m_strFailure), for its row; a host that reports jobs one by one (the command
+    // line) prints it.
     virtual void NoteJobFailure(unsigned /*job*/, const std::string& /*reason*/) {}
+    // Runs a blocking wait of the UI thread's leg, the wait for the printed pages, and returns
+    // its result. A window host runs it so that the window keeps painting and answering
+    // meanwhile; the default just waits.
+    virtual bool WaitResponsively(const std::function<bool()>& wait) { return wait(); }
     // The job waits for another batch of the same user (another window or the command line) to
     // finish printing; called once per wait, from the preparation thread.
     virtual void NoteWaitingForAnotherBatch() {}

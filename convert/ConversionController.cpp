@@ -81,6 +81,21 @@ void CConversionController::RestoreUserPrinter() {
     sharedState_.RestoreUserPrinter();
 }
 
+void CConversionController::ReportJobFailure(const std::string& reason) {
+    if (m_nCurrentJob < m_jobs.size()) {
+        m_jobs[m_nCurrentJob]->m_strFailure = reason;
+    }
+    host_.NoteJobFailure(m_nCurrentJob, reason);
+}
+
+std::string BatchFinishedText(unsigned converted, unsigned jobs) {
+    if (converted >= jobs) {
+        return LangText(kMsgBox, "CF");
+    }
+    return FillPlaceholders(LangText(kMsgBox, "CFFailed"),
+                            {std::to_string(converted), std::to_string(jobs)});
+}
+
 int CConversionController::ShowMessage(const char* key, UINT type) {
     return host_.ShowMessageBox(LangText(kMsgBox, key), LangText(kMsgBox, "MsgBoxTitle"), type);
 }
@@ -108,6 +123,8 @@ void CConversionController::OnConvert() {
         if (job->m_bChecked) {
             job->m_strOutputName.clear();
             job->m_strOutputPath.clear();
+            job->m_bFailed = false;
+            job->m_strFailure.clear();
         }
     }
 
@@ -137,6 +154,8 @@ void CConversionController::OnConvert() {
     // preparation of the same job.
     m_bRunning = 1;
     host_.EnableBatchButtons(false);
+    batchJobs_ = 0;
+    batchConverted_ = 0;
     StartPreparation();
 }
 
@@ -225,8 +244,7 @@ void CConversionController::PrepareJobThread() {
         word::QuitWordQuietly(application.Get());
         message = WM_JOB_FINISHED;
         outcome = JOB_FAILED;
-        host_.NoteJobFailure(
-            m_nCurrentJob, JobFailureText(LangText(kJobFailure, "Open"), DescribeComError(error)));
+        ReportJobFailure(JobFailureText(LangText(kJobFailure, "Open"), DescribeComError(error)));
     }
     application.Reset();
     CoUninitialize();
@@ -254,8 +272,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
         opened.Release();
         word::QuitWordQuietly(application.Get());
         sharedState_.Release();
-        host_.NoteJobFailure(
-            m_nCurrentJob, JobFailureText(LangText(kJobFailure, "Print"), DescribeComError(error)));
+        ReportJobFailure(JobFailureText(LangText(kJobFailure, "Print"), DescribeComError(error)));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
         return 0;
     }
@@ -267,7 +284,7 @@ LRESULT CConversionController::OnJobPrepared(WPARAM, LPARAM) {
     application.Reset();
     if (!pagesReady) {
         sharedState_.Release();
-        host_.NoteJobFailure(m_nCurrentJob, LangText(kJobFailure, "Pages"));
+        ReportJobFailure(LangText(kJobFailure, "Pages"));
         host_.PostMessageToUi(WM_JOB_FINISHED, JOB_FAILED, 0);
         return 0;
     }
@@ -288,13 +305,7 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
     sharedState_.Release();  // whichever leg ended the job
 
     if (wParam == JOB_CANCELED) {
-        host_.SetTitle(kCanceledTitle);
-        m_bRunning = 0;
-        m_bRenameExisting = 0;
-        host_.EnableBatchButtons(true);
-        host_.UpdateData(false);
-        host_.Repaint();
-        host_.CloseMainWindow();
+        EndCanceledBatch();
         return 0;
     }
 
@@ -304,7 +315,23 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
         job.m_nProgress = 0;
         job.m_bDone = true;
         job.m_bChecked = false;
+        if (wParam == JOB_FAILED) {
+            if (job.m_strFailure.empty()) {
+                // The row's reason is never blank, whichever leg gave up without saying why.
+                job.m_strFailure = LangText(kJobFailure, "Unknown");
+            }
+            job.m_bFailed = true;
+        }
         host_.RedrawJob(m_nCurrentJob);
+    }
+    ++batchJobs_;
+    if (wParam == JOB_SUCCEEDED) {
+        ++batchConverted_;
+    }
+    // The user asked to leave: within a job only the harvest hears it, so every job's end does.
+    if (m_bExitRequested) {
+        EndCanceledBatch();
+        return 0;
     }
 
     ++m_nCurrentJob;
@@ -322,8 +349,19 @@ LRESULT CConversionController::OnJobFinished(WPARAM wParam, LPARAM) {
     m_bRunning = 0;
     host_.EnableBatchButtons(true);
     host_.Repaint();
-    ShowMessage("CF", MB_OK);
+    host_.ShowMessageBox(BatchFinishedText(batchConverted_, batchJobs_),
+                         LangText(kMsgBox, "MsgBoxTitle"), MB_OK);
     return 0;
+}
+
+void CConversionController::EndCanceledBatch() {
+    host_.SetTitle(kCanceledTitle);
+    m_bRunning = 0;
+    m_bRenameExisting = 0;
+    host_.EnableBatchButtons(true);
+    host_.UpdateData(false);
+    host_.Repaint();
+    host_.CloseMainWindow();
 }
 
 bool CConversionController::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

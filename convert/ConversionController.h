@@ -51,6 +51,9 @@ class CConversionController {
     void PagesRead();
     // For a process that is being ended: puts the user's default printer back at once.
     void RestoreUserPrinter();
+    // Why the current job failed, in the selected language: kept in the job for its row and
+    // handed to the host. Called by the failing leg just before it posts JOB_FAILED.
+    void ReportJobFailure(const std::string& reason);
 
     // Batch state. The job sequence and the fields below change hands between the UI thread
     // and one worker at a time, at the legs' hand-overs.
@@ -76,6 +79,8 @@ class CConversionController {
     IControllerHost& Host() { return host_; }
 
   private:
+    // The batch ends on the user's exit request: no further job starts and the window closes.
+    void EndCanceledBatch();
     // Leg 1, on the preparation thread.
     void PrepareJobThread();
     void StartPreparation();
@@ -91,4 +96,11 @@ class CConversionController {
     CSharedStateLock sharedState_;
     std::thread preparation_;
     std::atomic<bool> preparing_{false};
+    // Results of this batch's jobs so far, for the message that closes it (UI thread only).
+    unsigned batchJobs_ = 0;
+    unsigned batchConverted_ = 0;
 };
+
+// The message that closes a batch: CF when every job was converted, else CFFailed with the
+// counts filled in.
+std::string BatchFinishedText(unsigned converted, unsigned jobs);

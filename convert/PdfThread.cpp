@@ -341,7 +341,7 @@ void PdfThread(CConversionController& controller) {
     }
     controller.PagesRead();  // also when the job failed before its pages were all read
     if (result != JOB_SUCCEEDED) {
-        controller.Host().NoteJobFailure(controller.m_nCurrentJob, failure);
+        controller.ReportJobFailure(failure);
     }
     controller.Host().PostMessageToUi(WM_JOB_FINISHED, result, 0);
 }

@@ -47,9 +47,11 @@ bool CPipeHandOff::WaitForPages() {
     if (pipe == INVALID_HANDLE_VALUE) {
         return false;
     }
-    const BOOL connected = ConnectNamedPipeWithTimeout(pipe, waitLimitMs_);
+    // The pipe is made here, on the UI thread; the host may wait for it on another thread.
+    const bool connected = host_.WaitResponsively(
+        [pipe, this] { return ConnectNamedPipeWithTimeout(pipe, waitLimitMs_) != FALSE; });
     CloseHandle(pipe);
-    return connected != FALSE;
+    return connected;
 }
 
 std::string CPipeHandOff::ReadHandOffPath() {

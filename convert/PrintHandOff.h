@@ -40,7 +40,8 @@ class CPipeHandOff : public IPrintHandOff {
         : host_(host), waitLimitMs_(waitLimitMs) {}
 
     // Creates a new pipe for this job and waits, within the time limit, for the one connection
-    // that says the pages are ready; a client that connected before the wait began counts.
+    // that says the pages are ready; a client that connected before the wait began counts. The
+    // wait runs through the host's WaitResponsively.
     bool WaitForPages() override;
     // Inifile under HKEY_CURRENT_USER\Software\Tessaline\, read into 80 bytes; a failure tells
     // the user and gives "".

@@ -37,6 +37,11 @@ class CWordRecord {
     bool m_bChecked = false;                   // selected for conversion
     std::atomic<bool> m_bDone{false};          // has been through a conversion
     std::atomic<bool> m_bShowProgress{false};  // a progress bar is drawn in the row
+    // The job's last conversion failed. Set on the UI thread when the result arrives; the reason
+    // is written by the failing leg before it posts that result, so a row that shows the mark
+    // reads a complete reason.
+    std::atomic<bool> m_bFailed{false};
+    std::string m_strFailure;  // why it failed, in the selected language
 };
 
 // Whether the job reads its document's hyperlinks or headings before printing it.

@@ -19,6 +19,11 @@ inline constexpr unsigned kLangIdChineseSimplified = 0x0804;
 // The text of (section, key) in the selected language, copied.
 std::string LangText(const char* section, const char* key);
 
+// `text` with each "{n}" replaced by values[n], as plain text: a translation may place them in
+// any order, and nothing in a text or a value is read as a format. A "{n}" without a value
+// stays as it is.
+std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& values);
+
 // The languages the library lists, in its order, each name copied at once.
 std::vector<std::string> LanguageNames();
 

@@ -45,15 +45,21 @@ int CCliHost::Answer(const ShownMessage& message) {
     if (message.text == LangText(kMsgBox, "Rename")) {
         return keepExisting_ ? IDNO : IDYES;
     }
-    if (message.text == LangText(kMsgBox, "CF")) {
-        return IDOK;  // the job lines and the summary say it
-    }
     std::lock_guard<std::mutex> lock(mutex_);
+    // The batch's closing message: the job lines and the summary say it.
+    const unsigned converted = CountOutcomes(Outcome::Succeeded);
+    if (message.text == BatchFinishedText(converted, converted + CountOutcomes(Outcome::Failed))) {
+        return IDOK;
+    }
     ClearProgressLine();
     std::fprintf(err_, "%s\n", message.text.c_str());
     std::fflush(err_);
     lastMessage_ = message.text;
     return (message.type & MB_YESNO) == MB_YESNO ? IDYES : IDOK;
+}
+
+unsigned CCliHost::CountOutcomes(Outcome outcome) const {
+    return static_cast<unsigned>(std::count(outcomes_.begin(), outcomes_.end(), outcome));
 }
 
 void CCliHost::ClearProgressLine() {

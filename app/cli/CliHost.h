@@ -55,6 +55,8 @@ class CCliHost : public CHeadlessHost {
     bool NextJobRead() const;
     void ReadNextJobsAhead();
     int Answer(const ShownMessage& message);
+    // Jobs with that outcome so far; the caller holds mutex_.
+    unsigned CountOutcomes(Outcome outcome) const;
     void PrintResultLine(unsigned job, bool succeeded, const std::string& detail);
     void ClearProgressLine();
 

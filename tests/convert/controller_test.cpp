@@ -375,6 +375,7 @@ TEST_F(Controller, AMissingWordProcessorStopsTheBatchInLegOneAndClosesTheProgram
 TEST_F(Controller, WordFailuresFailTheirJobAndTheBatchGoesOn) {
     CWordRecord& unopenable = AddJob("unopenable.docx");
     CWordRecord& badVersion = AddJob("version.docx");
+    AddJob("unchecked.docx", /*checked=*/false);
     CWordRecord& badHarvest = AddJob("harvest.docx", true, /*keepLinks=*/true);
     CWordRecord& unprintable = AddJob("print.docx");
     CWordRecord& fine = AddJob("fine.docx");
@@ -391,10 +392,20 @@ TEST_F(Controller, WordFailuresFailTheirJobAndTheBatchGoesOn) {
         EXPECT_TRUE(job->m_bDone) << job->m_strFileName;
         EXPECT_FALSE(job->m_bChecked) << job->m_strFileName;
         EXPECT_TRUE(job->m_strOutputName.empty()) << job->m_strFileName;
+        EXPECT_TRUE(job->m_bFailed) << job->m_strFileName;
     }
+    EXPECT_EQ(unopenable.m_strFailure.rfind(LangText("JobFailure", "Open") + ": ", 0), 0u)
+        << unopenable.m_strFailure;
+    EXPECT_EQ(unprintable.m_strFailure.rfind(LangText("JobFailure", "Print") + ": ", 0), 0u)
+        << unprintable.m_strFailure;
     EXPECT_EQ(pdf_.built, std::vector<std::string>{DocPath("fine.docx")});
     EXPECT_EQ(fine.m_strOutputName, "fine.pdf");
-    EXPECT_EQ(MessageKeys(), std::vector<std::string>{"CF"});
+    EXPECT_FALSE(fine.m_bFailed);
+    // The closing message counts this batch's jobs, not the unchecked one.
+    ASSERT_EQ(host_.Messages().size(), 1u);
+    EXPECT_EQ(host_.Messages()[0].text,
+              "Conversion finished: 1 of 5 documents were converted. The status of each document "
+              "that failed says so; point to it to see why.");
     EXPECT_EQ(word_->LiveObjects(), 0) << "every reference released after the failures";
     EXPECT_EQ(word_->QuitCalls(), word_->InstancesCreated());
 }
@@ -410,7 +421,24 @@ TEST_F(Controller, APipeFailureInLegTwoFailsTheJobAfterQuittingWord) {
     EXPECT_EQ(handOff_.waits, 2);
     EXPECT_EQ(word_->QuitCalls(), 4);
     EXPECT_EQ(word_->LiveObjects(), 0);
-    EXPECT_EQ(MessageKeys(), std::vector<std::string>{"CF"});
+    EXPECT_EQ(job.m_strFailure, LangText("JobFailure", "Pages"));
+    ASSERT_EQ(host_.Messages().size(), 1u);
+    EXPECT_EQ(host_.Messages()[0].text.rfind("Conversion finished: 0 of 2 documents", 0), 0u);
+}
+
+TEST_F(Controller, AFailedJobAlwaysGivesAReasonAndLosesItsMarkWhenConvertedAgain) {
+    CWordRecord& job = AddJob("a.docx");
+    pdf_.results[DocPath("a.docx")] = JOB_FAILED;  // a leg that gives up without saying why
+    ASSERT_TRUE(Convert());
+    EXPECT_TRUE(job.m_bFailed);
+    EXPECT_EQ(job.m_strFailure, LangText("JobFailure", "Unknown"));
+
+    job.m_bChecked = true;
+    pdf_.results.clear();
+    ASSERT_TRUE(Convert());
+    EXPECT_FALSE(job.m_bFailed);
+    EXPECT_EQ(job.m_strFailure, "");
+    EXPECT_EQ(MessageKeys().back(), "CF");
 }
 
 TEST_F(Controller, AnExitRequestSeenByTheHarvestCancelsAndClosesTheProgram) {
@@ -425,6 +453,23 @@ TEST_F(Controller, AnExitRequestSeenByTheHarvestCancelsAndClosesTheProgram) {
     EXPECT_EQ(harvester_.paths, std::vector<std::string>{DocPath("a.docx")});
     EXPECT_TRUE(host_.Messages().empty());
     EXPECT_EQ(word_->LiveObjects(), 0);
+}
+
+TEST_F(Controller, AnExitRequestEndsTheBatchAfterTheCurrentJobEvenWithoutAHarvest) {
+    CWordRecord& first = AddJob("a.docx");
+    CWordRecord& second = AddJob("b.docx");
+    handOff_.onWait = [this] { controller_->m_bExitRequested = 1; };  // "Yes, exit" while printing
+    EXPECT_FALSE(Convert());
+    EXPECT_TRUE(host_.Closed());
+    EXPECT_EQ(host_.Title(), "Conversion Canceled!");
+    EXPECT_EQ(OpenedPaths(), std::vector<std::string>(2, DocPath("a.docx")))
+        << "the second job is never prepared";
+    EXPECT_EQ(pdf_.built, std::vector<std::string>{DocPath("a.docx")});
+    EXPECT_TRUE(first.m_bDone);
+    EXPECT_TRUE(second.m_bChecked);
+    EXPECT_EQ(controller_->m_bRunning, 0);
+    EXPECT_TRUE(host_.ButtonsEnabled());
+    EXPECT_TRUE(host_.Messages().empty());
 }
 
 TEST_F(Controller, TheHarvestRunsOnlyForJobsThatKeepLinksOrBookmarks) {

@@ -404,9 +404,11 @@ TEST_F(PdfThreadTest, AnEngineFailureEndsTheJobWithTheEngineReleased) {
         EXPECT_EQ(engine_->InstancesCreated(), 1);
         EXPECT_FALSE(Job().m_bDone);
         EXPECT_FALSE(fs::exists(OutputPath("report.final.pdf")));
-        // The row shows no PDF for a job whose PDF was never saved.
+        // The row shows no PDF for a job whose PDF was never saved, and says why.
         EXPECT_EQ(Job().m_strOutputName, "");
         EXPECT_EQ(Job().m_strOutputPath, "");
+        EXPECT_NE(Job().m_strFailure, "");
+        Job().m_strFailure.clear();
     }
     // The thread left no apartment behind: a new one initialises afresh.
     std::thread([] {

@@ -3,6 +3,7 @@
 
 #include <future>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,30 @@ TEST_F(PrintHandOff, EachJobGetsANewPipeThatTakesOneConnection) {
         // The job's pipe is gone: nobody can connect to it any more.
         EXPECT_FALSE(WaitNamedPipeA(kHandOffPipeName, 0));
     }
+}
+
+TEST_F(PrintHandOff, TheHostRunsTheWaitSoThatAWindowCanKeepAnswering) {
+    // A window host waits on another thread while its own goes on with its events.
+    class WaitingElsewhere : public CHeadlessHost {
+      public:
+        WaitingElsewhere() : CHeadlessHost("Folvane") {}
+        bool WaitResponsively(const std::function<bool()>& wait) override {
+            ++waits;
+            bool result = false;
+            std::thread([&] { result = wait(); }).join();
+            return result;
+        }
+        int waits = 0;
+    } host;
+    CPipeHandOff handOff(host, 20000);
+    auto extractor = std::async(std::launch::async, [] {
+        for (int i = 0; i < 2000 && !WaitNamedPipeA(kHandOffPipeName, 10); ++i) {
+        }
+        return Signal();
+    });
+    EXPECT_TRUE(handOff.WaitForPages());
+    EXPECT_TRUE(extractor.get());
+    EXPECT_EQ(host.waits, 1);
 }
 
 TEST_F(PrintHandOff, TheWaitEndsAtItsTimeLimitWhenNoSignalComes) {

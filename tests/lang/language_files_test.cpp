@@ -67,6 +67,7 @@ const std::vector<Pair> kWindowTexts = {
     {"MsgBox", "SetPrinter"},
     {"MsgBox", "PInstall"},
     {"MsgBox", "CF"},
+    {"MsgBox", "CFFailed"},
     {"MsgBox", "EXIT"},
     {"MsgBox", "NOTPDF"},
     {"MsgBox", "Added"},
@@ -98,6 +99,9 @@ const std::vector<Pair> kWindowTexts = {
     // About box.
     {"AboutDlg", "About"},
     {"AboutDlg", "OK"},
+    // A failed job's status, and the reason its row gives when the failing step gave none.
+    {"JobFailure", "Failed"},
+    {"JobFailure", "Unknown"},
 };
 
 // Where the program's own code lives.
@@ -288,6 +292,23 @@ TEST_F(ShippedLanguageFiles, ChineseIsATranslation) {
         }
     }
     EXPECT_LE(same * 10, english_->texts.size()) << same << " texts are the same in both files";
+}
+
+TEST_F(ShippedLanguageFiles, TranslationsFillInTheSamePlaces) {
+    static const std::regex place(R"re(\{\d+\})re");
+    const auto places = [](const std::string& text) {
+        std::multiset<std::string> found;
+        for (std::sregex_iterator it(text.begin(), text.end(), place), end; it != end; ++it) {
+            found.insert(it->str());
+        }
+        return found;
+    };
+    for (const auto& [pair, text] : english_->texts) {
+        auto chinese = chinese_->texts.find(pair);
+        if (chinese != chinese_->texts.end()) {
+            EXPECT_EQ(places(chinese->second), places(text)) << Show(pair);
+        }
+    }
 }
 
 TEST_F(ShippedLanguageFiles, HoldEveryTextTheWindowsShow) {
