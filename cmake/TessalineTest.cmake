@@ -1,22 +1,32 @@
-# tessaline_add_test(NAME SOURCES... [LIBS ...] [LABELS LABEL...] [TSAN_SUITES SUITE...])
-# Builds a GoogleTest executable into build/tests and registers its cases with CTest. The cases
-# of the TSAN_SUITES (test suite names) carry the label "tsan" too: the ThreadSanitizer run
-# selects them by it (scripts/test.sh).
+# tessaline_add_test(NAME SOURCES... [LIBS ...] [LABELS LABEL...] [TSAN_SUITES SUITE...]
+#                    [FOLDER DIR] [RESOURCE_LOCK NAME])
+# Builds a GoogleTest executable into build/tests (or build/tests/DIR) and registers its cases
+# with CTest. The cases of the TSAN_SUITES (test suite names) carry the label "tsan" too: the
+# ThreadSanitizer run selects them by it (scripts/test.sh). Cases of executables that share a
+# RESOURCE_LOCK never run at the same time.
 include(GoogleTest)
 
 function(tessaline_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;TSAN_SUITES" ${ARGN})
+  cmake_parse_arguments(ARG "" "FOLDER;RESOURCE_LOCK" "SOURCES;LIBS;LABELS;TSAN_SUITES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tessaline_test_support GTest::gtest GTest::gtest_main ${ARG_LIBS})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  set(discovery WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests DISCOVERY_TIMEOUT 60)
+  set(folder ${CMAKE_BINARY_DIR}/tests)
+  if(ARG_FOLDER)
+    set(folder ${CMAKE_BINARY_DIR}/tests/${ARG_FOLDER})
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${folder})
+  set(discovery WORKING_DIRECTORY ${folder} DISCOVERY_TIMEOUT 60)
+  set(lock)
+  if(ARG_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
   if(ARG_TSAN_SUITES)
     list(TRANSFORM ARG_TSAN_SUITES APPEND ".*" OUTPUT_VARIABLE suites)
     list(JOIN suites ":" filter)
     gtest_discover_tests(${name} ${discovery} TEST_FILTER "${filter}" TEST_LIST ${name}_tsan
-      PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+      PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300 ${lock})
     gtest_discover_tests(${name} ${discovery} TEST_FILTER "-${filter}"
-      PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+      PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300 ${lock})
     # The second label is set once the cases are known: the discovery's own PROPERTIES take one
     # value per property.
     set(labelling ${CMAKE_CURRENT_BINARY_DIR}/${name}_tsan_labels.cmake)
@@ -26,7 +36,8 @@ function(tessaline_add_test name)
       "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labelling})
   else()
-    gtest_discover_tests(${name} ${discovery} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+    gtest_discover_tests(${name} ${discovery} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300
+      ${lock})
   endif()
 endfunction()
 

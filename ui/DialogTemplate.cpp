@@ -14,14 +14,6 @@
 
 namespace {
 
-QFont DialogFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Shell Dlg"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(11);
-    return font;
-}
-
 QWidget* MakeControl(const ControlTemplate& control, QWidget* dialog) {
     const QString text = QString::fromUtf8(control.text);
     switch (control.kind) {
@@ -58,6 +50,14 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* dialog) {
 }
 
 }  // namespace
+
+QFont DialogFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Shell Dlg"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(11);
+    return font;
+}
 
 QRect DialogUnitsToPixels(int left, int top, int width, int height) {
     return QRect(left * 6 / 4, top * 13 / 8, width * 6 / 4, height * 13 / 8);

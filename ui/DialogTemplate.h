@@ -39,6 +39,9 @@ struct ControlText {
     const char* key;
 };
 
+// "MS Shell Dlg" 8, or the metric-compatible face fontconfig offers.
+QFont DialogFont();
+
 // Dialog units of an 8-point dialog font at 96 dots per inch.
 QRect DialogUnitsToPixels(int left, int top, int width, int height);
 

@@ -2,6 +2,12 @@
 
 #include <string>
 
+#include "lang/LanguageProvider.h"
+
+namespace {
+constexpr COLORREF kFailedTextColor = 0x000000C8;  // dark red
+}  // namespace
+
 void FillJobCellInfo(const CWordRecord& job, CellInfo& info) {
     switch (info.column) {
         case 0:
@@ -24,6 +30,13 @@ void FillJobCellInfo(const CWordRecord& job, CellInfo& info) {
             info.imageNoSelectColors = false;
             break;
         case kProgressColumn:
+            if (job.m_bFailed && !job.m_bChecked) {
+                // A failed document says so, and why when pointed at.
+                info.text = LangText("JobFailure", "Failed");
+                info.textColor = kFailedTextColor;
+                info.tip = job.m_strFailure;
+                break;
+            }
             info.text = job.m_strOutputName;
             info.link = job.m_bDone;
             info.tip = job.m_bChecked ? std::string() : job.m_strOutputPath;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/InterruptCleanup.h"
-#include "app/StartupSettings.h"
+#include "ui/StartupSettings.h"
 #include "app/cli/CliHost.h"
 #include "app/cli/CliOptions.h"
 #include "convert/ConversionController.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/StartupSettings.h"
+#include "ui/StartupSettings.h"
 #include "app/cli/CliOptions.h"
 #include "platform/shell.h"
 #include "tests/support/run_process.h"

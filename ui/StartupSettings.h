@@ -17,3 +17,8 @@ std::string StartupLanguageName();
 // Creates the folder when nothing exists at that path (one level; a failure is left for the
 // Convert command to report).
 void CreateFolderIfMissing(const std::string& folder);
+
+// Writes Setting/DestinationDir and AppLanguage/Language, as the window does when it closes. A
+// file that cannot be written (a read-only program folder) is passed over: the next start uses
+// the defaults.
+void WriteStartupSettings(const std::string& destinationDir, const std::string& language);

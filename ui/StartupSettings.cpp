@@ -1,10 +1,11 @@
-#include "app/StartupSettings.h"
+#include "ui/StartupSettings.h"
 
 #include <sys/stat.h>
 
 #include "common/ini/Ini.h"
 #include "lang/LanguageProvider.h"
 #include "platform/locale.h"
+#include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "platform/shell.h"
 
@@ -35,4 +36,10 @@ void CreateFolderIfMissing(const std::string& folder) {
     if (::stat(folder.c_str(), &info) != 0) {
         ::mkdir(folder.c_str(), 0777);
     }
+}
+
+void WriteStartupSettings(const std::string& destinationDir, const std::string& language) {
+    const std::string file = ConfigFilePath();
+    WritePrivateProfileStringA("Setting", "DestinationDir", destinationDir.c_str(), file.c_str());
+    WritePrivateProfileStringA("AppLanguage", "Language", language.c_str(), file.c_str());
 }
