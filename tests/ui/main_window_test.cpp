@@ -223,9 +223,18 @@ TEST_F(MainWindow, ABatchShowsItsRowsEndAsLinksOrFailuresAndGivesTheButtonsBack)
     pdf_.failing = "second.docx";
     bool disabledWhilePrinting = false;
     handOff_.onWait = [&] {
-        disabledWhilePrinting = !window.findChild<QLineEdit*>()->isHidden() &&
-                                !GetDlgItem(&window, IDC_CONVERT)->isEnabled() &&
+        disabledWhilePrinting = !GetDlgItem(&window, IDC_CONVERT)->isEnabled() &&
                                 !GetDlgItem(&window, IDC_ADD)->isEnabled();
+        // While the first document prints: its own check box is left alone (the worker
+        // threads share that job), another row's still works.
+        if (window.Controller().m_nCurrentJob == 0) {
+            auto& jobs = window.Controller().m_jobs;
+            window.OnCellClick(window.List(), ClickInfo{0, 0, false, true, false, false});
+            EXPECT_TRUE(jobs[0]->m_bChecked);
+            window.OnCellClick(window.List(), ClickInfo{2, 0, false, true, false, false});
+            EXPECT_FALSE(jobs[2]->m_bChecked);
+            window.OnCellClick(window.List(), ClickInfo{2, 0, false, true, false, false});
+        }
     };
     window.OnCommand(IDC_CONVERT, BN_CLICKED, nullptr);
     ASSERT_TRUE(WaitForBatch());
