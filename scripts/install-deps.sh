@@ -16,6 +16,8 @@ packages=(
   libpugixml-dev
   # word processor stand-in (UNO headers are generated at build time)
   libreoffice-writer-nogui libreoffice-dev
+  # the desktop's "open" for PDFs, documents, folders and web pages from the window
+  xdg-utils
   # fonts for documents
   fonts-liberation fonts-noto-cjk
   # tools the tests use to check PDFs and to edit test documents, and an X server for GUI tests
