@@ -37,13 +37,13 @@
 #include "ui/HelpMenu.h"
 #include "ui/JobCell.h"
 #include "ui/LanguageCommand.h"
+#include "ui/ProductInfo.h"
 #include "ui/SettingDialogRunner.h"
 #include "ui/StartupSettings.h"
 #include "ui/TempFolderCleanup.h"
 
 namespace {
 
-constexpr char kProductName[] = "Tessaline";
 constexpr char kMainDlgUI[] = "MainDlgUI";
 constexpr char kListUI[] = "CListCtrlUI";
 constexpr char kMenu[] = "Menu";
