@@ -1,9 +1,10 @@
 // The whole batch against LibreOffice alone: the example documents, repeated to at least 40,
 // converted once by folvane-cli keeping links and bookmarks and once by LibreOffice's own
 // `soffice --headless --convert-to pdf` exporting links and bookmarks, in the same run. Prints
-// both wall times, their ratio (the target is at most 1.5) and peak memory: the largest single
+// both wall times, their ratio (the target is at most 1.5), peak memory: the largest single
 // process (getrusage of the reaped children) and the largest sum over the run's processes
-// (sampled from /proc: folvane-cli, its office, the spooler's workers).
+// (sampled from /proc: folvane-cli, its office, the spooler's workers), and the PDFs' sizes
+// against LibreOffice's, per document and in total (the target is at most 1.15 each).
 //
 //   batch_vs_office_bench [DOCUMENTS [PROGRAM_FOLDER]]   (at least 40; default 40)
 //
@@ -12,9 +13,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,49 @@ void Report(const char* name, const Measured& measured, int pdfs, int documents)
         "%7.1f MiB\n",
         name, measured.seconds, measured.exitCode, pdfs, documents,
         measured.largestProcessKb / 1024.0, measured.peakSumKb / 1024.0);
+}
+
+constexpr double kSizeTarget = 1.15;
+
+struct Sizes {
+    std::uintmax_t ours = 0;
+    std::uintmax_t theirs = 0;
+    double Ratio() const { return theirs > 0 ? static_cast<double>(ours) / theirs : 0; }
+};
+
+std::uintmax_t SizeOr0(const fs::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
+// Both PDFs of every copy, summed per example document ("<n>-<name>" is a copy of <name>).
+// Returns whether every document met the target.
+bool ReportSizes(const std::vector<std::string>& paths, const fs::path& ours,
+                 const fs::path& theirs) {
+    std::map<std::string, Sizes> byDocument;
+    Sizes total;
+    for (const std::string& path : paths) {
+        const std::string copy = fs::path(path).filename().string();
+        const std::string pdf = fs::path(copy).stem().string() + ".pdf";
+        Sizes& sizes = byDocument[copy.substr(copy.find('-') + 1)];
+        const Sizes one{SizeOr0(ours / pdf), SizeOr0(theirs / pdf)};
+        sizes.ours += one.ours;
+        sizes.theirs += one.theirs;
+        total.ours += one.ours;
+        total.theirs += one.theirs;
+    }
+    bool met = true;
+    for (const auto& [name, sizes] : byDocument) {
+        met = met && sizes.Ratio() <= kSizeTarget;
+        std::printf("size %-34s %10ju / %10ju bytes  ratio %.3f%s\n", name.c_str(), sizes.ours,
+                    sizes.theirs, sizes.Ratio(), sizes.Ratio() <= kSizeTarget ? "" : "  (above)");
+    }
+    std::printf(
+        "size ratio folvane-cli / soffice: %.3f in total (target at most %.2f for every "
+        "document: %s)\n",
+        total.Ratio(), kSizeTarget, met ? "met" : "NOT met");
+    return met;
 }
 
 }  // namespace
@@ -92,6 +138,7 @@ int main(int argc, char** argv) {
     const double ratio = alone.seconds > 0 ? batch.seconds / alone.seconds : 0;
     std::printf("ratio folvane-cli / soffice: %.2f (target at most 1.5: %s)\n", ratio,
                 ratio <= 1.5 ? "met" : "NOT met");
+    ReportSizes(paths, ours, theirs);
     if (batch.exitCode != 0) {
         std::printf("folvane-cli's log:\n%s\n",
                     testing_support::ReadFile(platform.Work() / "folvane-cli.log").c_str());
