@@ -147,6 +147,31 @@ PdfFacts ReadPdfFacts(const fs::path& pdf, const std::string& password) {
     return facts;
 }
 
+std::vector<PdfImage> ImagesIn(const fs::path& pdf) {
+    std::vector<PdfImage> images;
+    try {
+        QPDF qpdf;
+        qpdf.processFile(pdf.c_str());
+        for (QPDFObjectHandle object : qpdf.getAllObjects()) {
+            if (!object.isStream() ||
+                !object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
+                continue;
+            }
+            QPDFObjectHandle dictionary = object.getDict();
+            QPDFObjectHandle filter = dictionary.getKey("/Filter");
+            if (filter.isArray() && filter.getArrayNItems() > 0) {
+                filter = filter.getArrayItem(filter.getArrayNItems() - 1);
+            }
+            images.push_back({dictionary.getKey("/Width").getIntValueAsInt(),
+                              dictionary.getKey("/Height").getIntValueAsInt(),
+                              filter.isName() ? filter.getName() : std::string()});
+        }
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "qpdf cannot read " << pdf << ": " << e.what();
+    }
+    return images;
+}
+
 std::vector<std::string> PageTexts(const fs::path& pdf) {
     const testing_support::ProcessResult result =
         RunProcess({"/usr/bin/pdftotext", "-enc", "UTF-8", pdf.string(), "-"});

@@ -57,6 +57,14 @@ struct TextWord {
 // The words of one page (1-based) with their boxes, from `pdftotext -bbox`.
 std::vector<TextWord> PageWords(const fs::path& pdf, int page);
 
+// An image XObject of the file, wherever it is drawn.
+struct PdfImage {
+    int width = 0;
+    int height = 0;
+    std::string filter;  // the last filter its data goes through ("/DCTDecode"); empty: none
+};
+std::vector<PdfImage> ImagesIn(const fs::path& pdf);
+
 // `pdfinfo` of the file as name -> value ("Pages", "Title", "Encrypted", ...), opened with the
 // given password option ("-upw"/"-opw") when one is given. Empty when pdfinfo refuses the file.
 struct PdfInfo {

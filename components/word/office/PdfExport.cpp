@@ -5,11 +5,11 @@
 
 #include <com/sun/star/frame/XStorable.hpp>
 
+#include "components/word/model/Uno.h"
 #include "components/word/office/DocumentLoader.h"
 #include "components/word/office/FileUrl.h"
 #include "components/word/office/Office.h"
 #include "components/word/office/PropertyList.h"
-#include "components/word/model/Uno.h"
 #include "platform/paths.h"
 
 namespace word_component {
@@ -18,7 +18,11 @@ namespace {
 
 // What a printed page shows, nothing more: no outline, links or form fields (the conversion
 // puts its own links and outline back), every page including the office's blank ones so that
-// page numbers match the layout's, fonts embedded, images as the office exports them by default.
+// page numbers match the layout's, fonts embedded. Images are left to the export's own
+// defaults, as the office's export with any options stores them: at most 300 pixels per inch of
+// their size on the page, as JPEG where that is smaller than lossless. Keeping every picture's
+// own pixels made a camera's photo shown a few centimetres wide several times the size the
+// office's own export gives it.
 css::uno::Sequence<css::beans::PropertyValue> PrintFilterData() {
     return PropertyList({
         Property("ExportBookmarks", css::uno::Any(false)),
@@ -29,9 +33,6 @@ css::uno::Sequence<css::beans::PropertyValue> PrintFilterData() {
         Property("UseTaggedPDF", css::uno::Any(false)),
         Property("IsSkipEmptyPages", css::uno::Any(false)),
         Property("EmbedStandardFonts", css::uno::Any(true)),
-        Property("UseLosslessCompression", css::uno::Any(false)),
-        Property("Quality", css::uno::Any(sal_Int32(90))),
-        Property("ReduceImageResolution", css::uno::Any(false)),
     });
 }
 
