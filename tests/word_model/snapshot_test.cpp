@@ -12,10 +12,10 @@
 #include <com/sun/star/frame/XFramesSupplier.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
-#include "components/word/office/HiddenFrame.h"
-#include "components/word/office/InOfficeSnapshot.h"
 #include "components/word/model/DocumentSnapshot.h"
 #include "components/word/model/Uno.h"
+#include "components/word/office/HiddenFrame.h"
+#include "components/word/office/InOfficeSnapshot.h"
 #include "tests/word_model/office_session.h"
 
 namespace word_model_test {
@@ -63,6 +63,7 @@ void ExpectSameSnapshot(const DocumentSnapshot& a, const DocumentSnapshot& b) {
         EXPECT_NEAR(a.pages[i].format.height, b.pages[i].format.height, 0.01);
         EXPECT_NEAR(a.pages[i].format.leftMargin, b.pages[i].format.leftMargin, 0.01);
         EXPECT_NEAR(a.pages[i].format.topMargin, b.pages[i].format.topMargin, 0.01);
+        EXPECT_EQ(a.pages[i].viewPage, b.pages[i].viewPage);
     }
     ASSERT_EQ(a.paragraphs.size(), b.paragraphs.size());
     for (std::size_t i = 0; i < a.paragraphs.size(); ++i) {
@@ -236,8 +237,9 @@ TEST_F(InOfficeLoad, LoadsAsThePipeDoesAndLeavesNoFrameWhenTheLoadFails) {
 
 TEST(SnapshotPacking, ReadsBackWhatWasPackedAndRefusesAnythingElse) {
     DocumentSnapshot snapshot;
-    snapshot.pages.push_back({0, {595.3, 841.9, 56.7, 56.7}});
-    snapshot.pages.push_back({30201, {612, 792, 72, 72}});
+    snapshot.pages.push_back({0, {595.3, 841.9, 56.7, 56.7}, 1});
+    // The view's page 2 is a blank one: not printed, and not counted.
+    snapshot.pages.push_back({30201, {612, 792, 72, 72}, 3});
     word_model::SnapshotParagraph heading;
     heading.entry.outlineLevel = 2;
     heading.text = "1.2 Scope";

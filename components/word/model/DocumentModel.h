@@ -12,10 +12,12 @@
 //   per row; XTextViewCursor::getPosition() is in 1/100 mm, counted from the first page's text
 //   area, so a place on page n is that position plus the cursor's page style's top and left
 //   margins, less the heights of pages 1..n-1 (each from its own page style) and the view's
-//   fixed gap between pages. The page is XPageCursor::getPage(). Checked against the office's
-//   own PDF export (pdftotext) for every example document: links overlap their words, headings
-//   lie within 2 points of their text's top. Each range is measured once and its answers kept
-//   (see Layout.h).
+//   fixed gap between pages. The page is XPageCursor::getPage(), counted without the blank
+//   pages the office puts before a right- or left-hand page: the view shows none, and the
+//   printed document leaves them out as the office's own export does. Checked against the
+//   office's own PDF export (pdftotext) for every example document: links overlap their words,
+//   headings lie within 2 points of their text's top. Each range is measured once and its
+//   answers kept (see Layout.h).
 // - Selection.Information(5)/(6) is the top-left of the selection's first character: its left
 //   and the top of its line's text. The view cursor gives the line's top, which lies above the
 //   text by the room the line's tallest font keeps above its glyphs; Chinese and Japanese fonts

@@ -16,8 +16,8 @@ using css::uno::Sequence;
 using TextRange = Reference<css::text::XTextRange>;
 
 // The first element of a packed snapshot: a value of another form is refused, not misread.
-constexpr char kForm[] = "tessaline.word.snapshot.1";
-constexpr sal_Int32 kPageNumbers = 5;
+constexpr char kForm[] = "tessaline.word.snapshot.2";
+constexpr sal_Int32 kPageNumbers = 6;
 // Laid out, start, end, text top; then, when measured, the extent.
 constexpr sal_Int32 kPlaceNumbers = 8;
 constexpr sal_Int32 kExtentNumbers = 8;
@@ -286,6 +286,7 @@ Any PackSnapshot(const DocumentSnapshot& snapshot) {
         *page++ = entry.format.height;
         *page++ = entry.format.leftMargin;
         *page++ = entry.format.topMargin;
+        *page++ = entry.viewPage;
     }
     return Any(SequenceOf<Any>({Any(rtl::OUString::createFromAscii(kForm)), Any(pages),
                                 PackList(snapshot.paragraphs, &PackParagraph),
@@ -307,6 +308,7 @@ DocumentSnapshot UnpackSnapshot(const Any& packed) {
         PageLayout entry;
         entry.top = pages[i];
         entry.format = {pages[i + 1], pages[i + 2], pages[i + 3], pages[i + 4]};
+        entry.viewPage = static_cast<int>(pages[i + 5]);
         snapshot.pages.push_back(entry);
     }
     snapshot.paragraphs = UnpackList(parts[2], &UnpackParagraph);

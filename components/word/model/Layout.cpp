@@ -117,7 +117,10 @@ void Layout::Prepare() {
     std::map<rtl::OUString, std::pair<PageFormat, double>> formats;  // with the height, 1/100 mm
     double top = 0;
     for (int page = 1; page <= count; ++page) {
-        pageCursor_->jumpToPage(static_cast<sal_Int16>(page));
+        // The view shows no blank pages, and the cursor cannot go to one: the jump fails.
+        if (!pageCursor_->jumpToPage(static_cast<sal_Int16>(page))) {
+            continue;
+        }
         rtl::OUString style;
         cursorProperties->getPropertyValue(rtl::OUString::createFromAscii("PageStyleName")) >>=
             style;
@@ -138,6 +141,7 @@ void Layout::Prepare() {
         PageLayout entry;
         entry.format = known->second.first;
         entry.top = top;
+        entry.viewPage = page;
         top += known->second.second + kGapBetweenPages;
         pages_.push_back(entry);
     }
@@ -193,18 +197,20 @@ void Layout::CheckLaidOut(RangeFacts& facts) {
 }
 
 PagePlace Layout::CursorPlace() {
-    const int page = pageCursor_->getPage();
-    if (page < 1 || page > static_cast<int>(pages_.size())) {
+    const int viewPage = pageCursor_->getPage();
+    const auto on = std::lower_bound(
+        pages_.begin(), pages_.end(), viewPage,
+        [](const PageLayout& entry, int number) { return entry.viewPage < number; });
+    if (on == pages_.end() || on->viewPage != viewPage) {
         NoLayout();
     }
     const css::awt::Point at = cursor_->getPosition();
     // The cursor's position is counted from the text area of the first page: the page style's
     // top and left margins from that page's corner.
-    const PageLayout& on = pages_[page - 1];
     PagePlace place;
-    place.page = page;
-    place.x = Mm100ToPoints(at.X) + on.format.leftMargin;
-    place.y = Mm100ToPoints(at.Y - on.top) + on.format.topMargin;
+    place.page = static_cast<int>(on - pages_.begin()) + 1;
+    place.x = Mm100ToPoints(at.X) + on->format.leftMargin;
+    place.y = Mm100ToPoints(at.Y - on->top) + on->format.topMargin;
     return place;
 }
 

@@ -55,10 +55,15 @@ struct PageFormat {
     double topMargin = 0;   // points
 };
 
-// One page of the view: where it starts in the view and its page style.
+// One printed page of the view: where it starts in the view, its page style, and the number the
+// view's cursor gives it. The view also holds the blank pages the office puts in so that a page
+// starts on the right or left side as its style asks (after a section that ends on the wrong
+// side, or a page number restarted at an odd number); they are not printed, so they have no
+// entry and are not counted in page numbers.
 struct PageLayout {
     double top = 0;  // 1/100 mm, in the view's coordinates less the document border
     PageFormat format;
+    int viewPage = 0;  // XPageCursor's number, which counts the blank pages
 };
 
 // What was measured about one range; what another Layout of the same document is given so it

@@ -17,8 +17,9 @@ namespace word_component {
 namespace {
 
 // What a printed page shows, nothing more: no outline, links or form fields (the conversion
-// puts its own links and outline back), every page including the office's blank ones so that
-// page numbers match the layout's, fonts embedded. Images are left to the export's own
+// puts its own links and outline back), without the blank pages the office puts in so that a
+// page starts on its right or left side (as its own export leaves them out, and as the layout's
+// page numbers count none of them), fonts embedded. Images are left to the export's own
 // defaults, as the office's export with any options stores them: at most 300 pixels per inch of
 // their size on the page, as JPEG where that is smaller than lossless. Keeping every picture's
 // own pixels made a camera's photo shown a few centimetres wide several times the size the
@@ -31,7 +32,7 @@ css::uno::Sequence<css::beans::PropertyValue> PrintFilterData() {
         Property("ExportLinksRelativeFsys", css::uno::Any(false)),
         Property("ConvertOOoTargetToPDFTarget", css::uno::Any(false)),
         Property("UseTaggedPDF", css::uno::Any(false)),
-        Property("IsSkipEmptyPages", css::uno::Any(false)),
+        Property("IsSkipEmptyPages", css::uno::Any(true)),
         Property("EmbedStandardFonts", css::uno::Any(true)),
     });
 }
