@@ -661,9 +661,9 @@ HRESULT FakeObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS*
 // A stretch of the document: a link's text, a paragraph, a bookmark, a field's code or result,
 // a shape's anchor.
 struct RangeData {
-    std::string text;
-    Place place;
-    std::vector<FieldItem> fields;
+    std::string text{};
+    Place place{};
+    std::vector<FieldItem> fields{};
 };
 
 void Answer(const Call& call, LONG item, const Place& place, LONG pages) {
@@ -1045,6 +1045,32 @@ class CollectionObject : public FakeObject {
     const std::vector<Entry> DocumentModel::*items_;
 };
 
+// A document's footnotes or endnotes, or its stories beside the body: the fake's documents have
+// none.
+class NoneObject : public FakeObject {
+  public:
+    NoneObject(WordObject kind, Context c, std::optional<DISPID> countId)
+        : FakeObject(kind, std::move(c)), countId_(countId) {}
+
+  protected:
+    void Handle(const Call& call) override {
+        if (countId_ && call.Id() == *countId_) {
+            call.Property();
+            call.ReturnInt(0);
+            return;
+        }
+        if (call.Id() != dispid::kItem) {
+            Refuse(DISP_E_MEMBERNOTFOUND);
+        }
+        call.Item();
+        WordError(FakeWord::kNoSuchMember,
+                  "The requested member of the collection does not exist.");
+    }
+
+  private:
+    std::optional<DISPID> countId_;
+};
+
 class DocumentObject : public FakeObject {
   public:
     explicit DocumentObject(Context c) : FakeObject(WordObject::Document, std::move(c)) {}
@@ -1073,6 +1099,20 @@ class DocumentObject : public FakeObject {
             case dispid::kDocumentActiveWindow:
                 call.Property();
                 call.ReturnObject(new WindowObject(Ctx()));
+                break;
+            case dispid::kDocumentFootnotes:
+            case dispid::kDocumentEndnotes:
+                call.Property();
+                call.ReturnObject(
+                    new NoneObject(WordObject::Notes, Ctx(), dispid::kFootnotesCount));
+                break;
+            case dispid::kDocumentFields:
+                call.Property();
+                call.ReturnObject(new FieldsObject(Ctx(), {}, Place{}));
+                break;
+            case dispid::kDocumentStoryRanges:
+                call.Property();
+                call.ReturnObject(new NoneObject(WordObject::StoryRanges, Ctx(), std::nullopt));
                 break;
             case dispid::kDocumentPath:
                 call.Property();
@@ -1262,7 +1302,7 @@ const char* ToString(WordObject kind) {
     static constexpr const char* kNames[kWordObjectKinds] = {
         "Application", "Documents", "Document",   "Hyperlinks", "Hyperlink", "Shape",
         "Window",      "Selection", "Range",      "PageSetup",  "Bookmarks", "Bookmark",
-        "Fields",      "Field",     "Paragraphs", "Paragraph"};
+        "Fields",      "Field",     "Paragraphs", "Paragraph",  "Notes",     "StoryRanges"};
     return kNames[static_cast<int>(kind)];
 }
 

@@ -65,6 +65,8 @@
 //   Field        Code 0, Result 4 (P, ranges whose Text is the code or result)
 //   Paragraphs   Count 2 P, Item 0 (i)
 //   Paragraph    Range 0, OutlineLevel 202 (P)
+//   Document     Footnotes 7, Endnotes 8 (P): empty collections (Count 2); Fields 20 (P): empty;
+//                StoryRanges 56 (P): Item 0 fails with kNoSuchMember (no stories beside the body)
 // Item takes either flag and a 1-based index (kNoSuchMember past the end). A property asked
 // without DISPATCH_PROPERTYGET, a method without DISPATCH_METHOD or an unknown id gives
 // DISP_E_MEMBERNOTFOUND; a wrong argument count DISP_E_BADPARAMCOUNT; an argument of the wrong
@@ -103,8 +105,10 @@ enum class WordObject {
     Field,
     Paragraphs,
     Paragraph,
+    Notes,
+    StoryRanges,
 };
-constexpr int kWordObjectKinds = 16;
+constexpr int kWordObjectKinds = 18;
 const char* ToString(WordObject kind);
 
 // One argument as the fake received it.
