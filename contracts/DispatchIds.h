@@ -64,11 +64,13 @@ inline constexpr DispatchMember kWordDispatchMembers[] = {
     {"Range", "Text", 0},
     {"Range", "StoryType", 7},
     {"Range", "Fields", 64},
+    {"Range", "ListFormat", 68},
     {"Range", "Hyperlinks", 156},
     {"Range", "Information", 313},
     {"Range", "NextStoryRange", 320},
     {"Range", "PageSetup", 1101},
     {"Range", "Select", 65535},
+    {"ListFormat", "ListString", 75},
     {"PageSetup", "LeftMargin", 102},
     {"PageSetup", "PageWidth", 105},
     {"Bookmark", "Name", 0},
@@ -152,10 +154,12 @@ inline constexpr DISPID kRangeText = WordDispatchId("Range", "Text");
 inline constexpr DISPID kRangeStoryType = WordDispatchId("Range", "StoryType");
 inline constexpr DISPID kRangeFields = WordDispatchId("Range", "Fields");
 inline constexpr DISPID kRangeHyperlinks = WordDispatchId("Range", "Hyperlinks");
+inline constexpr DISPID kRangeListFormat = WordDispatchId("Range", "ListFormat");
 inline constexpr DISPID kRangeNextStoryRange = WordDispatchId("Range", "NextStoryRange");
 inline constexpr DISPID kRangeInformation = WordDispatchId("Range", "Information");
 inline constexpr DISPID kRangePageSetup = WordDispatchId("Range", "PageSetup");
 inline constexpr DISPID kRangeSelect = WordDispatchId("Range", "Select");
+inline constexpr DISPID kListFormatListString = WordDispatchId("ListFormat", "ListString");
 inline constexpr DISPID kPageSetupLeftMargin = WordDispatchId("PageSetup", "LeftMargin");
 inline constexpr DISPID kPageSetupPageWidth = WordDispatchId("PageSetup", "PageWidth");
 inline constexpr DISPID kBookmarkName = WordDispatchId("Bookmark", "Name");

@@ -612,12 +612,16 @@ void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatc
     if (level < 1 || level > 9) {
         return;
     }
-    // A heading without text would be an entry without a title: it gets none, nor a number.
+    // A heading without text would be an entry without a title: it gets none, nor a number. A
+    // numbered heading's title begins with its number, as the page shows it.
     ComPtr<IDispatch> range = GetObject(paragraph, dispid::kParagraphRange);
-    std::string title = OutlineTitle(GetString(range.Get(), dispid::kRangeText));
-    if (title.empty()) {
+    std::string text = GetString(range.Get(), dispid::kRangeText);
+    if (OutlineTitle(text).empty()) {
         return;
     }
+    ComPtr<IDispatch> list = GetObject(range.Get(), dispid::kRangeListFormat);
+    std::string title =
+        OutlineTitle(GetString(list.Get(), dispid::kListFormatListString) + ' ' + text);
     int(&levels)[10] = dialog.m_nLevel;
     bool(&stale)[10] = dialog.m_bLevelStale;
     if (level == 1) {

@@ -724,6 +724,19 @@ TEST_F(Harvest, HeadingsWithoutTextMakeNoEntryAndTitlesGetSingleBlanks) {
     EXPECT_EQ(Bookmarks()[3].title, "Deep");
 }
 
+// A numbered heading's title begins with its number as the page shows it; a number alone makes
+// no title.
+TEST_F(Harvest, NumberedHeadingsTitlesBeginWithTheirNumbers) {
+    ASSERT_EQ(Run("paragraph: 1 Method\nlist: 2\n"
+                  "paragraph: 2 Measurements\nlist: 2.1\n"
+                  "paragraph: 2\nlist: 2.2\n",
+                  false),
+              1);
+    ASSERT_EQ(Bookmarks().size(), 2u);
+    EXPECT_EQ(Bookmarks()[0].title, "2 Method");
+    EXPECT_EQ(Bookmarks()[1].title, "2.1 Measurements");
+}
+
 TEST_F(Harvest, WithoutHyperlinksTheOutlineStillFills) {
     ASSERT_EQ(Run("paragraph: 1 Title\nparagraph: 10 Body.\nparagraph: 2 Part\n"), 1);
     EXPECT_TRUE(Links().empty());

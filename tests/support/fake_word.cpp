@@ -75,6 +75,7 @@ struct ParagraphItem {
     LONG outlineLevel = 10;
     std::string text;  // with the paragraph mark
     Place place;
+    std::string listString;  // its number, when numbered
 };
 
 struct DocumentModel {
@@ -213,6 +214,11 @@ DocumentModel ParseDocument(const std::string& content, const std::string& fileP
                     throw std::runtime_error("\"text\" outside a bookmark");
                 }
                 bookmark->text = value;
+            } else if (key == "list") {
+                if (doc.paragraphs.empty() || place != &doc.paragraphs.back().place) {
+                    throw std::runtime_error("\"list\" outside a paragraph");
+                }
+                doc.paragraphs.back().listString = value;
             } else if (key == "page" || key == "at" || key == "pixels" || key == "getpoint") {
                 if (place == nullptr) {
                     throw std::runtime_error("\"" + key + "\" before any item");
@@ -664,6 +670,7 @@ struct RangeData {
     std::string text{};
     Place place{};
     std::vector<FieldItem> fields{};
+    std::string listString{};
 };
 
 void Answer(const Call& call, LONG item, const Place& place, LONG pages) {
@@ -755,6 +762,24 @@ class FieldsObject : public FakeObject {
     Place place_;
 };
 
+class ListFormatObject : public FakeObject {
+  public:
+    ListFormatObject(Context c, std::string listString)
+        : FakeObject(WordObject::ListFormat, std::move(c)), listString_(std::move(listString)) {}
+
+  protected:
+    void Handle(const Call& call) override {
+        if (call.Id() != dispid::kListFormatListString) {
+            Refuse(DISP_E_MEMBERNOTFOUND);
+        }
+        call.Property();
+        call.ReturnString(listString_);
+    }
+
+  private:
+    std::string listString_;
+};
+
 class RangeObject : public FakeObject {
   public:
     RangeObject(Context c, RangeData data)
@@ -785,6 +810,10 @@ class RangeObject : public FakeObject {
             case dispid::kRangeFields:
                 call.Property();
                 call.ReturnObject(new FieldsObject(Ctx(), data_.fields, data_.place));
+                break;
+            case dispid::kRangeListFormat:
+                call.Property();
+                call.ReturnObject(new ListFormatObject(Ctx(), data_.listString));
                 break;
             default:
                 Refuse(DISP_E_MEMBERNOTFOUND);
@@ -974,7 +1003,8 @@ class ParagraphObject : public FakeObject {
         call.Property();
         switch (call.Id()) {
             case dispid::kParagraphRange:
-                call.ReturnObject(new RangeObject(Ctx(), {paragraph_.text, paragraph_.place, {}}));
+                call.ReturnObject(new RangeObject(
+                    Ctx(), {paragraph_.text, paragraph_.place, {}, paragraph_.listString}));
                 break;
             case dispid::kParagraphOutlineLevel:
                 call.ReturnInt(paragraph_.outlineLevel);
@@ -1300,9 +1330,9 @@ class Factory : public CountedObject<IClassFactory> {
 
 const char* ToString(WordObject kind) {
     static constexpr const char* kNames[kWordObjectKinds] = {
-        "Application", "Documents", "Document",   "Hyperlinks", "Hyperlink", "Shape",
-        "Window",      "Selection", "Range",      "PageSetup",  "Bookmarks", "Bookmark",
-        "Fields",      "Field",     "Paragraphs", "Paragraph",  "Notes",     "StoryRanges"};
+        "Application", "Documents", "Document",  "Hyperlinks",  "Hyperlink", "Shape",  "Window",
+        "Selection",   "Range",     "PageSetup", "Bookmarks",   "Bookmark",  "Fields", "Field",
+        "Paragraphs",  "Paragraph", "Notes",     "StoryRanges", "ListFormat"};
     return kNames[static_cast<int>(kind)];
 }
 

@@ -38,6 +38,7 @@
 //     pixels: W H              its on-screen width and height from Window.GetPoint; default 0 0
 //     getpoint: fail           Window.GetPoint fails for it with kCommandFailed
 //     text: TEXT               the range's text (bookmarks)
+//     list: NUMBER             a paragraph's number as shown (ListFormat.ListString)
 //
 // A file that does not parse makes Open fail with kBadDocument and the line in the description.
 //
@@ -56,7 +57,8 @@
 //                1-4 (by-reference VARIANTs or 4-byte integers) for the Range or Shape in 5
 //   Selection    Information 401 P(1), of the range last selected in the document
 //   Range        Text 0 P, Select 65535 M(0), Information 313 P(1), PageSetup 1101 P,
-//                Fields 64 P
+//                Fields 64 P, ListFormat 68 P
+//   ListFormat   ListString 75 P (empty unless the paragraph has "list")
 //   Information  items 1 and 3 the page, 4 the page count, 5 and 6 the position (4-byte floats)
 //   PageSetup    LeftMargin 102, PageWidth 105 (P)
 //   Bookmarks    Count 2 P, Item 0 (i or name)
@@ -107,8 +109,9 @@ enum class WordObject {
     Paragraph,
     Notes,
     StoryRanges,
+    ListFormat,
 };
-constexpr int kWordObjectKinds = 18;
+constexpr int kWordObjectKinds = 19;
 const char* ToString(WordObject kind);
 
 // One argument as the fake received it.

@@ -68,6 +68,7 @@ void ExpectSameSnapshot(const DocumentSnapshot& a, const DocumentSnapshot& b) {
     for (std::size_t i = 0; i < a.paragraphs.size(); ++i) {
         SCOPED_TRACE("paragraph " + std::to_string(i + 1));
         EXPECT_EQ(a.paragraphs[i].entry.outlineLevel, b.paragraphs[i].entry.outlineLevel);
+        EXPECT_TRUE(a.paragraphs[i].entry.listLabel == b.paragraphs[i].entry.listLabel);
         EXPECT_TRUE(a.paragraphs[i].text == b.paragraphs[i].text);
         ExpectSameMeasure(a.paragraphs[i].measured, b.paragraphs[i].measured);
     }
@@ -295,6 +296,7 @@ TEST(SnapshotPacking, ReadsBackWhatWasPackedAndRefusesAnythingElse) {
     hidden.entry.name = u"_Toc123";
     hidden.measured = MeasuredRange{};  // not laid out
     snapshot.bookmarks.push_back(hidden);
+    snapshot.paragraphs[0].entry.listLabel = u"1.2";
     snapshot.stories.footnotes.emplace_back();
     snapshot.stories.bodyFields.push_back(
         {.code = u" PAGEREF _Toc123 \\h ", .result = u"2", .type = word_model::kFieldPageRef});

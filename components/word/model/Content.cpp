@@ -377,6 +377,9 @@ BodyContent CollectBody(const Reference<css::frame::XModel>& model) {
         Reference<css::beans::XPropertySet> properties(paragraph, UNO_QUERY);
         const sal_Int16 level = PropertyOr<sal_Int16>(properties, "OutlineLevel", 0);
         entry.outlineLevel = level >= 1 && level <= 9 ? level : 10;
+        if (entry.outlineLevel <= 9) {
+            entry.listLabel = ToU16(StringProperty(properties, "ListLabelString"));
+        }
         const std::size_t linksBefore = body.links.size();
         CollectParagraphLinks(paragraph, entry.range, text, objects, body.links);
         entry.holdsLinks =

@@ -43,6 +43,7 @@ struct ParagraphEntry {
     css::uno::Reference<css::text::XTextRange> range;
     int outlineLevel = 10;     // 1-9 headings, 10 body text
     bool holdsLinks = false;   // a text link starts in it (a table of contents' entry, say)
+    std::u16string listLabel;  // a numbered heading's number as shown ("2.1"); else empty
 };
 
 struct BookmarkEntry {

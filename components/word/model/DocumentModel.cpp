@@ -269,13 +269,38 @@ class CollectionObject : public DispatchObject {
 
 class FieldsObject;
 
+// A range's list formatting: its number as shown (empty for a range that is no numbered heading).
+class ListFormatObject : public DispatchObject {
+  public:
+    ListFormatObject(State state, std::u16string label)
+        : state_(std::move(state)), label_(std::move(label)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        if (id != dispid::kListFormatListString) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        ExpectProperty(flags, args);
+        ReturnString(result, std::u16string_view(label_));
+        return S_OK;
+    }
+
+  private:
+    State state_;
+    std::u16string label_;
+};
+
 // A piece of the document: its text, its place on the pages, its fields. A range made from a
 // field's code or result has text only.
 class RangeObject : public DispatchObject {
   public:
-    RangeObject(State state, TextRange range, bool oneParagraph, bool paragraphMark = false)
+    // listLabel: a numbered heading's number, which Word's ListFormat gives.
+    RangeObject(State state, TextRange range, bool oneParagraph, bool paragraphMark = false,
+                std::u16string listLabel = {})
         : state_(std::move(state)),
           range_(std::move(range)),
+          listLabel_(std::move(listLabel)),
           oneParagraph_(oneParagraph),
           paragraphMark_(paragraphMark) {}
     RangeObject(State state, std::u16string text)
@@ -318,6 +343,7 @@ class RangeObject : public DispatchObject {
     TextRange range_;
     std::optional<std::u16string> text_;
     Reference<css::beans::XPropertySet> picture_;
+    std::u16string listLabel_;
     std::optional<LinkTarget> link_;
     bool oneParagraph_ = true;
     bool paragraphMark_ = false;
@@ -410,6 +436,10 @@ HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT*
                          MakeObject<PageSetupObject>(state_, state_->layout.FormatOfPage(page)));
             return S_OK;
         }
+        case dispid::kRangeListFormat:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<ListFormatObject>(state_, listLabel_));
+            return S_OK;
         case dispid::kRangeFields: {
             ExpectProperty(flags, args);
             std::vector<FieldEntry> fields =
@@ -668,7 +698,8 @@ class ParagraphObject : public DispatchObject {
         switch (id) {
             case dispid::kParagraphRange:
                 ExpectProperty(flags, args);
-                ReturnObject(result, MakeObject<RangeObject>(state_, paragraph_.range, true, true));
+                ReturnObject(result, MakeObject<RangeObject>(state_, paragraph_.range, true, true,
+                                                             paragraph_.listLabel));
                 return S_OK;
             case dispid::kParagraphOutlineLevel:
                 ExpectProperty(flags, args);

@@ -1,7 +1,7 @@
 // The content and layout of one loaded text document, as Word's automation shows it: the
 // document's Hyperlinks, ActiveWindow, Bookmarks, Paragraphs, Footnotes, Endnotes, Fields and
 // StoryRanges collections and everything reachable from them (Hyperlink, Shape, Window,
-// Selection, Range, PageSetup, Bookmark, Fields, Field, Paragraph, Footnote,
+// Selection, Range, PageSetup, ListFormat, Bookmark, Fields, Field, Paragraph, Footnote,
 // Endnote), answered from LibreOffice's own model and layout of the document.
 //
 // With a snapshot source (the component's reads the document inside the office, see
@@ -65,6 +65,8 @@
 //   97 text box as LibreOffice reads it) is a text link whose place is the drawing's box, as
 //   that text has no place in the page layout of its own. Types the document lacks fail with
 //   Word's error for a missing member.
+// - Range.ListFormat.ListString is a numbered heading's number as shown ("2.1"); other ranges
+//   give an empty string.
 // - Shape Left/Top are the picture's place on the page less its anchor's position (what
 //   Information(5)/(6) report for the anchor) and one point, as the harvest adds that point back.
 //   The place is taken from the object's orientation relative to the page, the page's text

@@ -101,7 +101,8 @@ Any PackText(const std::optional<rtl::OUString>& text) {
 
 Sequence<Any> PackParagraph(const SnapshotParagraph& p) {
     return SequenceOf<Any>({Any(p.entry.range), Any(sal_Int16(p.entry.outlineLevel)),
-                            PackText(p.text), Any(PackMeasured(p.measured))});
+                            PackText(p.text), Any(PackMeasured(p.measured)),
+                            Any(FromU16(p.entry.listLabel))});
 }
 
 // A link's target, kind, range and object: six values.
@@ -238,12 +239,13 @@ std::vector<T> UnpackList(const Any& value, T (*unpack)(const Any&)) {
 }
 
 SnapshotParagraph UnpackParagraph(const Any& value) {
-    const Sequence<Any> f = Fields(value, 4);
+    const Sequence<Any> f = Fields(value, 5);
     SnapshotParagraph p;
     p.entry.range = TakeReference<css::text::XTextRange>(f[0]);
     p.entry.outlineLevel = Take<sal_Int16>(f[1]);
     p.text = UnpackText(f[2]);
     p.measured = UnpackMeasured(f[3]);
+    p.entry.listLabel = ToU16(Take<rtl::OUString>(f[4]));
     return p;
 }
 
