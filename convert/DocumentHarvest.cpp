@@ -102,16 +102,28 @@ std::optional<Size> MeasureOnScreen(IDispatch* window, IDispatch* item,
                 PixelsToPoints(height, host.GetDeviceCaps(LOGPIXELSY))};
 }
 
+// Where a range of text starts once selected on screen, the page it is on, and that page's setup.
+struct TextPlace {
+    float x;
+    float y;
+    LONG page;
+    ComPtr<IDispatch> setup;
+};
+TextPlace PlaceOfText(IDispatch* window, IDispatch* range) {
+    ComPtr<IDispatch> selection = SelectOnScreen(window, range);
+    const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
+    const float y = SelectionPosition(selection.Get(), kInfoVertical);
+    const LONG page = PageOf(range);
+    return {x, y, page, GetObject(range, dispid::kRangePageSetup)};
+}
+
 // A link on text: the rectangle from the selection's position and the on-screen size. A link
 // that does not fit on the rest of its line wraps, and then spans the text width from the left
 // margin. False when the link cannot be measured.
 bool MeasureTextLink(IDispatch* window, IDispatch* range, const IControllerHost& host,
                      CHyperlinkRecord& record) {
-    ComPtr<IDispatch> selection = SelectOnScreen(window, range);
-    const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
-    const float y = SelectionPosition(selection.Get(), kInfoVertical);
-    record.page = PageOf(range);
-    ComPtr<IDispatch> setup = GetObject(range, dispid::kRangePageSetup);
+    const auto [x, y, page, setup] = PlaceOfText(window, range);
+    record.page = page;
     const float leftMargin = GetFloat(setup.Get(), dispid::kPageSetupLeftMargin);
     const float pageWidth = GetFloat(setup.Get(), dispid::kPageSetupPageWidth);
     std::optional<Size> size = MeasureOnScreen(window, range, host);
@@ -406,11 +418,8 @@ bool ReadWherePlaced(Read read) {
 // begins, at most as high as the line of the note's mark in the text.
 bool MeasureNoteNumber(IDispatch* window, IDispatch* text, float markHeight,
                        const IControllerHost& host, CHyperlinkRecord& record) {
-    ComPtr<IDispatch> selection = SelectOnScreen(window, text);
-    const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
-    const float y = SelectionPosition(selection.Get(), kInfoVertical);
-    record.page = PageOf(text);
-    ComPtr<IDispatch> setup = GetObject(text, dispid::kRangePageSetup);
+    const auto [x, y, page, setup] = PlaceOfText(window, text);
+    record.page = page;
     const float leftMargin = GetFloat(setup.Get(), dispid::kPageSetupLeftMargin);
     std::optional<Size> size = MeasureOnScreen(window, text, host);
     if (!size) {

@@ -165,6 +165,19 @@ void CollectInlineLinks(const Reference<css::uno::XInterface>& holder,
     }
 }
 
+// The pictures, frames and drawings of a text document; empty when it has none.
+Reference<css::container::XIndexAccess> DrawPage(const Reference<css::frame::XModel>& model) {
+    Reference<css::drawing::XDrawPageSupplier> supplier(model, UNO_QUERY);
+    if (!supplier.is()) {
+        return nullptr;
+    }
+    // Deprecated in favour of XDrawPagesSupplier, which text documents do not offer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return Reference<css::container::XIndexAccess>(supplier->getDrawPage(), UNO_QUERY);
+#pragma GCC diagnostic pop
+}
+
 // A picture, frame or shape that carries a link, waiting for its anchor's paragraph.
 struct LinkedObject {
     Reference<css::beans::XPropertySet> object;
@@ -194,15 +207,7 @@ class LinkedObjects {
 };
 
 LinkedObjects::LinkedObjects(const Reference<css::frame::XModel>& model) {
-    Reference<css::drawing::XDrawPageSupplier> supplier(model, UNO_QUERY);
-    if (!supplier.is()) {
-        return;
-    }
-    // Deprecated in favour of XDrawPagesSupplier, which text documents do not offer.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    Reference<css::container::XIndexAccess> shapes(supplier->getDrawPage(), UNO_QUERY);
-#pragma GCC diagnostic pop
+    Reference<css::container::XIndexAccess> shapes = DrawPage(model);
     for (sal_Int32 i = 0; shapes.is() && i < shapes->getCount(); ++i) {
         Reference<css::beans::XPropertySet> object(shapes->getByIndex(i), UNO_QUERY);
         if (StringProperty(object, "HyperLinkURL").isEmpty()) {
@@ -577,19 +582,14 @@ void CollectTextBoxes(const Reference<css::frame::XModel>& model, std::vector<St
     }
     StoryEntry drawings;
     drawings.type = StoryType::TextFrames;
-    if (Reference<css::drawing::XDrawPageSupplier> supplier(model, UNO_QUERY); supplier.is()) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        Reference<css::container::XIndexAccess> shapes(supplier->getDrawPage(), UNO_QUERY);
-#pragma GCC diagnostic pop
-        for (sal_Int32 i = 0; shapes.is() && i < shapes->getCount(); ++i) {
-            Reference<css::beans::XPropertySet> shape(shapes->getByIndex(i), UNO_QUERY);
-            if (PropertyOr<bool>(shape, "TextBox", false)) {
-                addFrame(
-                    PropertyOr<Reference<css::text::XTextFrame>>(shape, "TextBoxContent", nullptr));
-            } else if (!Supports(shape, "com.sun.star.text.TextFrame")) {
-                CollectDrawingTextLinks(shape, drawings.links);
-            }
+    Reference<css::container::XIndexAccess> shapes = DrawPage(model);
+    for (sal_Int32 i = 0; shapes.is() && i < shapes->getCount(); ++i) {
+        Reference<css::beans::XPropertySet> shape(shapes->getByIndex(i), UNO_QUERY);
+        if (PropertyOr<bool>(shape, "TextBox", false)) {
+            addFrame(
+                PropertyOr<Reference<css::text::XTextFrame>>(shape, "TextBoxContent", nullptr));
+        } else if (!Supports(shape, "com.sun.star.text.TextFrame")) {
+            CollectDrawingTextLinks(shape, drawings.links);
         }
     }
     for (const Reference<css::text::XText>& frame : frames) {
