@@ -78,6 +78,13 @@ struct ParagraphItem {
     std::string listString;  // its number, when numbered
 };
 
+// A field of the body (Document.Fields): its type, code and result, and its result's place.
+struct CrossReferenceItem {
+    LONG type = 0;
+    FieldItem field;
+    Place place;
+};
+
 struct DocumentModel {
     bool openFails = false;
     LONG pages = 1;
@@ -86,6 +93,7 @@ struct DocumentModel {
     std::vector<LinkItem> links;
     std::vector<BookmarkItem> bookmarks;
     std::vector<ParagraphItem> paragraphs;
+    std::vector<CrossReferenceItem> crossReferences;
 };
 
 std::vector<std::string> Words(const std::string& text) {
@@ -179,6 +187,18 @@ DocumentModel ParseDocument(const std::string& content, const std::string& fileP
                 link = &doc.links.emplace_back();
                 link->text = value;
                 place = &link->place;
+                bookmark = nullptr;
+            } else if (key == "docfield") {
+                size_t space = value.find(' ');
+                size_t bar = value.rfind(" | ");
+                if (space == std::string::npos || bar == std::string::npos || bar < space) {
+                    throw std::runtime_error("docfield takes \"TYPE CODE | RESULT\"");
+                }
+                CrossReferenceItem& field = doc.crossReferences.emplace_back();
+                field.type = Number<LONG>(value.substr(0, space));
+                field.field = {value.substr(space + 1, bar - space - 1), value.substr(bar + 3)};
+                place = &field.place;
+                link = nullptr;
                 bookmark = nullptr;
             } else if (key == "bookmark") {
                 bookmark = &doc.bookmarks.emplace_back();
@@ -839,6 +859,33 @@ void FieldObject::Handle(const Call& call) {
     }
 }
 
+class CrossReferenceObject : public FakeObject {
+  public:
+    CrossReferenceObject(Context c, const CrossReferenceItem& field)
+        : FakeObject(WordObject::Field, std::move(c)), field_(field) {}
+
+  protected:
+    void Handle(const Call& call) override {
+        call.Property();
+        switch (call.Id()) {
+            case dispid::kFieldType:
+                call.ReturnInt(field_.type);
+                break;
+            case dispid::kFieldCode:
+                call.ReturnObject(new RangeObject(Ctx(), {field_.field.code, field_.place, {}}));
+                break;
+            case dispid::kFieldResult:
+                call.ReturnObject(new RangeObject(Ctx(), {field_.field.result, field_.place, {}}));
+                break;
+            default:
+                Refuse(DISP_E_MEMBERNOTFOUND);
+        }
+    }
+
+  private:
+    const CrossReferenceItem& field_;
+};
+
 class SelectionObject : public FakeObject {
   public:
     explicit SelectionObject(Context c) : FakeObject(WordObject::Selection, std::move(c)) {}
@@ -1138,7 +1185,9 @@ class DocumentObject : public FakeObject {
                 break;
             case dispid::kDocumentFields:
                 call.Property();
-                call.ReturnObject(new FieldsObject(Ctx(), {}, Place{}));
+                call.ReturnObject(new CollectionObject<CrossReferenceItem, CrossReferenceObject>(
+                    WordObject::Fields, Ctx(), dispid::kFieldsCount,
+                    &DocumentModel::crossReferences));
                 break;
             case dispid::kDocumentStoryRanges:
                 call.Property();

@@ -30,6 +30,8 @@
 //                              link, page and at describe the anchor, pixels the shape
 //       field: CODE | RESULT   a field in the link's range, repeatable; split at the last " | "
 //     bookmark: NAME           a bookmark; "text" gives its range's text
+//     docfield: TYPE CODE | RESULT  a field of the body (Document.Fields) of Word's field type
+//                              TYPE, split at the last " | "; its place is its result's
 //
 //   Placement, for the current item (its range, or a shape link's anchor):
 //     page: N                  the page it is on (Information(3)); default 1
@@ -64,11 +66,13 @@
 //   Bookmarks    Count 2 P, Item 0 (i or name)
 //   Bookmark     Name 0, Range 1 (P)
 //   Fields       Count 1 P, Item 0 (i)
-//   Field        Code 0, Result 4 (P, ranges whose Text is the code or result)
+//   Field        Code 0, Result 4 (P, ranges whose Text is the code or result); a docfield's
+//                also Type 1 (P)
 //   Paragraphs   Count 2 P, Item 0 (i)
 //   Paragraph    Range 0, OutlineLevel 202 (P)
-//   Document     Footnotes 7, Endnotes 8 (P): empty collections (Count 2); Fields 20 (P): empty;
-//                StoryRanges 56 (P): Item 0 fails with kNoSuchMember (no stories beside the body)
+//   Document     Footnotes 7, Endnotes 8 (P): empty collections (Count 2); Fields 20 (P): the
+//                docfields; StoryRanges 56 (P): Item 0 fails with kNoSuchMember (no stories
+//                beside the body)
 // Item takes either flag and a 1-based index (kNoSuchMember past the end). A property asked
 // without DISPATCH_PROPERTYGET, a method without DISPATCH_METHOD or an unknown id gives
 // DISP_E_MEMBERNOTFOUND; a wrong argument count DISP_E_BADPARAMCOUNT; an argument of the wrong
