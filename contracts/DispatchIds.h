@@ -26,8 +26,12 @@ inline constexpr DispatchMember kWordDispatchMembers[] = {
     {"Documents", "Open11", 19},    // 16 arguments, major versions 11 on
     {"Document", "Path", 3},
     {"Document", "Bookmarks", 4},
+    {"Document", "Footnotes", 7},
+    {"Document", "Endnotes", 8},
     {"Document", "Paragraphs", 16},
+    {"Document", "Fields", 20},
     {"Document", "ActiveWindow", 42},
+    {"Document", "StoryRanges", 56},
     {"Document", "Hyperlinks", 61},
     {"Document", "PrintOut9", 444},   // 18 arguments, major version 9; later versions keep it
     {"Document", "PrintOut10", 446},  // 18 arguments, from major version 10
@@ -36,6 +40,12 @@ inline constexpr DispatchMember kWordDispatchMembers[] = {
     {"Bookmarks", "Count", 2},
     {"Fields", "Count", 1},
     {"Paragraphs", "Count", 2},
+    {"Footnotes", "Count", 2},
+    {"Endnotes", "Count", 2},
+    {"Footnote", "Range", 4},
+    {"Footnote", "Reference", 5},
+    {"Endnote", "Range", 4},
+    {"Endnote", "Reference", 5},
     {"Hyperlink", "Name", 1003},
     {"Hyperlink", "Type", 1005},
     {"Hyperlink", "Range", 1006},
@@ -52,15 +62,21 @@ inline constexpr DispatchMember kWordDispatchMembers[] = {
     {"Window", "GetPoint", 112},
     {"Selection", "Information", 401},
     {"Range", "Text", 0},
+    {"Range", "StoryType", 7},
     {"Range", "Fields", 64},
+    {"Range", "ListFormat", 68},
+    {"Range", "Hyperlinks", 156},
     {"Range", "Information", 313},
+    {"Range", "NextStoryRange", 320},
     {"Range", "PageSetup", 1101},
     {"Range", "Select", 65535},
+    {"ListFormat", "ListString", 75},
     {"PageSetup", "LeftMargin", 102},
     {"PageSetup", "PageWidth", 105},
     {"Bookmark", "Name", 0},
     {"Bookmark", "Range", 1},
     {"Field", "Code", 0},
+    {"Field", "Type", 1},
     {"Field", "Result", 4},
     {"Paragraph", "Range", 0},
     {"Paragraph", "OutlineLevel", 202},
@@ -99,7 +115,11 @@ inline constexpr DISPID kDocumentsOpen10 = WordDispatchId("Documents", "Open10")
 inline constexpr DISPID kDocumentsOpen11 = WordDispatchId("Documents", "Open11");
 inline constexpr DISPID kDocumentPath = WordDispatchId("Document", "Path");
 inline constexpr DISPID kDocumentBookmarks = WordDispatchId("Document", "Bookmarks");
+inline constexpr DISPID kDocumentFootnotes = WordDispatchId("Document", "Footnotes");
+inline constexpr DISPID kDocumentEndnotes = WordDispatchId("Document", "Endnotes");
 inline constexpr DISPID kDocumentParagraphs = WordDispatchId("Document", "Paragraphs");
+inline constexpr DISPID kDocumentFields = WordDispatchId("Document", "Fields");
+inline constexpr DISPID kDocumentStoryRanges = WordDispatchId("Document", "StoryRanges");
 inline constexpr DISPID kDocumentActiveWindow = WordDispatchId("Document", "ActiveWindow");
 inline constexpr DISPID kDocumentHyperlinks = WordDispatchId("Document", "Hyperlinks");
 inline constexpr DISPID kDocumentPrintOut9 = WordDispatchId("Document", "PrintOut9");
@@ -109,6 +129,12 @@ inline constexpr DISPID kHyperlinksCount = WordDispatchId("Hyperlinks", "Count")
 inline constexpr DISPID kBookmarksCount = WordDispatchId("Bookmarks", "Count");
 inline constexpr DISPID kFieldsCount = WordDispatchId("Fields", "Count");
 inline constexpr DISPID kParagraphsCount = WordDispatchId("Paragraphs", "Count");
+inline constexpr DISPID kFootnotesCount = WordDispatchId("Footnotes", "Count");
+inline constexpr DISPID kEndnotesCount = WordDispatchId("Endnotes", "Count");
+inline constexpr DISPID kFootnoteRange = WordDispatchId("Footnote", "Range");
+inline constexpr DISPID kFootnoteReference = WordDispatchId("Footnote", "Reference");
+inline constexpr DISPID kEndnoteRange = WordDispatchId("Endnote", "Range");
+inline constexpr DISPID kEndnoteReference = WordDispatchId("Endnote", "Reference");
 inline constexpr DISPID kHyperlinkName = WordDispatchId("Hyperlink", "Name");
 inline constexpr DISPID kHyperlinkType = WordDispatchId("Hyperlink", "Type");
 inline constexpr DISPID kHyperlinkRange = WordDispatchId("Hyperlink", "Range");
@@ -125,15 +151,21 @@ inline constexpr DISPID kWindowScrollIntoView = WordDispatchId("Window", "Scroll
 inline constexpr DISPID kWindowGetPoint = WordDispatchId("Window", "GetPoint");
 inline constexpr DISPID kSelectionInformation = WordDispatchId("Selection", "Information");
 inline constexpr DISPID kRangeText = WordDispatchId("Range", "Text");
+inline constexpr DISPID kRangeStoryType = WordDispatchId("Range", "StoryType");
 inline constexpr DISPID kRangeFields = WordDispatchId("Range", "Fields");
+inline constexpr DISPID kRangeHyperlinks = WordDispatchId("Range", "Hyperlinks");
+inline constexpr DISPID kRangeListFormat = WordDispatchId("Range", "ListFormat");
+inline constexpr DISPID kRangeNextStoryRange = WordDispatchId("Range", "NextStoryRange");
 inline constexpr DISPID kRangeInformation = WordDispatchId("Range", "Information");
 inline constexpr DISPID kRangePageSetup = WordDispatchId("Range", "PageSetup");
 inline constexpr DISPID kRangeSelect = WordDispatchId("Range", "Select");
+inline constexpr DISPID kListFormatListString = WordDispatchId("ListFormat", "ListString");
 inline constexpr DISPID kPageSetupLeftMargin = WordDispatchId("PageSetup", "LeftMargin");
 inline constexpr DISPID kPageSetupPageWidth = WordDispatchId("PageSetup", "PageWidth");
 inline constexpr DISPID kBookmarkName = WordDispatchId("Bookmark", "Name");
 inline constexpr DISPID kBookmarkRange = WordDispatchId("Bookmark", "Range");
 inline constexpr DISPID kFieldCode = WordDispatchId("Field", "Code");
+inline constexpr DISPID kFieldType = WordDispatchId("Field", "Type");
 inline constexpr DISPID kFieldResult = WordDispatchId("Field", "Result");
 inline constexpr DISPID kParagraphRange = WordDispatchId("Paragraph", "Range");
 inline constexpr DISPID kParagraphOutlineLevel = WordDispatchId("Paragraph", "OutlineLevel");

@@ -35,6 +35,16 @@ constexpr LONG kInfoVertical = 6;
 
 constexpr LONG kTypeShape = 1;  // Hyperlink.Type: 0 text, 1 shape, 2 inline picture
 
+// Word's field types of the cross-references it can show as links: REF, PAGEREF, NOTEREF.
+constexpr LONG kCrossReferenceTypes[] = {3, 37, 72};
+// Word's stories beside the body that show links: footnotes, endnotes, text boxes, and the
+// even-page, primary and first-page headers and footers. (Comments are never printed.)
+constexpr LONG kStoriesBesideTheBody[] = {2, 3, 5, 6, 7, 8, 9, 10, 11};
+// Word's answer when a collection lacks the member asked for (a story the document has not), and
+// when it has no answer for a range (text without a place in the layout).
+constexpr HRESULT kNoSuchMember = static_cast<HRESULT>(0x800A1735);
+constexpr HRESULT kCommandFailed = static_cast<HRESULT>(0x800A1066);
+
 constexpr int kPointsPerInch = 72;
 // A heading's text is 2 to 256 bytes long, paragraph mark included.
 constexpr size_t kShortestHeading = 2;
@@ -92,16 +102,28 @@ std::optional<Size> MeasureOnScreen(IDispatch* window, IDispatch* item,
                 PixelsToPoints(height, host.GetDeviceCaps(LOGPIXELSY))};
 }
 
+// Where a range of text starts once selected on screen, the page it is on, and that page's setup.
+struct TextPlace {
+    float x;
+    float y;
+    LONG page;
+    ComPtr<IDispatch> setup;
+};
+TextPlace PlaceOfText(IDispatch* window, IDispatch* range) {
+    ComPtr<IDispatch> selection = SelectOnScreen(window, range);
+    const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
+    const float y = SelectionPosition(selection.Get(), kInfoVertical);
+    const LONG page = PageOf(range);
+    return {x, y, page, GetObject(range, dispid::kRangePageSetup)};
+}
+
 // A link on text: the rectangle from the selection's position and the on-screen size. A link
 // that does not fit on the rest of its line wraps, and then spans the text width from the left
 // margin. False when the link cannot be measured.
 bool MeasureTextLink(IDispatch* window, IDispatch* range, const IControllerHost& host,
                      CHyperlinkRecord& record) {
-    ComPtr<IDispatch> selection = SelectOnScreen(window, range);
-    const float x = SelectionPosition(selection.Get(), kInfoHorizontal);
-    const float y = SelectionPosition(selection.Get(), kInfoVertical);
-    record.page = PageOf(range);
-    ComPtr<IDispatch> setup = GetObject(range, dispid::kRangePageSetup);
+    const auto [x, y, page, setup] = PlaceOfText(window, range);
+    record.page = page;
     const float leftMargin = GetFloat(setup.Get(), dispid::kPageSetupLeftMargin);
     const float pageWidth = GetFloat(setup.Get(), dispid::kPageSetupPageWidth);
     std::optional<Size> size = MeasureOnScreen(window, range, host);
@@ -229,6 +251,14 @@ std::string LinkUri(const std::string& address, const std::string& subAddress,
     return uri;
 }
 
+// Points a link into the document at a range: where it starts, on the page it ends on.
+void PointAt(IDispatch* window, IDispatch* range, CHyperlinkRecord& record) {
+    ComPtr<IDispatch> selection = SelectOnScreen(window, range);
+    record.destY = SelectionPosition(selection.Get(), kInfoVertical);
+    record.destPage = PageOf(range);
+    record.hasBookmarkTarget = 1;
+}
+
 // Points a link into the document at the bookmark its SubAddress names, when there is one.
 void FindBookmarkTarget(IDispatch* document, IDispatch* window, const std::string& name,
                         CHyperlinkRecord& record) {
@@ -240,10 +270,7 @@ void FindBookmarkTarget(IDispatch* document, IDispatch* window, const std::strin
             continue;
         }
         ComPtr<IDispatch> range = GetObject(bookmark.Get(), dispid::kBookmarkRange);
-        ComPtr<IDispatch> selection = SelectOnScreen(window, range.Get());
-        record.destY = SelectionPosition(selection.Get(), kInfoVertical);
-        record.destPage = PageOf(range.Get());
-        record.hasBookmarkTarget = 1;
+        PointAt(window, range.Get(), record);
         return;
     }
 }
@@ -284,6 +311,256 @@ std::string MatchTextFromFields(IDispatch* range, LONG type) {
     const size_t pageNumber = FieldText(fields.Get(), 2, dispid::kFieldResult).size();
     entry.resize(entry.size() > pageNumber ? entry.size() - pageNumber : 0);
     return entry;
+}
+
+// A hyperlink's target, as the word processor gives it.
+struct LinkTarget {
+    std::string address;
+    std::string subAddress;
+    LONG type = 0;
+    ComPtr<IDispatch> range;  // a text link's own text
+};
+
+// Reads a hyperlink's target and measures it into the record (its rectangle and page, whether
+// it names an existing file); nothing when the window cannot measure it.
+std::optional<LinkTarget> ReadLink(IDispatch* window, IDispatch* link, const IControllerHost& host,
+                                   CHyperlinkRecord& record) {
+    LinkTarget target;
+    target.address = GetString(link, dispid::kHyperlinkAddress);
+    const std::string name = GetString(link, dispid::kHyperlinkName);
+    target.subAddress = GetString(link, dispid::kHyperlinkSubAddress);
+
+    record.isLocalFile = target.address == name && Exists(name) ? 1 : 0;
+
+    target.type = GetInt(link, dispid::kHyperlinkType);
+    if (target.type == kTypeShape) {
+        if (!MeasureShapeLink(window, link, host, record)) {
+            return std::nullopt;
+        }
+    } else {
+        target.range = GetObject(link, dispid::kHyperlinkRange);
+        if (!MeasureTextLink(window, target.range.Get(), host, record)) {
+            return std::nullopt;
+        }
+    }
+    return target;
+}
+
+// The bookmark a cross-reference's field code names when it asks to be a link (its \h
+// switch): " REF name \h ", " PAGEREF name \p \h ". Empty otherwise.
+std::string LinkedBookmark(const std::string& code) {
+    std::vector<std::string> words;
+    for (size_t at = 0; at < code.size();) {
+        const size_t start = code.find_first_not_of(" \t\r\n", at);
+        if (start == std::string::npos) {
+            break;
+        }
+        size_t end = code.find_first_of(" \t\r\n", start);
+        end = end == std::string::npos ? code.size() : end;
+        words.push_back(code.substr(start, end - start));
+        at = end;
+    }
+    const bool linked = std::any_of(words.begin(), words.end(), [](const std::string& word) {
+        return word == "\\h" || word == "\\H";
+    });
+    if (!linked || words.size() < 2) {
+        return {};
+    }
+    std::string name = words[1];
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+        name = name.substr(1, name.size() - 2);
+    }
+    return name;
+}
+
+// The links a word processor's own PDF export makes beyond the hyperlinks collection, measured
+// like hyperlinks and appended to the records after theirs.
+struct LinksBeyondHyperlinks {
+    CConversionController& dialog;
+    IDispatch* document;
+    IDispatch* window;
+    const IControllerHost& host;
+
+    // Adds a record unless a link on its page already leads there over the same text (a
+    // page reference inside a table-of-contents entry). False when the user asked to leave.
+    bool Add(CHyperlinkRecord record) {
+        const bool known =
+            std::any_of(dialog.m_links.begin(), dialog.m_links.end(), [&](const auto& other) {
+                return other.page == record.page && other.target == record.target &&
+                       other.destPage == record.destPage &&
+                       std::fabs(other.destY - record.destY) < 1 && other.left < record.right &&
+                       record.left < other.right && other.top < record.bottom &&
+                       record.top < other.bottom;
+            });
+        if (!known) {
+            dialog.m_links.push_back(std::move(record));
+        }
+        return !dialog.m_bExitRequested;
+    }
+};
+
+// Reads one of the links beyond the hyperlinks; false when what it measures or leads to has no
+// place in the layout (hidden text, a bookmark in a header), which leaves that link out.
+template <typename Read>
+bool ReadWherePlaced(Read read) {
+    try {
+        read();
+        return true;
+    } catch (const _com_error& error) {
+        if (error.Error() != kCommandFailed) {
+            throw;
+        }
+        return false;
+    }
+}
+
+// A note's number: on the note's first line, from the left margin to where the note's text
+// begins, at most as high as the line of the note's mark in the text.
+bool MeasureNoteNumber(IDispatch* window, IDispatch* text, float markHeight,
+                       const IControllerHost& host, CHyperlinkRecord& record) {
+    const auto [x, y, page, setup] = PlaceOfText(window, text);
+    record.page = page;
+    const float leftMargin = GetFloat(setup.Get(), dispid::kPageSetupLeftMargin);
+    std::optional<Size> size = MeasureOnScreen(window, text, host);
+    if (!size) {
+        return false;
+    }
+    const float height = std::min(markHeight, static_cast<float>(size->height));
+    record.left = std::trunc(leftMargin);
+    // A note whose text starts at the margin still gets a number of some width.
+    record.right = std::max(std::trunc(x), record.left + std::trunc(height / 2));
+    record.top = std::trunc(y);
+    record.bottom = std::trunc(y + height);
+    return true;
+}
+
+// A note's mark is a character or two of a small raised font: its link is made at least half
+// as wide as it is high, around its middle, so that it can be hit.
+void WidenToBeHit(CHyperlinkRecord& record) {
+    const float width = std::trunc((record.bottom - record.top) / 2);
+    if (record.right - record.left < width) {
+        record.left = std::trunc((record.left + record.right - width) / 2);
+        record.right = record.left + width;
+    }
+}
+
+// Each footnote's or endnote's mark in the text leads to the note, and the note's number back
+// to the mark.
+bool HarvestNotes(LinksBeyondHyperlinks& links, DISPID notesMember, DISPID countMember,
+                  DISPID rangeMember, DISPID referenceMember) {
+    ComPtr<IDispatch> notes = GetObject(links.document, notesMember);
+    const LONG count = GetInt(notes.Get(), countMember);
+    for (LONG i = 1; i <= count; ++i) {
+        ComPtr<IDispatch> note = Item(notes.Get(), i);
+        ComPtr<IDispatch> mark = GetObject(note.Get(), referenceMember);
+        ComPtr<IDispatch> text = GetObject(note.Get(), rangeMember);
+        CHyperlinkRecord toNote;
+        CHyperlinkRecord back;
+        bool measured = false;
+        bool numbered = false;
+        const bool placed = ReadWherePlaced([&] {
+            measured = MeasureTextLink(links.window, mark.Get(), links.host, toNote);
+            if (measured) {
+                WidenToBeHit(toNote);
+                PointAt(links.window, text.Get(), toNote);
+                numbered = MeasureNoteNumber(links.window, text.Get(), toNote.bottom - toNote.top,
+                                             links.host, back);
+                if (numbered) {
+                    PointAt(links.window, mark.Get(), back);
+                }
+            }
+        });
+        if (!placed || !measured) {
+            continue;
+        }
+        if (!links.Add(std::move(toNote)) || (numbered && !links.Add(std::move(back)))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The cross-references among the fields that Word shows as links lead to their bookmarks; one
+// whose bookmark is gone leads nowhere and is left out.
+bool HarvestCrossReferences(LinksBeyondHyperlinks& links, IDispatch* fields) {
+    const LONG count = GetInt(fields, dispid::kFieldsCount);
+    for (LONG i = 1; i <= count; ++i) {
+        ComPtr<IDispatch> field = Item(fields, i);
+        const LONG type = GetInt(field.Get(), dispid::kFieldType);
+        if (std::find(std::begin(kCrossReferenceTypes), std::end(kCrossReferenceTypes), type) ==
+            std::end(kCrossReferenceTypes)) {
+            continue;
+        }
+        ComPtr<IDispatch> code = GetObject(field.Get(), dispid::kFieldCode);
+        const std::string bookmark = LinkedBookmark(GetString(code.Get(), dispid::kRangeText));
+        if (bookmark.empty()) {
+            continue;
+        }
+        ComPtr<IDispatch> result = GetObject(field.Get(), dispid::kFieldResult);
+        CHyperlinkRecord record;
+        bool measured = false;
+        const bool placed = ReadWherePlaced([&] {
+            measured = MeasureTextLink(links.window, result.Get(), links.host, record);
+            if (measured) {
+                FindBookmarkTarget(links.document, links.window, bookmark, record);
+            }
+        });
+        if (placed && measured && record.hasBookmarkTarget && !links.Add(std::move(record))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first story of a type, or nothing when the document has none.
+ComPtr<IDispatch> StoryOfType(IDispatch* stories, LONG type) {
+    try {
+        return Item(stories, type);
+    } catch (const _com_error& error) {
+        if (error.Error() != kNoSuchMember) {
+            throw;
+        }
+        return {};
+    }
+}
+
+// The hyperlinks and cross-references beside the body (in notes, text boxes, headers and
+// footers) become links where they are shown: Word gives a header or footer as one story per
+// page that shows it. Links that lead nowhere are left out.
+bool HarvestStories(LinksBeyondHyperlinks& links) {
+    ComPtr<IDispatch> stories = GetObject(links.document, dispid::kDocumentStoryRanges);
+    for (LONG type : kStoriesBesideTheBody) {
+        for (ComPtr<IDispatch> story = StoryOfType(stories.Get(), type); story;
+             story = dispatch::Get(story.Get(), dispid::kRangeNextStoryRange).AsDispatch()) {
+            ComPtr<IDispatch> hyperlinks = GetObject(story.Get(), dispid::kRangeHyperlinks);
+            const LONG count = GetInt(hyperlinks.Get(), dispid::kHyperlinksCount);
+            for (LONG i = 1; i <= count; ++i) {
+                ComPtr<IDispatch> link = Item(hyperlinks.Get(), i);
+                CHyperlinkRecord record;
+                std::optional<LinkTarget> read;
+                const bool placed = ReadWherePlaced([&] {
+                    read = ReadLink(links.window, link.Get(), links.host, record);
+                    if (read && read->address.empty()) {
+                        FindBookmarkTarget(links.document, links.window, read->subAddress, record);
+                    }
+                });
+                if (!placed || !read || (read->address.empty() && !record.hasBookmarkTarget)) {
+                    continue;
+                }
+                if (!read->address.empty()) {
+                    record.target = LinkUri(read->address, read->subAddress, links.document);
+                }
+                if (!links.Add(std::move(record))) {
+                    return false;
+                }
+            }
+            ComPtr<IDispatch> fields = GetObject(story.Get(), dispid::kRangeFields);
+            if (!HarvestCrossReferences(links, fields.Get())) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 // Shows the job's progress in its row; false when the user asked to leave.
@@ -344,12 +621,16 @@ void NumberHeading(IDispatch* paragraph, CConversionController& dialog, IDispatc
     if (level < 1 || level > 9) {
         return;
     }
-    // A heading without text would be an entry without a title: it gets none, nor a number.
+    // A heading without text would be an entry without a title: it gets none, nor a number. A
+    // numbered heading's title begins with its number, as the page shows it.
     ComPtr<IDispatch> range = GetObject(paragraph, dispid::kParagraphRange);
-    std::string title = OutlineTitle(GetString(range.Get(), dispid::kRangeText));
-    if (title.empty()) {
+    std::string text = GetString(range.Get(), dispid::kRangeText);
+    if (OutlineTitle(text).empty()) {
         return;
     }
+    ComPtr<IDispatch> list = GetObject(range.Get(), dispid::kRangeListFormat);
+    std::string title =
+        OutlineTitle(GetString(list.Get(), dispid::kListFormatListString) + ' ' + text);
     int(&levels)[10] = dialog.m_nLevel;
     bool(&stale)[10] = dialog.m_bLevelStale;
     if (level == 1) {
@@ -405,24 +686,14 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
     for (LONG i = 1; i <= count; ++i) {
         ComPtr<IDispatch> link = Item(hyperlinks.Get(), i);
         CHyperlinkRecord record;
-        const std::string address = GetString(link.Get(), dispid::kHyperlinkAddress);
-        const std::string name = GetString(link.Get(), dispid::kHyperlinkName);
-        const std::string subAddress = GetString(link.Get(), dispid::kHyperlinkSubAddress);
-
-        record.isLocalFile = address == name && Exists(name) ? 1 : 0;
-
-        const LONG type = GetInt(link.Get(), dispid::kHyperlinkType);
-        ComPtr<IDispatch> range;  // a text link's own text
-        if (type == kTypeShape) {
-            if (!MeasureShapeLink(window.Get(), link.Get(), host, record)) {
-                continue;
-            }
-        } else {
-            range = GetObject(link.Get(), dispid::kHyperlinkRange);
-            if (!MeasureTextLink(window.Get(), range.Get(), host, record)) {
-                continue;
-            }
+        std::optional<LinkTarget> read = ReadLink(window.Get(), link.Get(), host, record);
+        if (!read) {
+            continue;
         }
+        const std::string& address = read->address;
+        const std::string& subAddress = read->subAddress;
+        const LONG type = read->type;
+        const ComPtr<IDispatch>& range = read->range;
 
         if (address.empty()) {
             if (!subAddress.starts_with('_')) {
@@ -506,7 +777,21 @@ int HarvestDocument(CConversionController& dialog, const std::string& /*path*/,
         }
     }
 
-    dialog.m_nLinkCount = count;
+    const std::size_t hyperlinkRecords = dialog.m_links.size();
+    if (job.m_bKeepLinks) {
+        LinksBeyondHyperlinks beyond{dialog, document, window.Get(), host};
+        ComPtr<IDispatch> fields = GetObject(document, dispid::kDocumentFields);
+        if (!HarvestNotes(beyond, dispid::kDocumentFootnotes, dispid::kFootnotesCount,
+                          dispid::kFootnoteRange, dispid::kFootnoteReference) ||
+            !HarvestNotes(beyond, dispid::kDocumentEndnotes, dispid::kEndnotesCount,
+                          dispid::kEndnoteRange, dispid::kEndnoteReference) ||
+            !HarvestCrossReferences(beyond, fields.Get()) || !HarvestStories(beyond)) {
+            return 0;
+        }
+    }
+
+    // The records beyond the hyperlinks count with them.
+    dialog.m_nLinkCount = count + static_cast<INT>(dialog.m_links.size() - hyperlinkRecords);
     std::fill(std::begin(dialog.m_nLevel), std::end(dialog.m_nLevel), 0);
     std::fill(std::begin(dialog.m_bLevelStale), std::end(dialog.m_bLevelStale), false);
     return 1;

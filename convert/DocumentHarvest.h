@@ -20,7 +20,14 @@
 // A record's target is where its link leads, whole, as a URI: the address with "#" and the
 // sub-address after it when the link has one; a file's path (existing or not) becomes a file
 // URI, a relative one below the word processor's Document.Path. Links into the document keep
-// an empty target. `path` is the document's path as the job names it.
+// an empty target. When the job keeps links, the links the word processor's own PDF export
+// makes beyond its hyperlinks follow the hyperlinks' records, as records of the same kind (a
+// jump to a page and height, or a web link): each footnote's and endnote's mark to its note and
+// the note's number back, the cross-references that ask to be links (REF, PAGEREF, NOTEREF
+// with \h) to their bookmarks, and the hyperlinks and cross-references of the footnotes,
+// endnotes, text boxes, headers and footers, a header's or footer's on every page that shows it.
+// Such a link that leads nowhere, or that stands over a link to the same place, is left out,
+// and m_nLinkCount counts them all. `path` is the document's path as the job names it.
 int HarvestDocument(CConversionController& dialog, const std::string& path, IDispatch* document);
 
 // The outline step for one paragraph: a heading of outline level 1 to 9 gets the next number of

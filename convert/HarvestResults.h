@@ -7,7 +7,8 @@
 
 #include "platform/win_types.h"
 
-// One hyperlink: where it sits and where it leads.
+// One link: a hyperlink, or one of the links beyond them (a note mark, a cross-reference); where
+// it sits and where it leads.
 struct CHyperlinkRecord {
     std::string target;  // the URI the link opens (a file:// URI for a file), or empty for a link
                          // into the document

@@ -32,6 +32,9 @@ documents=(
   "one-page-letter          doc      relative"
   "long-manual              docx,doc relative"
   "ten-pages                docx,doc relative"
+  "notes-and-endnotes       docx,doc relative"
+  "cross-references         docx,doc relative"
+  "header-and-note-links    docx,doc relative"
   "sub/notes                docx     relative"
 )
 

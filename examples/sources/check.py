@@ -29,6 +29,9 @@ EXPECTED = {
     "long-manual": (113, "12.8 Maintenance: Reference"),
     "ten-pages": (10, "9 Conclusion"),
     "notes": (1, "Meeting notes"),
+    "notes-and-endnotes": (None, "The last footnote."),
+    "cross-references": (3, "Figure 2: The outcome"),
+    "header-and-note-links": (None, "write to the office"),
 }
 
 
@@ -56,6 +59,17 @@ def docx_facts(path):
     links["bookmark"] += sum(1 for a in anchors if not a.startswith("_Toc"))
     for rid in re.findall(r'<a:hlinkClick r:id="(rId\d+)"', doc):
         links["on-drawing:" + kind(rels[rid])] += 1
+    for field in re.findall(r'<w:instrText[^>]*>\s*(REF|PAGEREF|NOTEREF)\s[^<]*\\h', doc):
+        links["field:" + field] += 1
+    for note in ("footnote", "endnote"):
+        if doc.count("<w:%sReference" % note):
+            links[note] += doc.count("<w:%sReference" % note)
+    for part in z.namelist():
+        if re.fullmatch(r"word/(header|footer|footnotes|endnotes)\d*\.xml", part):
+            story = re.sub(r"\d*\.xml$", "", part[len("word/"):])
+            count = z.read(part).decode("utf-8").count("<w:hyperlink")
+            if count:
+                links["in-" + story] += count
     marks = set(re.findall(r'<w:bookmarkStart w:id="\d+" w:name="([^"]*)"', doc))
     missing = [a for a in anchors if a not in marks]
     levels = Counter()
@@ -72,6 +86,8 @@ def doc_facts(path):
             links["toc" if m.group(2).startswith("_Toc") else "bookmark"] += 1
         else:
             links[kind(m.group(2))] += 1
+    for m in re.finditer(r'\b(REF|PAGEREF|NOTEREF)\s+\S+[^\n]*?\\h', text):
+        links["field:" + m.group(1)] += 1
     return links
 
 
@@ -132,7 +148,7 @@ def main():
                 if missing:
                     problems.append(f"anchors without bookmark: {missing}")
             else:
-                line += f"; HYPERLINK fields: {fmt(doc_facts(path))}"
+                line += f"; HYPERLINK and cross-reference fields: {fmt(doc_facts(path))}"
             print(("FAULT " if problems else "ok    ") + line + ("  <- " + "; ".join(problems) if problems else ""))
             faults += bool(problems)
     if faults:

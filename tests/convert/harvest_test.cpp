@@ -724,6 +724,49 @@ TEST_F(Harvest, HeadingsWithoutTextMakeNoEntryAndTitlesGetSingleBlanks) {
     EXPECT_EQ(Bookmarks()[3].title, "Deep");
 }
 
+// With links kept, a cross-reference that asks to be a link (its \\h switch) leads to its
+// bookmark and counts among the records; one without the switch, one to a bookmark that is gone
+// and a field of another kind make none.
+TEST_F(Harvest, CrossReferencesThatAskToBeLinksLeadToTheirBookmarks) {
+    const std::string content =
+        "hyperlink: site\naddress: https://example.com/\npixels: 40 16\n"
+        "bookmark: Methods\npage: 2\nat: 72 100\n"
+        "docfield: 3  REF Methods \\h  | Methods\npage: 1\nat: 100 200\npixels: 40 16\n"
+        "docfield: 3  REF Methods  | Methods\nat: 150 200\npixels: 40 16\n"
+        "docfield: 37  PAGEREF \"Gone\" \\p \\h  | 4\nat: 200 200\npixels: 8 16\n"
+        "docfield: 12  SEQ Figure \\h  | 1\nat: 250 200\npixels: 8 16\n";
+    ASSERT_EQ(Run(content), 1);
+    ASSERT_EQ(Links().size(), 2u);
+    EXPECT_EQ(controller_->m_nLinkCount, 2);
+    const CHyperlinkRecord& reference = Links()[1];
+    EXPECT_EQ(reference.page, 1);
+    EXPECT_EQ(reference.left, 100);
+    EXPECT_EQ(reference.top, 200);
+    EXPECT_EQ(reference.right, 130);
+    EXPECT_EQ(reference.bottom, 212);
+    EXPECT_EQ(reference.hasBookmarkTarget, 1);
+    EXPECT_EQ(reference.destPage, 2);
+    EXPECT_EQ(reference.destY, 100);
+    EXPECT_EQ(reference.target, "");
+
+    ASSERT_EQ(Run(content, false), 1);
+    EXPECT_EQ(Links().size(), 1u);
+    EXPECT_EQ(controller_->m_nLinkCount, 1);
+}
+
+// A numbered heading's title begins with its number as the page shows it; a number alone makes
+// no title.
+TEST_F(Harvest, NumberedHeadingsTitlesBeginWithTheirNumbers) {
+    ASSERT_EQ(Run("paragraph: 1 Method\nlist: 2\n"
+                  "paragraph: 2 Measurements\nlist: 2.1\n"
+                  "paragraph: 2\nlist: 2.2\n",
+                  false),
+              1);
+    ASSERT_EQ(Bookmarks().size(), 2u);
+    EXPECT_EQ(Bookmarks()[0].title, "2 Method");
+    EXPECT_EQ(Bookmarks()[1].title, "2.1 Measurements");
+}
+
 TEST_F(Harvest, WithoutHyperlinksTheOutlineStillFills) {
     ASSERT_EQ(Run("paragraph: 1 Title\nparagraph: 10 Body.\nparagraph: 2 Part\n"), 1);
     EXPECT_TRUE(Links().empty());

@@ -30,6 +30,8 @@ std::string Paragraphs(int count, const std::string& label) {
 
 // A title page, then two chapters that each start at page 1: "Arrivals" on the title page's
 // next page (a left-hand page, so a blank page goes before it), "Berths" after four pages of it.
+// Right and left pages have headers with links of their own: the blank page counts in choosing
+// which a page shows.
 std::string Source() {
     return R"(<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
@@ -48,6 +50,12 @@ std::string Source() {
    <style:paragraph-properties style:page-number="1"/>
    <style:text-properties fo:font-size="16pt" fo:font-weight="bold"/></style:style>
  </office:automatic-styles>
+ <office:master-styles>
+  <style:master-page style:name="Standard">
+   <style:header><text:p text:style-name="Body">Right: <text:a xlink:type="simple" xlink:href="https://example.com/right">harbour</text:a></text:p></style:header>
+   <style:header-left><text:p text:style-name="Body">Left: <text:a xlink:type="simple" xlink:href="https://example.com/left">harbour</text:a></text:p></style:header-left>
+  </style:master-page>
+ </office:master-styles>
  <office:body><office:text>
   <text:p text:style-name="Body">The harbour report. See <text:a xlink:type="simple" xlink:href="#berths">the berths</text:a> and <text:a xlink:type="simple" xlink:href="https://example.com/harbour">the harbour site</text:a>.</text:p>
   <text:h text:style-name="Chapter" text:outline-level="1">Arrivals</text:h>

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <regex>
 
 #include <qpdf/QPDF.hh>
@@ -40,14 +41,34 @@ std::string CollapseBlanks(const std::string& text) {
 // Page objects by object id, to turn a destination's page reference into a page number.
 using PageNumbers = std::map<QPDFObjGen, int>;
 
-int PageOfDestination(QPDFObjectHandle destination, QPDFOutlineDocumentHelper& outlines,
-                      const PageNumbers& pages) {
+// A destination as an explicit array ([page /XYZ left top zoom] and the like).
+QPDFObjectHandle ExplicitDestination(QPDFObjectHandle destination,
+                                     QPDFOutlineDocumentHelper& outlines) {
     if (destination.isName() || destination.isString()) {
         destination = outlines.resolveNamedDest(destination);
     }
     if (destination.isDictionary() && destination.hasKey("/D")) {
         destination = destination.getKey("/D");
     }
+    return destination;
+}
+
+// The top a /XYZ destination names, in the PDF's own units from the page's bottom; nothing
+// for other forms or an unset top.
+std::optional<double> TopOfDestination(QPDFObjectHandle destination,
+                                       QPDFOutlineDocumentHelper& outlines) {
+    destination = ExplicitDestination(destination, outlines);
+    if (!destination.isArray() || destination.getArrayNItems() < 4 ||
+        !destination.getArrayItem(1).isNameAndEquals("/XYZ") ||
+        !destination.getArrayItem(3).isNumber()) {
+        return std::nullopt;
+    }
+    return destination.getArrayItem(3).getNumericValue();
+}
+
+int PageOfDestination(QPDFObjectHandle destination, QPDFOutlineDocumentHelper& outlines,
+                      const PageNumbers& pages) {
+    destination = ExplicitDestination(destination, outlines);
     if (!destination.isArray() || destination.getArrayNItems() < 1) {
         return 0;
     }
@@ -130,12 +151,19 @@ PdfFacts ReadPdfFacts(const fs::path& pdf, const std::string& password) {
                 QPDFObjectHandle action = dictionary.getKey("/A");
                 if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/URI")) {
                     link.uri = action.getKey("/URI").getUTF8Value();
-                } else if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")) {
-                    link.destinationPage =
-                        PageOfDestination(action.getKey("/D"), outlines, pageNumbers);
                 } else {
-                    link.destinationPage =
-                        PageOfDestination(dictionary.getKey("/Dest"), outlines, pageNumbers);
+                    const QPDFObjectHandle destination =
+                        action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")
+                            ? action.getKey("/D")
+                            : dictionary.getKey("/Dest");
+                    link.destinationPage = PageOfDestination(destination, outlines, pageNumbers);
+                    if (std::optional<double> top = TopOfDestination(destination, outlines);
+                        top && link.destinationPage >= 1 &&
+                        link.destinationPage <= static_cast<int>(pages.size())) {
+                        const QPDFObjectHandle::Rectangle target =
+                            pages[link.destinationPage - 1].getMediaBox().getArrayAsRectangle();
+                        link.destinationTop = target.ury - *top;
+                    }
                 }
                 facts.links.push_back(link);
             }

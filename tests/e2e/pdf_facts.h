@@ -25,8 +25,9 @@ Box Union(const Box& a, const Box& b);
 struct PdfLink {
     int page = 0;  // 1-based
     Box box;
-    std::string uri;          // the URI action's target; empty for a jump in the document
-    int destinationPage = 0;  // 1-based page a jump lands on; 0 when it has none
+    std::string uri;             // the URI action's target; empty for a jump in the document
+    int destinationPage = 0;     // 1-based page a jump lands on; 0 when it has none
+    double destinationTop = -1;  // where on that page, points from its top; -1 when not given
 };
 
 // One outline entry, flattened in reading order.

@@ -21,23 +21,6 @@ std::string LinkText(const PdfLink& link, const std::string& target) {
     return text.str();
 }
 
-// The words of the reference page that sit inside a link annotation: the link's text box. A
-// link on a picture has no words; its annotation is the box then.
-Box LinkTextBox(const PdfLink& link, const std::vector<TextWord>& words) {
-    bool any = false;
-    Box box;
-    for (const TextWord& word : words) {
-        const double x = (word.box.left + word.box.right) / 2;
-        const double y = (word.box.top + word.box.bottom) / 2;
-        if (x < link.box.left || x > link.box.right || y < link.box.top || y > link.box.bottom) {
-            continue;
-        }
-        box = any ? Union(box, word.box) : word.box;
-        any = true;
-    }
-    return any ? box : link.box;
-}
-
 // The hyperlink targets a .docx carries in its relationships, including those of pictures and
 // shapes that LibreOffice's export drops; nothing for a .doc.
 std::set<std::string> DocxHyperlinkTargets(const fs::path& document) {
@@ -147,6 +130,28 @@ void CheckLinks(const fs::path& ours, const fs::path& reference, const fs::path&
     }
 }
 }  // namespace
+
+Box LinkTextBox(const PdfLink& link, const std::vector<TextWord>& words) {
+    bool any = false;
+    Box box;
+    for (const TextWord& word : words) {
+        const double x = (word.box.left + word.box.right) / 2;
+        const double y = (word.box.top + word.box.bottom) / 2;
+        if (x < link.box.left || x > link.box.right || y < link.box.top || y > link.box.bottom) {
+            continue;
+        }
+        box = any ? Union(box, word.box) : word.box;
+        any = true;
+    }
+    if (!any) {
+        return link.box;
+    }
+    // A word may run on beyond the link ("2." for a link on "2"): only its part under the link
+    // is the link's text.
+    box.left = std::max(box.left, link.box.left);
+    box.right = std::min(box.right, link.box.right);
+    return box;
+}
 
 void ExpectSamePagesAndText(const fs::path& pdf, const fs::path& reference) {
     SCOPED_TRACE("pages and their text");

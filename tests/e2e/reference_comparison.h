@@ -4,8 +4,15 @@
 #pragma once
 
 #include <filesystem>
+#include <vector>
+
+#include "tests/e2e/pdf_facts.h"
 
 namespace e2e {
+
+// The words of a page that sit inside a link annotation, as far as the annotation reaches
+// across: the link's text box. A link on a picture has no words; its annotation is the box then.
+Box LinkTextBox(const PdfLink& link, const std::vector<TextWord>& words);
 
 // The same number of pages, each with the same text (checked with the test's expectations).
 void ExpectSamePagesAndText(const std::filesystem::path& pdf,

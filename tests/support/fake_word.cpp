@@ -75,6 +75,14 @@ struct ParagraphItem {
     LONG outlineLevel = 10;
     std::string text;  // with the paragraph mark
     Place place;
+    std::string listString;  // its number, when numbered
+};
+
+// A field of the body (Document.Fields): its type, code and result, and its result's place.
+struct CrossReferenceItem {
+    LONG type = 0;
+    FieldItem field;
+    Place place;
 };
 
 struct DocumentModel {
@@ -85,6 +93,7 @@ struct DocumentModel {
     std::vector<LinkItem> links;
     std::vector<BookmarkItem> bookmarks;
     std::vector<ParagraphItem> paragraphs;
+    std::vector<CrossReferenceItem> crossReferences;
 };
 
 std::vector<std::string> Words(const std::string& text) {
@@ -179,6 +188,18 @@ DocumentModel ParseDocument(const std::string& content, const std::string& fileP
                 link->text = value;
                 place = &link->place;
                 bookmark = nullptr;
+            } else if (key == "docfield") {
+                size_t space = value.find(' ');
+                size_t bar = value.rfind(" | ");
+                if (space == std::string::npos || bar == std::string::npos || bar < space) {
+                    throw std::runtime_error("docfield takes \"TYPE CODE | RESULT\"");
+                }
+                CrossReferenceItem& field = doc.crossReferences.emplace_back();
+                field.type = Number<LONG>(value.substr(0, space));
+                field.field = {value.substr(space + 1, bar - space - 1), value.substr(bar + 3)};
+                place = &field.place;
+                link = nullptr;
+                bookmark = nullptr;
             } else if (key == "bookmark") {
                 bookmark = &doc.bookmarks.emplace_back();
                 bookmark->name = value;
@@ -213,6 +234,11 @@ DocumentModel ParseDocument(const std::string& content, const std::string& fileP
                     throw std::runtime_error("\"text\" outside a bookmark");
                 }
                 bookmark->text = value;
+            } else if (key == "list") {
+                if (doc.paragraphs.empty() || place != &doc.paragraphs.back().place) {
+                    throw std::runtime_error("\"list\" outside a paragraph");
+                }
+                doc.paragraphs.back().listString = value;
             } else if (key == "page" || key == "at" || key == "pixels" || key == "getpoint") {
                 if (place == nullptr) {
                     throw std::runtime_error("\"" + key + "\" before any item");
@@ -661,9 +687,10 @@ HRESULT FakeObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS*
 // A stretch of the document: a link's text, a paragraph, a bookmark, a field's code or result,
 // a shape's anchor.
 struct RangeData {
-    std::string text;
-    Place place;
-    std::vector<FieldItem> fields;
+    std::string text{};
+    Place place{};
+    std::vector<FieldItem> fields{};
+    std::string listString{};
 };
 
 void Answer(const Call& call, LONG item, const Place& place, LONG pages) {
@@ -755,6 +782,24 @@ class FieldsObject : public FakeObject {
     Place place_;
 };
 
+class ListFormatObject : public FakeObject {
+  public:
+    ListFormatObject(Context c, std::string listString)
+        : FakeObject(WordObject::ListFormat, std::move(c)), listString_(std::move(listString)) {}
+
+  protected:
+    void Handle(const Call& call) override {
+        if (call.Id() != dispid::kListFormatListString) {
+            Refuse(DISP_E_MEMBERNOTFOUND);
+        }
+        call.Property();
+        call.ReturnString(listString_);
+    }
+
+  private:
+    std::string listString_;
+};
+
 class RangeObject : public FakeObject {
   public:
     RangeObject(Context c, RangeData data)
@@ -786,6 +831,10 @@ class RangeObject : public FakeObject {
                 call.Property();
                 call.ReturnObject(new FieldsObject(Ctx(), data_.fields, data_.place));
                 break;
+            case dispid::kRangeListFormat:
+                call.Property();
+                call.ReturnObject(new ListFormatObject(Ctx(), data_.listString));
+                break;
             default:
                 Refuse(DISP_E_MEMBERNOTFOUND);
         }
@@ -809,6 +858,33 @@ void FieldObject::Handle(const Call& call) {
             Refuse(DISP_E_MEMBERNOTFOUND);
     }
 }
+
+class CrossReferenceObject : public FakeObject {
+  public:
+    CrossReferenceObject(Context c, const CrossReferenceItem& field)
+        : FakeObject(WordObject::Field, std::move(c)), field_(field) {}
+
+  protected:
+    void Handle(const Call& call) override {
+        call.Property();
+        switch (call.Id()) {
+            case dispid::kFieldType:
+                call.ReturnInt(field_.type);
+                break;
+            case dispid::kFieldCode:
+                call.ReturnObject(new RangeObject(Ctx(), {field_.field.code, field_.place, {}}));
+                break;
+            case dispid::kFieldResult:
+                call.ReturnObject(new RangeObject(Ctx(), {field_.field.result, field_.place, {}}));
+                break;
+            default:
+                Refuse(DISP_E_MEMBERNOTFOUND);
+        }
+    }
+
+  private:
+    const CrossReferenceItem& field_;
+};
 
 class SelectionObject : public FakeObject {
   public:
@@ -974,7 +1050,8 @@ class ParagraphObject : public FakeObject {
         call.Property();
         switch (call.Id()) {
             case dispid::kParagraphRange:
-                call.ReturnObject(new RangeObject(Ctx(), {paragraph_.text, paragraph_.place, {}}));
+                call.ReturnObject(new RangeObject(
+                    Ctx(), {paragraph_.text, paragraph_.place, {}, paragraph_.listString}));
                 break;
             case dispid::kParagraphOutlineLevel:
                 call.ReturnInt(paragraph_.outlineLevel);
@@ -1045,6 +1122,32 @@ class CollectionObject : public FakeObject {
     const std::vector<Entry> DocumentModel::*items_;
 };
 
+// A document's footnotes or endnotes, or its stories beside the body: the fake's documents have
+// none.
+class NoneObject : public FakeObject {
+  public:
+    NoneObject(WordObject kind, Context c, std::optional<DISPID> countId)
+        : FakeObject(kind, std::move(c)), countId_(countId) {}
+
+  protected:
+    void Handle(const Call& call) override {
+        if (countId_ && call.Id() == *countId_) {
+            call.Property();
+            call.ReturnInt(0);
+            return;
+        }
+        if (call.Id() != dispid::kItem) {
+            Refuse(DISP_E_MEMBERNOTFOUND);
+        }
+        call.Item();
+        WordError(FakeWord::kNoSuchMember,
+                  "The requested member of the collection does not exist.");
+    }
+
+  private:
+    std::optional<DISPID> countId_;
+};
+
 class DocumentObject : public FakeObject {
   public:
     explicit DocumentObject(Context c) : FakeObject(WordObject::Document, std::move(c)) {}
@@ -1073,6 +1176,22 @@ class DocumentObject : public FakeObject {
             case dispid::kDocumentActiveWindow:
                 call.Property();
                 call.ReturnObject(new WindowObject(Ctx()));
+                break;
+            case dispid::kDocumentFootnotes:
+            case dispid::kDocumentEndnotes:
+                call.Property();
+                call.ReturnObject(
+                    new NoneObject(WordObject::Notes, Ctx(), dispid::kFootnotesCount));
+                break;
+            case dispid::kDocumentFields:
+                call.Property();
+                call.ReturnObject(new CollectionObject<CrossReferenceItem, CrossReferenceObject>(
+                    WordObject::Fields, Ctx(), dispid::kFieldsCount,
+                    &DocumentModel::crossReferences));
+                break;
+            case dispid::kDocumentStoryRanges:
+                call.Property();
+                call.ReturnObject(new NoneObject(WordObject::StoryRanges, Ctx(), std::nullopt));
                 break;
             case dispid::kDocumentPath:
                 call.Property();
@@ -1260,9 +1379,9 @@ class Factory : public CountedObject<IClassFactory> {
 
 const char* ToString(WordObject kind) {
     static constexpr const char* kNames[kWordObjectKinds] = {
-        "Application", "Documents", "Document",   "Hyperlinks", "Hyperlink", "Shape",
-        "Window",      "Selection", "Range",      "PageSetup",  "Bookmarks", "Bookmark",
-        "Fields",      "Field",     "Paragraphs", "Paragraph"};
+        "Application", "Documents", "Document",  "Hyperlinks",  "Hyperlink", "Shape",  "Window",
+        "Selection",   "Range",     "PageSetup", "Bookmarks",   "Bookmark",  "Fields", "Field",
+        "Paragraphs",  "Paragraph", "Notes",     "StoryRanges", "ListFormat"};
     return kNames[static_cast<int>(kind)];
 }
 

@@ -30,6 +30,8 @@
 //                              link, page and at describe the anchor, pixels the shape
 //       field: CODE | RESULT   a field in the link's range, repeatable; split at the last " | "
 //     bookmark: NAME           a bookmark; "text" gives its range's text
+//     docfield: TYPE CODE | RESULT  a field of the body (Document.Fields) of Word's field type
+//                              TYPE, split at the last " | "; its place is its result's
 //
 //   Placement, for the current item (its range, or a shape link's anchor):
 //     page: N                  the page it is on (Information(3)); default 1
@@ -38,6 +40,7 @@
 //     pixels: W H              its on-screen width and height from Window.GetPoint; default 0 0
 //     getpoint: fail           Window.GetPoint fails for it with kCommandFailed
 //     text: TEXT               the range's text (bookmarks)
+//     list: NUMBER             a paragraph's number as shown (ListFormat.ListString)
 //
 // A file that does not parse makes Open fail with kBadDocument and the line in the description.
 //
@@ -56,15 +59,20 @@
 //                1-4 (by-reference VARIANTs or 4-byte integers) for the Range or Shape in 5
 //   Selection    Information 401 P(1), of the range last selected in the document
 //   Range        Text 0 P, Select 65535 M(0), Information 313 P(1), PageSetup 1101 P,
-//                Fields 64 P
+//                Fields 64 P, ListFormat 68 P
+//   ListFormat   ListString 75 P (empty unless the paragraph has "list")
 //   Information  items 1 and 3 the page, 4 the page count, 5 and 6 the position (4-byte floats)
 //   PageSetup    LeftMargin 102, PageWidth 105 (P)
 //   Bookmarks    Count 2 P, Item 0 (i or name)
 //   Bookmark     Name 0, Range 1 (P)
 //   Fields       Count 1 P, Item 0 (i)
-//   Field        Code 0, Result 4 (P, ranges whose Text is the code or result)
+//   Field        Code 0, Result 4 (P, ranges whose Text is the code or result); a docfield's
+//                also Type 1 (P)
 //   Paragraphs   Count 2 P, Item 0 (i)
 //   Paragraph    Range 0, OutlineLevel 202 (P)
+//   Document     Footnotes 7, Endnotes 8 (P): empty collections (Count 2); Fields 20 (P): the
+//                docfields; StoryRanges 56 (P): Item 0 fails with kNoSuchMember (no stories
+//                beside the body)
 // Item takes either flag and a 1-based index (kNoSuchMember past the end). A property asked
 // without DISPATCH_PROPERTYGET, a method without DISPATCH_METHOD or an unknown id gives
 // DISP_E_MEMBERNOTFOUND; a wrong argument count DISP_E_BADPARAMCOUNT; an argument of the wrong
@@ -103,8 +111,11 @@ enum class WordObject {
     Field,
     Paragraphs,
     Paragraph,
+    Notes,
+    StoryRanges,
+    ListFormat,
 };
-constexpr int kWordObjectKinds = 16;
+constexpr int kWordObjectKinds = 19;
 const char* ToString(WordObject kind);
 
 // One argument as the fake received it.

@@ -245,8 +245,9 @@ TEST_P(HarvestOnOffice, ContentsLinksFindTheirHeadingsAndBookmarkLinksTheirBookm
     }
     word::QuitWord(word.Get());
 
-    // Every link of these documents has a layout, so the records line up with the links.
-    ASSERT_EQ(controller.m_links.size(), links.size());
+    // Every link of these documents has a layout, so the first records line up with the links;
+    // the links beyond the hyperlinks (notes, cross-references, headers) follow them.
+    ASSERT_GE(controller.m_links.size(), links.size());
     int contentsLinks = 0;
     int bookmarkLinks = 0;
     // Where each contents entry leads, by the bookmark it names.

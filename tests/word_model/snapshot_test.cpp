@@ -69,6 +69,7 @@ void ExpectSameSnapshot(const DocumentSnapshot& a, const DocumentSnapshot& b) {
     for (std::size_t i = 0; i < a.paragraphs.size(); ++i) {
         SCOPED_TRACE("paragraph " + std::to_string(i + 1));
         EXPECT_EQ(a.paragraphs[i].entry.outlineLevel, b.paragraphs[i].entry.outlineLevel);
+        EXPECT_TRUE(a.paragraphs[i].entry.listLabel == b.paragraphs[i].entry.listLabel);
         EXPECT_TRUE(a.paragraphs[i].text == b.paragraphs[i].text);
         ExpectSameMeasure(a.paragraphs[i].measured, b.paragraphs[i].measured);
     }
@@ -99,6 +100,37 @@ void ExpectSameSnapshot(const DocumentSnapshot& a, const DocumentSnapshot& b) {
         SCOPED_TRACE("bookmark " + std::to_string(i + 1));
         EXPECT_TRUE(a.bookmarks[i].entry.name == b.bookmarks[i].entry.name);
         ExpectSameMeasure(a.bookmarks[i].measured, b.bookmarks[i].measured);
+    }
+    EXPECT_EQ(a.stories.footnotes.size(), b.stories.footnotes.size());
+    EXPECT_EQ(a.stories.endnotes.size(), b.stories.endnotes.size());
+    const auto sameFields = [](const auto& x, const auto& y) {
+        ASSERT_EQ(x.size(), y.size());
+        for (std::size_t f = 0; f < x.size(); ++f) {
+            EXPECT_TRUE(x[f].code == y[f].code);
+            EXPECT_EQ(x[f].type, y[f].type);
+            EXPECT_EQ(x[f].anchor.is(), y[f].anchor.is());
+        }
+    };
+    sameFields(a.stories.bodyFields, b.stories.bodyFields);
+    ASSERT_EQ(a.stories.stories.size(), b.stories.stories.size());
+    for (std::size_t i = 0; i < a.stories.stories.size(); ++i) {
+        SCOPED_TRACE("story " + std::to_string(i + 1));
+        const auto& x = a.stories.stories[i];
+        const auto& y = b.stories.stories[i];
+        EXPECT_EQ(x.type, y.type);
+        EXPECT_EQ(x.pages, y.pages);
+        ASSERT_EQ(x.links.size(), y.links.size());
+        for (std::size_t l = 0; l < x.links.size(); ++l) {
+            EXPECT_EQ(x.links[l].target.address, y.links[l].target.address);
+            EXPECT_EQ(x.links[l].object.is(), y.links[l].object.is());
+        }
+        sameFields(x.fields, y.fields);
+    }
+    ASSERT_EQ(a.storyRanges.size(), b.storyRanges.size());
+    for (std::size_t i = 0; i < a.storyRanges.size(); ++i) {
+        SCOPED_TRACE("story range " + std::to_string(i + 1));
+        EXPECT_EQ(a.storyRanges[i].repeated, b.storyRanges[i].repeated);
+        ExpectSameMeasure(a.storyRanges[i].measured, b.storyRanges[i].measured);
     }
 }
 
@@ -151,13 +183,16 @@ TEST_P(InOfficeSnapshot, SaysWhatTheSameReadersSayThroughThePipe) {
     OfficeSession::Close(model);
 }
 
-// Documents with headings and a table of contents, tables, pictures and shapes, and Chinese
-// text; the long manual is left out, as reading it through the pipe takes minutes.
+// Documents with headings and a table of contents, tables, pictures and shapes, Chinese text,
+// notes, cross-references, numbered headings and links in a header, a footer and a text box;
+// the long manual is left out, as reading it through the pipe takes minutes.
 INSTANTIATE_TEST_SUITE_P(Examples, InOfficeSnapshot,
                          testing::Values("ten-pages.docx", "toc-headings.doc",
                                          "chinese-report.docx", "picture-and-shape-links.docx",
                                          "picture-and-shape-links.doc", "tables-and-images.docx",
-                                         "bookmark-links.docx", "heading-levels.doc"),
+                                         "bookmark-links.docx", "heading-levels.doc",
+                                         "notes-and-endnotes.docx", "cross-references.doc",
+                                         "header-and-note-links.doc"),
                          [](const testing::TestParamInfo<std::string>& info) {
                              std::string name = info.param;
                              for (char& c : name) {
@@ -263,11 +298,24 @@ TEST(SnapshotPacking, ReadsBackWhatWasPackedAndRefusesAnythingElse) {
     hidden.entry.name = u"_Toc123";
     hidden.measured = MeasuredRange{};  // not laid out
     snapshot.bookmarks.push_back(hidden);
+    snapshot.paragraphs[0].entry.listLabel = u"1.2";
+    snapshot.stories.footnotes.emplace_back();
+    snapshot.stories.bodyFields.push_back(
+        {.code = u" PAGEREF _Toc123 \\h ", .result = u"2", .type = word_model::kFieldPageRef});
+    word_model::StoryEntry footer;
+    footer.type = word_model::StoryType::PrimaryFooter;
+    footer.pageStyle = u"Standard";
+    footer.pages = {1, 2};
+    footer.links.push_back(link.entry);
+    snapshot.stories.stories.push_back(footer);
+    snapshot.storyRanges.push_back({nullptr, *link.measured, true});
 
     const css::uno::Any packed = word_model::PackSnapshot(snapshot);
     const DocumentSnapshot back = word_model::UnpackSnapshot(packed);
     ExpectSameSnapshot(snapshot, back);
     EXPECT_EQ(back.links[0].entry.kind, word_model::LinkKind::InlinePicture);
+    EXPECT_TRUE(back.stories.bodyFields[0].result == u"2");
+    EXPECT_TRUE(back.stories.stories[0].Repeated());
     EXPECT_FALSE(back.paragraphs[1].measured.has_value());
     // What could not be read stays unread, not empty.
     word_model::SnapshotParagraph unread;

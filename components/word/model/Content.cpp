@@ -14,18 +14,27 @@
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/style/XStyle.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/text/ReferenceFieldPart.hpp>
 #include <com/sun/star/text/TextContentAnchorType.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
+#include <com/sun/star/text/XEndnotesSupplier.hpp>
+#include <com/sun/star/text/XFootnote.hpp>
+#include <com/sun/star/text/XFootnotesSupplier.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextField.hpp>
+#include <com/sun/star/text/XTextFieldsSupplier.hpp>
+#include <com/sun/star/text/XTextFrame.hpp>
+#include <com/sun/star/text/XTextFramesSupplier.hpp>
 #include <com/sun/star/text/XTextRangeCompare.hpp>
 #include <com/sun/star/text/XTextTable.hpp>
 
@@ -156,6 +165,19 @@ void CollectInlineLinks(const Reference<css::uno::XInterface>& holder,
     }
 }
 
+// The pictures, frames and drawings of a text document; empty when it has none.
+Reference<css::container::XIndexAccess> DrawPage(const Reference<css::frame::XModel>& model) {
+    Reference<css::drawing::XDrawPageSupplier> supplier(model, UNO_QUERY);
+    if (!supplier.is()) {
+        return nullptr;
+    }
+    // Deprecated in favour of XDrawPagesSupplier, which text documents do not offer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return Reference<css::container::XIndexAccess>(supplier->getDrawPage(), UNO_QUERY);
+#pragma GCC diagnostic pop
+}
+
 // A picture, frame or shape that carries a link, waiting for its anchor's paragraph.
 struct LinkedObject {
     Reference<css::beans::XPropertySet> object;
@@ -168,6 +190,7 @@ struct LinkedObject {
 // as the paragraphs are visited in order, each paragraph only looks at the next one waiting.
 class LinkedObjects {
   public:
+    LinkedObjects() = default;  // none: the texts beside the body list only their text's links
     explicit LinkedObjects(const Reference<css::frame::XModel>& model);
     // Takes the objects anchored in a paragraph: floating ones become its first links; true when
     // a linked picture stands in its line.
@@ -184,15 +207,7 @@ class LinkedObjects {
 };
 
 LinkedObjects::LinkedObjects(const Reference<css::frame::XModel>& model) {
-    Reference<css::drawing::XDrawPageSupplier> supplier(model, UNO_QUERY);
-    if (!supplier.is()) {
-        return;
-    }
-    // Deprecated in favour of XDrawPagesSupplier, which text documents do not offer.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    Reference<css::container::XIndexAccess> shapes(supplier->getDrawPage(), UNO_QUERY);
-#pragma GCC diagnostic pop
+    Reference<css::container::XIndexAccess> shapes = DrawPage(model);
     for (sal_Int32 i = 0; shapes.is() && i < shapes->getCount(); ++i) {
         Reference<css::beans::XPropertySet> object(shapes->getByIndex(i), UNO_QUERY);
         if (StringProperty(object, "HyperLinkURL").isEmpty()) {
@@ -333,20 +348,26 @@ void CollectParagraphLinks(const Reference<css::text::XTextContent>& paragraph,
     flush();
 }
 
-std::u16string FieldCode(const Reference<css::text::XTextField>& field) {
+// A text field as Word's Fields list it. A cross-reference names its bookmark as Word does.
+FieldEntry ReadField(const Reference<css::text::XTextField>& field) {
     Reference<css::beans::XPropertySet> properties(field, UNO_QUERY);
+    FieldEntry entry;
+    entry.result = ToU16(field->getPresentation(false));
     if (Supports(field, "com.sun.star.text.TextField.GetReference")) {
-        const rtl::OUString source = StringProperty(properties, "SourceName");
+        const std::string source =
+            WordBookmarkName(ToUtf8(StringProperty(properties, "SourceName")));
         const sal_Int16 part = PropertyOr<sal_Int16>(properties, "ReferenceFieldPart",
                                                      css::text::ReferenceFieldPart::TEXT);
-        const char16_t* kind =
-            part == css::text::ReferenceFieldPart::PAGE ? u" PAGEREF " : u" REF ";
-        return std::u16string(kind) + ToU16(source) + u" \\h ";
+        const bool page = part == css::text::ReferenceFieldPart::PAGE;
+        entry.type = page ? kFieldPageRef : kFieldRef;
+        entry.code = std::u16string(page ? u" PAGEREF " : u" REF ") +
+                     platform::Utf8ToUtf16(source) + u" \\h ";
+    } else if (Supports(field, "com.sun.star.text.TextField.PageNumber")) {
+        entry.code = u" PAGE ";
+    } else {
+        entry.code = u" " + ToU16(field->getPresentation(true)) + u" ";
     }
-    if (Supports(field, "com.sun.star.text.TextField.PageNumber")) {
-        return u" PAGE ";
-    }
-    return u" " + ToU16(field->getPresentation(true)) + u" ";
+    return entry;
 }
 
 }  // namespace
@@ -361,6 +382,9 @@ BodyContent CollectBody(const Reference<css::frame::XModel>& model) {
         Reference<css::beans::XPropertySet> properties(paragraph, UNO_QUERY);
         const sal_Int16 level = PropertyOr<sal_Int16>(properties, "OutlineLevel", 0);
         entry.outlineLevel = level >= 1 && level <= 9 ? level : 10;
+        if (entry.outlineLevel <= 9) {
+            entry.listLabel = ToU16(StringProperty(properties, "ListLabelString"));
+        }
         const std::size_t linksBefore = body.links.size();
         CollectParagraphLinks(paragraph, entry.range, text, objects, body.links);
         entry.holdsLinks =
@@ -464,10 +488,234 @@ std::vector<FieldEntry> CollectFields(const Reference<css::text::XTextRange>& ra
         Reference<css::text::XTextField> field;
         portion->getPropertyValue(rtl::OUString::createFromAscii("TextField")) >>= field;
         if (field.is()) {
-            fields.push_back({FieldCode(field), ToU16(field->getPresentation(false))});
+            fields.push_back(ReadField(field));
         }
     });
     return fields;
+}
+
+namespace {
+
+// The hyperlinks of a text beside the body, in its paragraphs' order.
+std::vector<LinkEntry> CollectTextLinks(const Reference<css::text::XText>& text) {
+    std::vector<LinkEntry> links;
+    LinkedObjects none;
+    VisitParagraphs(text, [&](const Reference<css::text::XTextContent>& paragraph,
+                              const Reference<css::text::XText>& owner) {
+        CollectParagraphLinks(paragraph, paragraph->getAnchor(), owner, none, links);
+    });
+    return links;
+}
+
+// The links in the text a drawing holds itself: URL fields, which LibreOffice lays out with the
+// drawing, apart from the page's text. Each is a text link whose place is the drawing's: its
+// range is a place of its own at the drawing's anchor, and its object the drawing.
+void CollectDrawingTextLinks(const Reference<css::beans::XPropertySet>& drawing,
+                             std::vector<LinkEntry>& links) {
+    Reference<css::container::XEnumerationAccess> text(drawing, UNO_QUERY);
+    Reference<css::text::XTextContent> content(drawing, UNO_QUERY);
+    if (!text.is() || !content.is()) {
+        return;
+    }
+    Reference<css::container::XEnumeration> paragraphs = text->createEnumeration();
+    while (paragraphs.is() && paragraphs->hasMoreElements()) {
+        Reference<css::container::XEnumerationAccess> paragraph(paragraphs->nextElement(),
+                                                                UNO_QUERY);
+        Reference<css::container::XEnumeration> portions =
+            paragraph.is() ? paragraph->createEnumeration() : nullptr;
+        while (portions.is() && portions->hasMoreElements()) {
+            Reference<css::beans::XPropertySet> portion(portions->nextElement(), UNO_QUERY);
+            if (StringProperty(portion, "TextPortionType") != "TextField") {
+                continue;
+            }
+            Reference<css::beans::XPropertySet> field;
+            portion->getPropertyValue(rtl::OUString::createFromAscii("TextField")) >>= field;
+            const rtl::OUString url = StringProperty(field, "URL");
+            Reference<css::text::XTextRange> anchor = content->getAnchor();
+            if (!url.isEmpty() && anchor.is()) {
+                LinkEntry link;
+                link.target = SplitLinkTarget(ToUtf8(url));
+                link.object = drawing;
+                link.range.set(anchor->getText()->createTextCursorByRange(anchor), UNO_QUERY);
+                links.push_back(std::move(link));
+            }
+        }
+    }
+}
+
+// The notes of one kind, and the story of their texts' links.
+StoryEntry CollectNotes(const Reference<css::container::XIndexAccess>& notes, StoryType type,
+                        std::vector<NoteEntry>& entries,
+                        std::vector<Reference<css::text::XText>>& texts) {
+    StoryEntry story;
+    story.type = type;
+    for (sal_Int32 i = 0; notes.is() && i < notes->getCount(); ++i) {
+        Reference<css::text::XFootnote> note(notes->getByIndex(i), UNO_QUERY);
+        Reference<css::text::XText> text(note, UNO_QUERY);
+        if (!note.is() || !text.is()) {
+            continue;
+        }
+        entries.push_back({note->getAnchor(), Reference<css::text::XTextRange>(text.get())});
+        std::vector<LinkEntry> links = CollectTextLinks(text);
+        story.links.insert(story.links.end(), links.begin(), links.end());
+        texts.push_back(text);
+    }
+    return story;
+}
+
+// The text boxes: Writer's frames (a Word text box becomes a drawing with a frame for its
+// text), one story each, and the drawings that hold their text themselves, one story together.
+void CollectTextBoxes(const Reference<css::frame::XModel>& model, std::vector<StoryEntry>& stories,
+                      std::vector<std::vector<Reference<css::text::XText>>>& texts) {
+    std::vector<Reference<css::text::XText>> frames;
+    auto addFrame = [&](const Reference<css::text::XTextFrame>& frame) {
+        Reference<css::text::XText> text = frame.is() ? frame->getText() : nullptr;
+        if (text.is() && std::find(frames.begin(), frames.end(), text) == frames.end()) {
+            frames.push_back(text);
+        }
+    };
+    if (Reference<css::text::XTextFramesSupplier> supplier(model, UNO_QUERY); supplier.is()) {
+        Reference<css::container::XNameAccess> all = supplier->getTextFrames();
+        for (const rtl::OUString& name : all->getElementNames()) {
+            addFrame(Reference<css::text::XTextFrame>(all->getByName(name), UNO_QUERY));
+        }
+    }
+    StoryEntry drawings;
+    drawings.type = StoryType::TextFrames;
+    Reference<css::container::XIndexAccess> shapes = DrawPage(model);
+    for (sal_Int32 i = 0; shapes.is() && i < shapes->getCount(); ++i) {
+        Reference<css::beans::XPropertySet> shape(shapes->getByIndex(i), UNO_QUERY);
+        if (PropertyOr<bool>(shape, "TextBox", false)) {
+            addFrame(
+                PropertyOr<Reference<css::text::XTextFrame>>(shape, "TextBoxContent", nullptr));
+        } else if (!Supports(shape, "com.sun.star.text.TextFrame")) {
+            CollectDrawingTextLinks(shape, drawings.links);
+        }
+    }
+    for (const Reference<css::text::XText>& frame : frames) {
+        StoryEntry story;
+        story.type = StoryType::TextFrames;
+        story.links = CollectTextLinks(frame);
+        stories.push_back(std::move(story));
+        texts.push_back({frame});
+    }
+    stories.push_back(std::move(drawings));
+    texts.emplace_back();
+}
+
+// The headers and footers of the page styles in use.
+void CollectHeadersAndFooters(const Reference<css::frame::XModel>& model,
+                              std::vector<StoryEntry>& stories,
+                              std::vector<std::vector<Reference<css::text::XText>>>& texts) {
+    Reference<css::style::XStyleFamiliesSupplier> families(model, UNO_QUERY);
+    if (!families.is()) {
+        return;
+    }
+    Reference<css::container::XNameAccess> styles;
+    families->getStyleFamilies()->getByName(rtl::OUString::createFromAscii("PageStyles")) >>=
+        styles;
+    if (!styles.is()) {
+        return;
+    }
+    struct Kind {
+        const char* name;
+        StoryType primary, even, first;
+    };
+    const Kind kinds[] = {
+        {"Header", StoryType::PrimaryHeader, StoryType::EvenPagesHeader,
+         StoryType::FirstPageHeader},
+        {"Footer", StoryType::PrimaryFooter, StoryType::EvenPagesFooter,
+         StoryType::FirstPageFooter},
+    };
+    for (const rtl::OUString& name : styles->getElementNames()) {
+        Reference<css::style::XStyle> style(styles->getByName(name), UNO_QUERY);
+        Reference<css::beans::XPropertySet> properties(style, UNO_QUERY);
+        if (!style.is() || !style->isInUse()) {
+            continue;
+        }
+        for (const Kind& kind : kinds) {
+            const std::string base = kind.name;
+            if (!PropertyOr<bool>(properties, (base + "IsOn").c_str(), false)) {
+                continue;
+            }
+            const bool leftShared = PropertyOr<bool>(properties, (base + "IsShared").c_str(), true);
+            const bool firstShared = PropertyOr<bool>(properties, "FirstIsShared", true);
+            std::vector<std::pair<std::string, StoryType>> parts = {{base + "Text", kind.primary}};
+            if (!leftShared) {
+                parts.push_back({base + "TextLeft", kind.even});
+            }
+            if (!firstShared) {
+                parts.push_back({base + "TextFirst", kind.first});
+            }
+            for (const auto& [property, type] : parts) {
+                auto text =
+                    PropertyOr<Reference<css::text::XText>>(properties, property.c_str(), nullptr);
+                if (!text.is()) {
+                    continue;
+                }
+                StoryEntry story;
+                story.type = type;
+                story.links = CollectTextLinks(text);
+                story.pageStyle = ToU16(name);
+                story.leftShared = leftShared;
+                story.firstShared = firstShared;
+                stories.push_back(std::move(story));
+                texts.push_back({text});
+            }
+        }
+    }
+}
+
+// The fields of the document that refer to a bookmark, wherever they stand.
+std::vector<FieldEntry> CollectCrossReferences(const Reference<css::frame::XModel>& model) {
+    std::vector<FieldEntry> fields;
+    Reference<css::text::XTextFieldsSupplier> supplier(model, UNO_QUERY);
+    if (!supplier.is()) {
+        return fields;
+    }
+    Reference<css::container::XEnumeration> all = supplier->getTextFields()->createEnumeration();
+    while (all.is() && all->hasMoreElements()) {
+        Reference<css::text::XTextField> field(all->nextElement(), UNO_QUERY);
+        if (!field.is() || !Supports(field, "com.sun.star.text.TextField.GetReference")) {
+            continue;
+        }
+        FieldEntry entry = ReadField(field);
+        entry.anchor = field->getAnchor();
+        if (entry.anchor.is()) {
+            fields.push_back(std::move(entry));
+        }
+    }
+    return fields;
+}
+
+}  // namespace
+
+StoryContent CollectStories(const Reference<css::frame::XModel>& model) {
+    StoryContent content;
+    // Per story, the texts it is made of: a cross-reference goes with the story of its text.
+    std::vector<std::vector<Reference<css::text::XText>>> texts(2);
+    Reference<css::text::XFootnotesSupplier> footnotes(model, UNO_QUERY);
+    Reference<css::text::XEndnotesSupplier> endnotes(model, UNO_QUERY);
+    content.stories.push_back(CollectNotes(footnotes.is() ? footnotes->getFootnotes() : nullptr,
+                                           StoryType::Footnotes, content.footnotes, texts[0]));
+    content.stories.push_back(CollectNotes(endnotes.is() ? endnotes->getEndnotes() : nullptr,
+                                           StoryType::Endnotes, content.endnotes, texts[1]));
+    CollectTextBoxes(model, content.stories, texts);
+    CollectHeadersAndFooters(model, content.stories, texts);
+
+    for (FieldEntry& field : CollectCrossReferences(model)) {
+        const Reference<css::text::XText> owner = field.anchor->getText();
+        auto story = std::find_if(texts.begin(), texts.end(), [&](const auto& storyTexts) {
+            return std::find(storyTexts.begin(), storyTexts.end(), owner) != storyTexts.end();
+        });
+        (story == texts.end() ? content.bodyFields
+                              : content.stories[static_cast<size_t>(story - texts.begin())].fields)
+            .push_back(std::move(field));
+    }
+    std::erase_if(content.stories, [](const StoryEntry& story) {
+        return story.links.empty() && story.fields.empty();
+    });
+    return content;
 }
 
 std::vector<FieldEntry> LinkFields(const LinkTarget& target, const std::u16string& text,
@@ -480,7 +728,7 @@ std::vector<FieldEntry> LinkFields(const LinkTarget& target, const std::u16strin
     if (!place.empty()) {
         code += u"\\l \"" + place + u"\" ";
     }
-    std::vector<FieldEntry> fields = {{code, text}};
+    std::vector<FieldEntry> fields = {{.code = code, .result = text}};
 
     const bool hasPageReference = std::any_of(inner.begin(), inner.end(), [](const FieldEntry& f) {
         return f.code.starts_with(u" PAGEREF ");
@@ -499,7 +747,9 @@ std::vector<FieldEntry> LinkFields(const LinkTarget& target, const std::u16strin
                        std::u16string_view(u"ivxlcdmIVXLCDM").find(c) != std::u16string_view::npos;
             });
         if (isPageNumber) {
-            inner.insert(inner.begin(), {u" PAGEREF " + place + u" \\h ", page});
+            inner.insert(
+                inner.begin(),
+                {.code = u" PAGEREF " + place + u" \\h ", .result = page, .type = kFieldPageRef});
         }
     }
     fields.insert(fields.end(), inner.begin(), inner.end());

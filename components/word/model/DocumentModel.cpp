@@ -53,6 +53,35 @@ struct DocumentState {
         }
         return *bookmarks;
     }
+    // The notes, cross-references and texts beside the body.
+    const StoryContent& Stories() {
+        Load();
+        if (!stories) {
+            stories = ReadStories(model, layout);
+        }
+        return *stories;
+    }
+    // Every story as Word's StoryRanges show them: a header or footer once per page showing
+    // it (the story's index, and the page, 0 for the others).
+    struct Showing {
+        size_t story;
+        int page;
+    };
+    const std::vector<Showing>& Showings() {
+        if (!showings) {
+            showings.emplace();
+            const std::vector<StoryEntry>& all = Stories().stories;
+            for (size_t i = 0; i < all.size(); ++i) {
+                if (!all[i].Repeated()) {
+                    showings->push_back({i, 0});
+                }
+                for (int page : all[i].pages) {
+                    showings->push_back({i, page});
+                }
+            }
+        }
+        return *showings;
+    }
     // A range's text as LibreOffice gives it.
     rtl::OUString Text(const TextRange& range) {
         auto known = texts.find(range.get());
@@ -103,6 +132,13 @@ struct DocumentState {
             learn(bookmark.entry.range, bookmark.measured);
             bookmarks->push_back(std::move(bookmark.entry));
         }
+        for (const SnapshotRange& range : snapshot->storyRanges) {
+            if (range.repeated) {
+                layout.MarkRepeated(range.range);
+            }
+            learn(range.range, range.measured);
+        }
+        stories = std::move(snapshot->stories);
     }
 
     Reference<css::frame::XModel> model;
@@ -113,11 +149,15 @@ struct DocumentState {
     bool loaded = false;
     std::optional<BodyContent> body;
     std::optional<std::vector<BookmarkEntry>> bookmarks;
+    std::optional<StoryContent> stories;
+    std::optional<std::vector<Showing>> showings;
     // Texts and fields the snapshot gave, by range; the ranges are kept alive in the entries.
     std::unordered_map<const void*, rtl::OUString> texts;
     std::unordered_map<const void*, std::vector<FieldEntry>> fields;
-    // What Range.Select selected last; Selection.Information reports on it.
+    // What Range.Select selected last, and the page it was selected on when it is repeated text;
+    // Selection.Information reports on it.
     TextRange selection;
+    int selectionPage = 0;
 };
 
 namespace {
@@ -135,12 +175,14 @@ constexpr int kInfoVertical = 6;
 
 // ---- Ranges and what hangs off them -----------------------------------------------------------
 
-// Word's answer to Information(item) about a range.
-void Information(DocumentState& state, const TextRange& range, int item, VARIANT* result) {
+// Word's answer to Information(item) about a range; shownOnPage: the page a header's or
+// footer's range is asked about on, else 0.
+void Information(DocumentState& state, const TextRange& range, int shownOnPage, int item,
+                 VARIANT* result) {
     switch (item) {
         case kInfoActiveEndAdjustedPage:
         case kInfoActiveEndPage:
-            ReturnInt(result, state.layout.EndPage(range));
+            ReturnInt(result, shownOnPage != 0 ? shownOnPage : state.layout.EndPage(range));
             return;
         case kInfoPageCount:
             ReturnInt(result, state.layout.PageCount());
@@ -227,23 +269,61 @@ class CollectionObject : public DispatchObject {
 
 class FieldsObject;
 
+// A range's list formatting: its number as shown (empty for a range that is no numbered heading).
+class ListFormatObject : public DispatchObject {
+  public:
+    ListFormatObject(State state, std::u16string label)
+        : state_(std::move(state)), label_(std::move(label)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        if (id != dispid::kListFormatListString) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        ExpectProperty(flags, args);
+        ReturnString(result, std::u16string_view(label_));
+        return S_OK;
+    }
+
+  private:
+    State state_;
+    std::u16string label_;
+};
+
 // A piece of the document: its text, its place on the pages, its fields. A range made from a
 // field's code or result has text only.
 class RangeObject : public DispatchObject {
   public:
-    RangeObject(State state, TextRange range, bool oneParagraph, bool paragraphMark = false)
+    // listLabel: a numbered heading's number, which Word's ListFormat gives.
+    RangeObject(State state, TextRange range, bool oneParagraph, bool paragraphMark = false,
+                std::u16string listLabel = {})
         : state_(std::move(state)),
           range_(std::move(range)),
+          listLabel_(std::move(listLabel)),
           oneParagraph_(oneParagraph),
           paragraphMark_(paragraphMark) {}
     RangeObject(State state, std::u16string text)
         : state_(std::move(state)), text_(std::move(text)) {}
-    // The one character of a picture in the line: on screen it is as big as the picture.
-    RangeObject(State state, TextRange range, Reference<css::beans::XPropertySet> picture)
-        : state_(std::move(state)), range_(std::move(range)), picture_(std::move(picture)) {}
     // A text hyperlink's text, which Word keeps as the result of the link's own field.
-    RangeObject(State state, TextRange range, LinkTarget link)
-        : state_(std::move(state)), range_(std::move(range)), link_(std::move(link)) {}
+    RangeObject(State state, TextRange range, LinkTarget link, int shownOnPage = 0)
+        : state_(std::move(state)),
+          range_(std::move(range)),
+          link_(std::move(link)),
+          shownOnPage_(shownOnPage) {}
+    // A field's result: its text as the field shows it, its place where it stands.
+    RangeObject(State state, TextRange range, std::u16string text, int shownOnPage)
+        : state_(std::move(state)),
+          range_(std::move(range)),
+          text_(std::move(text)),
+          shownOnPage_(shownOnPage) {}
+    // The one character of a picture in the line: on screen it is as big as the picture.
+    RangeObject(State state, TextRange range, Reference<css::beans::XPropertySet> picture,
+                int shownOnPage = 0)
+        : state_(std::move(state)),
+          range_(std::move(range)),
+          picture_(std::move(picture)),
+          shownOnPage_(shownOnPage) {}
 
     const TextRange& Range() const { return range_; }
     const Reference<css::beans::XPropertySet>& Picture() const { return picture_; }
@@ -263,46 +343,66 @@ class RangeObject : public DispatchObject {
     TextRange range_;
     std::optional<std::u16string> text_;
     Reference<css::beans::XPropertySet> picture_;
+    std::u16string listLabel_;
     std::optional<LinkTarget> link_;
     bool oneParagraph_ = true;
     bool paragraphMark_ = false;
+    int shownOnPage_ = 0;  // repeated text: the page it is asked about on
 };
 
+// A field: its code and result. A field of the document's own has a place: its result is
+// where it stands (on shownOnPage for a header's or footer's).
 class FieldObject : public DispatchObject {
   public:
-    FieldObject(State state, FieldEntry field)
-        : state_(std::move(state)), field_(std::move(field)) {}
+    FieldObject(State state, FieldEntry field, int shownOnPage)
+        : state_(std::move(state)), field_(std::move(field)), shownOnPage_(shownOnPage) {}
 
   protected:
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
         state_->CheckOpen();
-        if (id != dispid::kFieldCode && id != dispid::kFieldResult) {
-            return DISP_E_MEMBERNOTFOUND;
+        switch (id) {
+            case dispid::kFieldType:
+                ExpectProperty(flags, args);
+                ReturnInt(result, field_.type);
+                return S_OK;
+            case dispid::kFieldCode:
+                ExpectProperty(flags, args);
+                ReturnObject(result, MakeObject<RangeObject>(state_, field_.code));
+                return S_OK;
+            case dispid::kFieldResult:
+                ExpectProperty(flags, args);
+                ReturnObject(result, field_.anchor.is()
+                                         ? MakeObject<RangeObject>(state_, field_.anchor,
+                                                                   field_.result, shownOnPage_)
+                                         : MakeObject<RangeObject>(state_, field_.result));
+                return S_OK;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
         }
-        ExpectProperty(flags, args);
-        ReturnObject(result, MakeObject<RangeObject>(
-                                 state_, id == dispid::kFieldCode ? field_.code : field_.result));
-        return S_OK;
     }
 
   private:
     State state_;
     FieldEntry field_;
+    int shownOnPage_;
 };
 
 class FieldsObject : public CollectionObject {
   public:
-    FieldsObject(State state, std::vector<FieldEntry> fields)
-        : CollectionObject(std::move(state), dispid::kFieldsCount), fields_(std::move(fields)) {}
+    FieldsObject(State state, std::vector<FieldEntry> fields, int shownOnPage = 0)
+        : CollectionObject(std::move(state), dispid::kFieldsCount),
+          fields_(std::move(fields)),
+          shownOnPage_(shownOnPage) {}
 
   protected:
     int Size() override { return static_cast<int>(fields_.size()); }
     ComPtr<IDispatch> At(int index) override {
-        return MakeObject<FieldObject>(state_, fields_[index]);
+        return MakeObject<FieldObject>(state_, fields_[index], shownOnPage_);
     }
 
   private:
     std::vector<FieldEntry> fields_;
+    int shownOnPage_;
 };
 
 HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) {
@@ -323,18 +423,23 @@ HRESULT RangeObject::Call(DISPID id, WORD flags, const Arguments& args, VARIANT*
         case dispid::kRangeSelect:
             ExpectMethod(flags, args, 0, 0);
             state_->selection = Laid();
+            state_->selectionPage = shownOnPage_;
             return S_OK;
         case dispid::kRangeInformation:
             ExpectProperty(flags, args, 1, 1);
-            Information(*state_, Laid(), args.Int(0), result);
+            Information(*state_, Laid(), shownOnPage_, args.Int(0), result);
             return S_OK;
         case dispid::kRangePageSetup: {
             ExpectProperty(flags, args);
-            const int page = state_->layout.Start(Laid()).page;
+            const int page = shownOnPage_ != 0 ? shownOnPage_ : state_->layout.Start(Laid()).page;
             ReturnObject(result,
                          MakeObject<PageSetupObject>(state_, state_->layout.FormatOfPage(page)));
             return S_OK;
         }
+        case dispid::kRangeListFormat:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<ListFormatObject>(state_, listLabel_));
+            return S_OK;
         case dispid::kRangeFields: {
             ExpectProperty(flags, args);
             std::vector<FieldEntry> fields =
@@ -454,8 +559,9 @@ class ShapeObject : public DispatchObject {
 
 class HyperlinkObject : public DispatchObject {
   public:
-    HyperlinkObject(State state, LinkEntry link)
-        : state_(std::move(state)), link_(std::move(link)) {}
+    // shownOnPage: a header's or footer's link, on one of the pages showing it; else 0.
+    HyperlinkObject(State state, LinkEntry link, int shownOnPage)
+        : state_(std::move(state)), link_(std::move(link)), shownOnPage_(shownOnPage) {}
 
   protected:
     HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
@@ -483,11 +589,11 @@ class HyperlinkObject : public DispatchObject {
                     FailWord(kWordCommandFailed, "The hyperlink has no range.");
                 }
                 if (link_.kind == LinkKind::InlinePicture) {
-                    ReturnObject(result,
-                                 MakeObject<RangeObject>(state_, link_.range, link_.object));
+                    ReturnObject(result, MakeObject<RangeObject>(state_, link_.range, link_.object,
+                                                                 shownOnPage_));
                 } else {
-                    ReturnObject(result,
-                                 MakeObject<RangeObject>(state_, link_.range, link_.target));
+                    ReturnObject(result, MakeObject<RangeObject>(state_, link_.range, link_.target,
+                                                                 shownOnPage_));
                 }
                 return S_OK;
             case dispid::kHyperlinkShape:
@@ -505,18 +611,31 @@ class HyperlinkObject : public DispatchObject {
   private:
     State state_;
     LinkEntry link_;
+    int shownOnPage_;
 };
 
+// The body's hyperlinks, or a story's (story: its index in the document's stories), read when
+// first asked about.
 class HyperlinksObject : public CollectionObject {
   public:
-    explicit HyperlinksObject(State state)
-        : CollectionObject(std::move(state), dispid::kHyperlinksCount) {}
+    explicit HyperlinksObject(State state, std::optional<size_t> story = {}, int shownOnPage = 0)
+        : CollectionObject(std::move(state), dispid::kHyperlinksCount),
+          story_(story),
+          shownOnPage_(shownOnPage) {}
 
   protected:
-    int Size() override { return static_cast<int>(state_->Links().size()); }
+    int Size() override { return static_cast<int>(Links().size()); }
     ComPtr<IDispatch> At(int index) override {
-        return MakeObject<HyperlinkObject>(state_, state_->Links()[index]);
+        return MakeObject<HyperlinkObject>(state_, Links()[index], shownOnPage_);
     }
+
+  private:
+    const std::vector<LinkEntry>& Links() {
+        return story_ ? state_->Stories().stories[*story_].links : state_->Links();
+    }
+
+    std::optional<size_t> story_;
+    int shownOnPage_;
 };
 
 class BookmarkObject : public DispatchObject {
@@ -579,7 +698,8 @@ class ParagraphObject : public DispatchObject {
         switch (id) {
             case dispid::kParagraphRange:
                 ExpectProperty(flags, args);
-                ReturnObject(result, MakeObject<RangeObject>(state_, paragraph_.range, true, true));
+                ReturnObject(result, MakeObject<RangeObject>(state_, paragraph_.range, true, true,
+                                                             paragraph_.listLabel));
                 return S_OK;
             case dispid::kParagraphOutlineLevel:
                 ExpectProperty(flags, args);
@@ -607,6 +727,132 @@ class ParagraphsObject : public CollectionObject {
     }
 };
 
+// ---- Notes and stories -------------------------------------------------------------------------
+
+// A footnote or endnote: Range is its text, Reference its mark in the text.
+class NoteObject : public DispatchObject {
+  public:
+    NoteObject(State state, NoteEntry note) : state_(std::move(state)), note_(std::move(note)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        static_assert(dispid::kFootnoteRange == dispid::kEndnoteRange &&
+                      dispid::kFootnoteReference == dispid::kEndnoteReference);
+        state_->CheckOpen();
+        switch (id) {
+            case dispid::kFootnoteRange:
+                ExpectProperty(flags, args);
+                ReturnObject(result, MakeObject<RangeObject>(state_, note_.text, false));
+                return S_OK;
+            case dispid::kFootnoteReference:
+                ExpectProperty(flags, args);
+                ReturnObject(result, MakeObject<RangeObject>(state_, note_.mark, true));
+                return S_OK;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+  private:
+    State state_;
+    NoteEntry note_;
+};
+
+class NotesObject : public CollectionObject {
+  public:
+    NotesObject(State state, bool endnotes)
+        : CollectionObject(std::move(state),
+                           endnotes ? dispid::kEndnotesCount : dispid::kFootnotesCount),
+          endnotes_(endnotes) {}
+
+  protected:
+    int Size() override { return static_cast<int>(Notes().size()); }
+    ComPtr<IDispatch> At(int index) override {
+        return MakeObject<NoteObject>(state_, Notes()[index]);
+    }
+
+  private:
+    const std::vector<NoteEntry>& Notes() {
+        return endnotes_ ? state_->Stories().endnotes : state_->Stories().footnotes;
+    }
+
+    bool endnotes_;
+};
+
+// One story as Word's story ranges give it: its hyperlinks and fields, and the next story of
+// its type (a header or footer on the next page showing it).
+class StoryObject : public DispatchObject {
+  public:
+    StoryObject(State state, size_t showing) : state_(std::move(state)), showing_(showing) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        const DocumentState::Showing showing = state_->Showings()[showing_];
+        const StoryEntry& story = state_->Stories().stories[showing.story];
+        switch (id) {
+            case dispid::kRangeStoryType:
+                ExpectProperty(flags, args);
+                ReturnInt(result, static_cast<int>(story.type));
+                return S_OK;
+            case dispid::kRangeHyperlinks:
+                ExpectProperty(flags, args);
+                ReturnObject(result,
+                             MakeObject<HyperlinksObject>(state_, showing.story, showing.page));
+                return S_OK;
+            case dispid::kRangeFields:
+                ExpectProperty(flags, args);
+                ReturnObject(result, MakeObject<FieldsObject>(state_, story.fields, showing.page));
+                return S_OK;
+            case dispid::kRangeNextStoryRange: {
+                ExpectProperty(flags, args);
+                const auto& all = state_->Showings();
+                for (size_t next = showing_ + 1; next < all.size(); ++next) {
+                    if (state_->Stories().stories[all[next].story].type == story.type) {
+                        ReturnObject(result, MakeObject<StoryObject>(state_, next));
+                        return S_OK;
+                    }
+                }
+                ReturnObject(result, ComPtr<IDispatch>());  // Word's Nothing
+                return S_OK;
+            }
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+  private:
+    State state_;
+    size_t showing_;
+};
+
+// Item(type): the first story of that type; Word's error for a type the document lacks.
+class StoryRangesObject : public DispatchObject {
+  public:
+    explicit StoryRangesObject(State state) : state_(std::move(state)) {}
+
+  protected:
+    HRESULT Call(DISPID id, WORD flags, const Arguments& args, VARIANT* result) override {
+        state_->CheckOpen();
+        if (id != dispid::kItem) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        ExpectItem(flags, args);
+        const int type = args.Int(0);
+        const auto& all = state_->Showings();
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (static_cast<int>(state_->Stories().stories[all[i].story].type) == type) {
+                ReturnObject(result, MakeObject<StoryObject>(state_, i));
+                return S_OK;
+            }
+        }
+        FailWord(kWordNoSuchMember, "The requested member of the collection does not exist.");
+    }
+
+  private:
+    State state_;
+};
+
 // ---- The window -------------------------------------------------------------------------------
 
 class SelectionObject : public DispatchObject {
@@ -628,7 +874,7 @@ class SelectionObject : public DispatchObject {
                             ->getText()
                             ->getStart();
         }
-        Information(*state_, selection, item, result);
+        Information(*state_, selection, state_->selectionPage, item, result);
         return S_OK;
     }
 
@@ -746,6 +992,19 @@ HRESULT DocumentModel::Member(DISPID id, WORD flags, const Arguments& args, VARI
         case dispid::kDocumentParagraphs:
             ExpectProperty(flags, args);
             ReturnObject(result, MakeObject<ParagraphsObject>(state_));
+            return S_OK;
+        case dispid::kDocumentFootnotes:
+        case dispid::kDocumentEndnotes:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<NotesObject>(state_, id == dispid::kDocumentEndnotes));
+            return S_OK;
+        case dispid::kDocumentFields:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<FieldsObject>(state_, state_->Stories().bodyFields));
+            return S_OK;
+        case dispid::kDocumentStoryRanges:
+            ExpectProperty(flags, args);
+            ReturnObject(result, MakeObject<StoryRangesObject>(state_));
             return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;

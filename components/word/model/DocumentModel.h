@@ -1,7 +1,8 @@
 // The content and layout of one loaded text document, as Word's automation shows it: the
-// document's Hyperlinks, ActiveWindow, Bookmarks and Paragraphs collections and everything
-// reachable from them (Hyperlink, Shape, Window, Selection, Range, PageSetup, Bookmark, Fields,
-// Field, Paragraph), answered from LibreOffice's own model and layout of the document.
+// document's Hyperlinks, ActiveWindow, Bookmarks, Paragraphs, Footnotes, Endnotes, Fields and
+// StoryRanges collections and everything reachable from them (Hyperlink, Shape, Window,
+// Selection, Range, PageSetup, ListFormat, Bookmark, Fields, Field, Paragraph, Footnote,
+// Endnote), answered from LibreOffice's own model and layout of the document.
 //
 // With a snapshot source (the component's reads the document inside the office, see
 // DocumentSnapshot.h), everything below is read in one go at the first question, by the same
@@ -31,8 +32,9 @@
 //   range), its height about 1.17 times the font size per line (1.3 for Chinese and Japanese
 //   text), as the API shows no line heights. A range that wraps is thus about as wide as the
 //   text column. An inline picture's range is as big as the picture. It fails with Word's command
-//   error for text with no layout: hidden text, headers and footers (which Word does not measure
-//   either), fields' code and result.
+//   error for text with no layout: hidden text, headers and footers reached other than through
+//   their stories (which Word does not measure either), fields' code and the result of a field
+//   inside a link.
 // - Window.ScrollIntoView only checks its argument: measuring needs no scrolling.
 // - Paragraphs are the body text's paragraphs in document order, text tables' cells row by row
 //   included; OutlineLevel is the paragraph's OutlineLevel property, LibreOffice's 0 (body text)
@@ -47,6 +49,26 @@
 // - Range.Fields lists the text fields in the range; Code is Word's field code for a page
 //   reference (" PAGEREF name \h ") or page number (" PAGE "), else LibreOffice's own field
 //   command. Tables of contents LibreOffice reads from Word files keep no fields: Count 0.
+// - Footnotes and Endnotes are LibreOffice's, in document order: Reference is the mark in the
+//   text, Range the note's text without its number (LibreOffice keeps the number out of the
+//   text). Endnote pages after the body's last count as pages.
+// - Document.Fields lists the body's cross-references: LibreOffice's reference fields to a
+//   bookmark or heading, Type 3 (REF) or 37 (PAGEREF), Code " REF name \h " with Word's name of
+//   the bookmark (LibreOffice keeps no \h switch: all of them show as links there), Result the
+//   field's text where it stands. Other fields are not listed.
+// - StoryRanges(type) gives the texts beside the body that hold hyperlinks or cross-references,
+//   with Hyperlinks, Fields, StoryType and NextStoryRange: all footnotes as one story, all
+//   endnotes as one, each text box (a frame, or a drawing's frame) as one, and each header and
+//   footer once per page that shows it, in page order: the first page's text on the first page
+//   of a run of its page style, the left pages' on an even-numbered page (page numbers restart
+//   where a page style says so), else the primary one. A header's or footer's range is measured
+//   where the office shows it and answers for the page of its story: Information(1)/(3) is that
+//   page, its place on the page the same on every page. A link in a drawing's own text (a Word
+//   97 text box as LibreOffice reads it) is a text link whose place is the drawing's box, as
+//   that text has no place in the page layout of its own. Types the document lacks fail with
+//   Word's error for a missing member.
+// - Range.ListFormat.ListString is a numbered heading's number as shown ("2.1"); other ranges
+//   give an empty string.
 // - Shape Left/Top are the picture's place on the page less its anchor's position (what
 //   Information(5)/(6) report for the anchor) and one point, as the harvest adds that point back.
 //   The place is taken from the object's orientation relative to the page, the page's text

@@ -41,6 +41,22 @@ std::optional<MeasuredRange> MeasureRange(Layout& layout, const TextRange& range
     return Optional([&] { return layout.MeasureAll(range, withExtent); });
 }
 
+// Whether a page shows a header's or footer's text: of its page style's texts, a page shows the
+// first page's on the first page of a run of the style, else the left pages' on a left page,
+// else the primary one.
+bool Shows(const PageFace& face, const StoryEntry& story) {
+    const bool footer = story.type == StoryType::PrimaryFooter ||
+                        story.type == StoryType::EvenPagesFooter ||
+                        story.type == StoryType::FirstPageFooter;
+    StoryType shown = footer ? StoryType::PrimaryFooter : StoryType::PrimaryHeader;
+    if (face.first && !story.firstShared) {
+        shown = footer ? StoryType::FirstPageFooter : StoryType::FirstPageHeader;
+    } else if (!face.right && !story.leftShared) {
+        shown = footer ? StoryType::EvenPagesFooter : StoryType::EvenPagesHeader;
+    }
+    return face.style == story.pageStyle && shown == story.type;
+}
+
 // ---- Packing --------------------------------------------------------------------------------
 
 template <typename T>
@@ -85,7 +101,18 @@ Any PackText(const std::optional<rtl::OUString>& text) {
 
 Sequence<Any> PackParagraph(const SnapshotParagraph& p) {
     return SequenceOf<Any>({Any(p.entry.range), Any(sal_Int16(p.entry.outlineLevel)),
-                            PackText(p.text), Any(PackMeasured(p.measured))});
+                            PackText(p.text), Any(PackMeasured(p.measured)),
+                            Any(FromU16(p.entry.listLabel))});
+}
+
+// A link's target, kind, range and object: six values.
+std::vector<Any> PackLinkEntry(const LinkEntry& e) {
+    return {Any(FromUtf8(e.target.address)),
+            Any(FromUtf8(e.target.subAddress)),
+            Any(FromUtf8(e.target.name)),
+            Any(sal_Int32(e.kind)),
+            Any(e.range),
+            Any(e.object)};
 }
 
 Sequence<Any> PackLink(const SnapshotLink& l) {
@@ -99,10 +126,35 @@ Sequence<Any> PackLink(const SnapshotLink& l) {
         }
         fields <<= codesAndResults;
     }
+    std::vector<Any> packed = PackLinkEntry(l.entry);
+    packed.insert(packed.end(), {PackText(l.text), fields, Any(PackMeasured(l.measured))});
+    return Sequence<Any>(packed.data(), static_cast<sal_Int32>(packed.size()));
+}
+
+Sequence<Any> PackStoryLink(const LinkEntry& e) {
+    const std::vector<Any> packed = PackLinkEntry(e);
+    return Sequence<Any>(packed.data(), static_cast<sal_Int32>(packed.size()));
+}
+
+Sequence<Any> PackField(const FieldEntry& f) {
     return SequenceOf<Any>(
-        {Any(FromUtf8(l.entry.target.address)), Any(FromUtf8(l.entry.target.subAddress)),
-         Any(FromUtf8(l.entry.target.name)), Any(sal_Int32(l.entry.kind)), Any(l.entry.range),
-         Any(l.entry.object), PackText(l.text), fields, Any(PackMeasured(l.measured))});
+        {Any(FromU16(f.code)), Any(FromU16(f.result)), Any(sal_Int32(f.type)), Any(f.anchor)});
+}
+
+Sequence<Any> PackNote(const NoteEntry& n) {
+    return SequenceOf<Any>({Any(n.mark), Any(n.text)});
+}
+
+// A header's or footer's pages travel already found.
+Sequence<Any> PackStory(const StoryEntry& s) {
+    Sequence<sal_Int32> pages(static_cast<sal_Int32>(s.pages.size()));
+    std::copy(s.pages.begin(), s.pages.end(), pages.getArray());
+    return SequenceOf<Any>({Any(sal_Int32(s.type)), Any(FromU16(s.pageStyle)), Any(pages),
+                            PackList(s.links, &PackStoryLink), PackList(s.fields, &PackField)});
+}
+
+Sequence<Any> PackStoryRange(const SnapshotRange& r) {
+    return SequenceOf<Any>({Any(r.range), Any(PackMeasured(r.measured)), Any(r.repeated)});
 }
 
 Sequence<Any> PackBookmark(const SnapshotBookmark& b) {
@@ -187,28 +239,35 @@ std::vector<T> UnpackList(const Any& value, T (*unpack)(const Any&)) {
 }
 
 SnapshotParagraph UnpackParagraph(const Any& value) {
-    const Sequence<Any> f = Fields(value, 4);
+    const Sequence<Any> f = Fields(value, 5);
     SnapshotParagraph p;
     p.entry.range = TakeReference<css::text::XTextRange>(f[0]);
     p.entry.outlineLevel = Take<sal_Int16>(f[1]);
     p.text = UnpackText(f[2]);
     p.measured = UnpackMeasured(f[3]);
+    p.entry.listLabel = ToU16(Take<rtl::OUString>(f[4]));
     return p;
+}
+
+LinkEntry UnpackLinkEntry(const Sequence<Any>& f) {
+    LinkEntry e;
+    e.target.address = ToUtf8(Take<rtl::OUString>(f[0]));
+    e.target.subAddress = ToUtf8(Take<rtl::OUString>(f[1]));
+    e.target.name = ToUtf8(Take<rtl::OUString>(f[2]));
+    const sal_Int32 kind = Take<sal_Int32>(f[3]);
+    if (kind < sal_Int32(LinkKind::Text) || kind > sal_Int32(LinkKind::InlinePicture)) {
+        Malformed();
+    }
+    e.kind = static_cast<LinkKind>(kind);
+    e.range = TakeReference<css::text::XTextRange>(f[4]);
+    e.object = TakeReference<css::beans::XPropertySet>(f[5]);
+    return e;
 }
 
 SnapshotLink UnpackLink(const Any& value) {
     const Sequence<Any> f = Fields(value, 9);
     SnapshotLink l;
-    l.entry.target.address = ToUtf8(Take<rtl::OUString>(f[0]));
-    l.entry.target.subAddress = ToUtf8(Take<rtl::OUString>(f[1]));
-    l.entry.target.name = ToUtf8(Take<rtl::OUString>(f[2]));
-    const sal_Int32 kind = Take<sal_Int32>(f[3]);
-    if (kind < sal_Int32(LinkKind::Text) || kind > sal_Int32(LinkKind::InlinePicture)) {
-        Malformed();
-    }
-    l.entry.kind = static_cast<LinkKind>(kind);
-    l.entry.range = TakeReference<css::text::XTextRange>(f[4]);
-    l.entry.object = TakeReference<css::beans::XPropertySet>(f[5]);
+    l.entry = UnpackLinkEntry(f);
     l.text = UnpackText(f[6]);
     if (f[7].hasValue()) {
         const Sequence<rtl::OUString> fields = Take<Sequence<rtl::OUString>>(f[7]);
@@ -217,11 +276,53 @@ SnapshotLink UnpackLink(const Any& value) {
         }
         l.fields.emplace();
         for (sal_Int32 i = 0; i < fields.getLength(); i += 2) {
-            l.fields->push_back({ToU16(fields[i]), ToU16(fields[i + 1])});
+            l.fields->push_back({.code = ToU16(fields[i]), .result = ToU16(fields[i + 1])});
         }
     }
     l.measured = UnpackMeasured(f[8]);
     return l;
+}
+
+LinkEntry UnpackStoryLink(const Any& value) {
+    return UnpackLinkEntry(Fields(value, 6));
+}
+
+FieldEntry UnpackField(const Any& value) {
+    const Sequence<Any> f = Fields(value, 4);
+    return {.code = ToU16(Take<rtl::OUString>(f[0])),
+            .result = ToU16(Take<rtl::OUString>(f[1])),
+            .type = Take<sal_Int32>(f[2]),
+            .anchor = TakeReference<css::text::XTextRange>(f[3])};
+}
+
+NoteEntry UnpackNote(const Any& value) {
+    const Sequence<Any> f = Fields(value, 2);
+    return {TakeReference<css::text::XTextRange>(f[0]), TakeReference<css::text::XTextRange>(f[1])};
+}
+
+StoryEntry UnpackStory(const Any& value) {
+    const Sequence<Any> f = Fields(value, 5);
+    StoryEntry s;
+    const sal_Int32 type = Take<sal_Int32>(f[0]);
+    if (type < sal_Int32(StoryType::Footnotes) || type > sal_Int32(StoryType::FirstPageFooter)) {
+        Malformed();
+    }
+    s.type = static_cast<StoryType>(type);
+    s.pageStyle = ToU16(Take<rtl::OUString>(f[1]));
+    const Sequence<sal_Int32> pages = Take<Sequence<sal_Int32>>(f[2]);
+    s.pages.assign(pages.begin(), pages.end());
+    s.links = UnpackList(f[3], &UnpackStoryLink);
+    s.fields = UnpackList(f[4], &UnpackField);
+    return s;
+}
+
+SnapshotRange UnpackStoryRange(const Any& value) {
+    const Sequence<Any> f = Fields(value, 3);
+    std::optional<MeasuredRange> measured = UnpackMeasured(f[1]);
+    if (!measured) {
+        Malformed();
+    }
+    return {TakeReference<css::text::XTextRange>(f[0]), *measured, Take<bool>(f[2])};
 }
 
 SnapshotBookmark UnpackBookmark(const Any& value) {
@@ -274,7 +375,66 @@ DocumentSnapshot TakeSnapshot(const Reference<css::frame::XModel>& model) {
         bookmark.entry = std::move(entry);
         snapshot.bookmarks.push_back(std::move(bookmark));
     }
+
+    snapshot.stories = ReadStories(model, layout);
+    auto measure = [&](const TextRange& range, bool withExtent, bool repeated) {
+        if (std::optional<MeasuredRange> measured = MeasureRange(layout, range, withExtent)) {
+            snapshot.storyRanges.push_back({range, *measured, repeated});
+        }
+    };
+    for (const auto* notes : {&snapshot.stories.footnotes, &snapshot.stories.endnotes}) {
+        for (const NoteEntry& note : *notes) {
+            measure(note.mark, true, false);
+            measure(note.text, true, false);
+        }
+    }
+    for (const FieldEntry& field : snapshot.stories.bodyFields) {
+        measure(field.anchor, true, false);
+    }
+    for (const StoryEntry& story : snapshot.stories.stories) {
+        const bool repeated = story.Repeated();
+        if (repeated && story.pages.empty()) {
+            continue;  // shown on no page
+        }
+        for (const LinkEntry& link : story.links) {
+            measure(link.range, true, repeated);
+        }
+        for (const FieldEntry& field : story.fields) {
+            measure(field.anchor, true, repeated);
+        }
+    }
     return snapshot;
+}
+
+StoryContent ReadStories(const Reference<css::frame::XModel>& model, Layout& layout) {
+    StoryContent content = CollectStories(model);
+    for (const StoryEntry& story : content.stories) {
+        for (const LinkEntry& link : story.links) {
+            if (link.kind == LinkKind::Text && link.object.is()) {
+                layout.Learn(link.range, layout.MeasureDrawing(link.object));
+            }
+        }
+    }
+    const std::vector<PageFace>& faces = layout.Faces();
+    for (StoryEntry& story : content.stories) {
+        if (!story.Repeated()) {
+            continue;
+        }
+        for (size_t i = 0; i < faces.size(); ++i) {
+            if (Shows(faces[i], story)) {
+                story.pages.push_back(static_cast<int>(i) + 1);
+            }
+        }
+        for (const LinkEntry& link : story.links) {
+            if (link.range.is()) {
+                layout.MarkRepeated(link.range);
+            }
+        }
+        for (const FieldEntry& field : story.fields) {
+            layout.MarkRepeated(field.anchor);
+        }
+    }
+    return content;
 }
 
 Any PackSnapshot(const DocumentSnapshot& snapshot) {
@@ -288,14 +448,17 @@ Any PackSnapshot(const DocumentSnapshot& snapshot) {
         *page++ = entry.format.topMargin;
         *page++ = entry.viewPage;
     }
-    return Any(SequenceOf<Any>({Any(rtl::OUString::createFromAscii(kForm)), Any(pages),
-                                PackList(snapshot.paragraphs, &PackParagraph),
-                                PackList(snapshot.links, &PackLink),
-                                PackList(snapshot.bookmarks, &PackBookmark)}));
+    const StoryContent& stories = snapshot.stories;
+    return Any(SequenceOf<Any>(
+        {Any(rtl::OUString::createFromAscii(kForm)), Any(pages),
+         PackList(snapshot.paragraphs, &PackParagraph), PackList(snapshot.links, &PackLink),
+         PackList(snapshot.bookmarks, &PackBookmark), PackList(stories.footnotes, &PackNote),
+         PackList(stories.endnotes, &PackNote), PackList(stories.bodyFields, &PackField),
+         PackList(stories.stories, &PackStory), PackList(snapshot.storyRanges, &PackStoryRange)}));
 }
 
 DocumentSnapshot UnpackSnapshot(const Any& packed) {
-    const Sequence<Any> parts = Fields(packed, 5);
+    const Sequence<Any> parts = Fields(packed, 10);
     if (Take<rtl::OUString>(parts[0]) != kForm) {
         Malformed();
     }
@@ -314,6 +477,11 @@ DocumentSnapshot UnpackSnapshot(const Any& packed) {
     snapshot.paragraphs = UnpackList(parts[2], &UnpackParagraph);
     snapshot.links = UnpackList(parts[3], &UnpackLink);
     snapshot.bookmarks = UnpackList(parts[4], &UnpackBookmark);
+    snapshot.stories.footnotes = UnpackList(parts[5], &UnpackNote);
+    snapshot.stories.endnotes = UnpackList(parts[6], &UnpackNote);
+    snapshot.stories.bodyFields = UnpackList(parts[7], &UnpackField);
+    snapshot.stories.stories = UnpackList(parts[8], &UnpackStory);
+    snapshot.storyRanges = UnpackList(parts[9], &UnpackStoryRange);
     return snapshot;
 }
 

@@ -1,6 +1,7 @@
 // Everything the automation objects read about a document, taken in one go: the body's
-// paragraphs and hyperlinks, the bookmarks, their texts and fields, the pages, and the layout of
-// every range the conversion measures (headings, links, bookmarks).
+// paragraphs and hyperlinks, the bookmarks, their texts and fields, the notes, cross-references
+// and the texts beside the body, the pages, and the layout of every range the conversion
+// measures (headings, links, bookmarks, note marks and texts, cross-references).
 //
 // Read through the pipe, that is tens of thousands of calls to the office for a long document,
 // each a round trip. So the office takes the snapshot itself: our probe library, loaded into
@@ -42,12 +43,25 @@ struct SnapshotBookmark {
     std::optional<MeasuredRange> measured;
 };
 
+// Where one of the stories' ranges lies (a note's mark or text, a cross-reference, a link).
+struct SnapshotRange {
+    css::uno::Reference<css::text::XTextRange> range;
+    MeasuredRange measured;
+    bool repeated = false;  // a header's or footer's: shown on the story's pages
+};
+
 struct DocumentSnapshot {
     std::vector<PageLayout> pages;
     std::vector<SnapshotParagraph> paragraphs;
     std::vector<SnapshotLink> links;
     std::vector<SnapshotBookmark> bookmarks;  // heading marks included, as Word lists them
+    StoryContent stories;
+    std::vector<SnapshotRange> storyRanges;
 };
+
+// The notes, cross-references and stories of a document (Content.h), with the pages that show
+// each header and footer; their ranges are marked as repeated text in the layout.
+StoryContent ReadStories(const css::uno::Reference<css::frame::XModel>& model, Layout& layout);
 
 // Reads the snapshot of a loaded text document (with a controller).
 DocumentSnapshot TakeSnapshot(const css::uno::Reference<css::frame::XModel>& model);

@@ -5,9 +5,11 @@
 
 #include <com/sun/star/awt/FontDescriptor.hpp>
 #include <com/sun/star/awt/Point.hpp>
+#include <com/sun/star/awt/Rectangle.hpp>
 #include <com/sun/star/awt/SimpleFontMetric.hpp>
 #include <com/sun/star/awt/XFont.hpp>
 #include <com/sun/star/beans/UnknownPropertyException.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XController.hpp>
@@ -31,6 +33,9 @@ using css::uno::UNO_QUERY_THROW;
 // positions are in the view's coordinates, so page n starts below the pages before it and their
 // gaps.
 constexpr double kGapBetweenPages = 501;  // 284 twips
+// ... and the first page below and right of the view's border (1/100 mm): where the drawing
+// layer's coordinates start.
+constexpr double kViewBorder = 501;
 
 // Line heights are not visible through the API; a line is about this much taller than the
 // font's nominal size (ascent and descent of common fonts), CJK fonts a little more.
@@ -113,17 +118,44 @@ void Layout::Prepare() {
     Reference<css::beans::XPropertySet> cursorProperties(cursor_, UNO_QUERY_THROW);
 
     pageCursor_->jumpToLastPage();  // lays out the whole document
-    const int count = pageCursor_->getPage();
+    int count = pageCursor_->getPage();
+    // Endnotes may stand on pages of their own after the body's last.
+    while (pageCursor_->jumpToPage(static_cast<sal_Int16>(count + 1)) &&
+           pageCursor_->getPage() == count + 1) {
+        ++count;
+    }
     std::map<rtl::OUString, std::pair<PageFormat, double>> formats;  // with the height, 1/100 mm
+    const rtl::OUString names[] = {"PageStyleName", "PageDescName", "PageNumberOffset"};
+    const css::uno::Sequence<rtl::OUString> faceProperties(names, 3);
+    Reference<css::beans::XMultiPropertySet> cursorFacts(cursor_, UNO_QUERY);
     double top = 0;
+    int number = 0;  // the page's number, as its style counts left and right pages
     for (int page = 1; page <= count; ++page) {
-        // The view shows no blank pages, and the cursor cannot go to one: the jump fails.
+        // The view shows no blank pages, and the cursor cannot go to one: the jump fails. Such a
+        // page still counts in the page numbers, which choose left and right faces.
         if (!pageCursor_->jumpToPage(static_cast<sal_Int16>(page))) {
+            ++number;
             continue;
         }
         rtl::OUString style;
-        cursorProperties->getPropertyValue(rtl::OUString::createFromAscii("PageStyleName")) >>=
-            style;
+        rtl::OUString startsStyle;  // the page's first paragraph starts a page style
+        sal_Int16 offset = 0;       // ... and numbers its pages from here
+        if (cursorFacts.is()) {
+            const css::uno::Sequence<css::uno::Any> values =
+                cursorFacts->getPropertyValues(faceProperties);
+            values[0] >>= style;
+            values[1] >>= startsStyle;
+            values[2] >>= offset;
+        } else {
+            cursorProperties->getPropertyValue(rtl::OUString::createFromAscii("PageStyleName")) >>=
+                style;
+        }
+        number = !startsStyle.isEmpty() && offset > 0 ? offset : number + 1;
+        PageFace face;
+        face.style = ToU16(style);
+        face.first = faces_.empty() || faces_.back().style != face.style;
+        face.right = number % 2 == 1;
+        faces_.push_back(std::move(face));
         auto known = formats.find(style);
         if (known == formats.end()) {
             Reference<css::beans::XPropertySet> format;
@@ -188,7 +220,7 @@ void Layout::CheckLaidOut(RangeFacts& facts) {
         Prepare();
         facts.owner = facts.range->getText();
         Reference<css::beans::XPropertySet> properties(facts.range, UNO_QUERY);
-        facts.laidOut = facts.owner.is() && Measurable(facts.owner) &&
+        facts.laidOut = facts.owner.is() && (Measurable(facts.owner) || facts.repeated) &&
                         !PropertyOr<bool>(properties, "CharHidden", false);
     }
     if (!*facts.laidOut) {
@@ -207,10 +239,20 @@ PagePlace Layout::CursorPlace() {
     const css::awt::Point at = cursor_->getPosition();
     // The cursor's position is counted from the text area of the first page: the page style's
     // top and left margins from that page's corner.
-    PagePlace place;
-    place.page = static_cast<int>(on - pages_.begin()) + 1;
-    place.x = Mm100ToPoints(at.X) + on->format.leftMargin;
-    place.y = Mm100ToPoints(at.Y - on->top) + on->format.topMargin;
+    auto placeOn = [&](int page) {
+        const PageLayout& layout = pages_[page - 1];
+        return PagePlace{page, Mm100ToPoints(at.X) + layout.format.leftMargin,
+                         Mm100ToPoints(at.Y - layout.top) + layout.format.topMargin};
+    };
+    const auto within = [&](const PagePlace& place) {
+        return place.y >= 0 && place.y <= pages_[place.page - 1].format.height;
+    };
+    PagePlace place = placeOn(static_cast<int>(on - pages_.begin()) + 1);
+    for (int other = 1; !within(place) && other <= static_cast<int>(pages_.size()); ++other) {
+        if (within(placeOn(other))) {
+            place = placeOn(other);
+        }
+    }
     return place;
 }
 
@@ -396,6 +438,44 @@ RangeExtent Layout::Measure(const Reference<css::text::XTextRange>& range) {
     }
     facts.extent = extent;
     return extent;
+}
+
+void Layout::MarkRepeated(const Reference<css::text::XTextRange>& range) {
+    Facts(range).repeated = true;
+}
+
+MeasuredRange Layout::MeasureDrawing(const Reference<css::beans::XPropertySet>& drawing) {
+    css::awt::Rectangle bounds;
+    if (!(PropertyOr<css::uno::Any>(drawing, "BoundRect", css::uno::Any()) >>= bounds)) {
+        return MeasuredRange{};
+    }
+    Prepare();
+    const double y = bounds.Y - kViewBorder;
+    for (size_t page = pages_.size(); page-- > 0;) {
+        if (pages_[page].top > y) {
+            continue;
+        }
+        MeasuredRange measured;
+        measured.laidOut = true;
+        measured.start = {static_cast<int>(page) + 1, Mm100ToPoints(bounds.X - kViewBorder),
+                          Mm100ToPoints(y - pages_[page].top)};
+        measured.end = measured.start;
+        measured.textTop = measured.start.y;
+        RangeExtent& extent = measured.extent.emplace();
+        extent.start = measured.start;
+        extent.endPage = measured.start.page;
+        extent.left = measured.start.x;
+        extent.top = measured.start.y;
+        extent.right = extent.left + Mm100ToPoints(bounds.Width);
+        extent.bottom = extent.top + Mm100ToPoints(bounds.Height);
+        return measured;
+    }
+    return MeasuredRange{};
+}
+
+const std::vector<PageFace>& Layout::Faces() {
+    Prepare();
+    return faces_;
 }
 
 std::vector<PageLayout> Layout::Pages() {

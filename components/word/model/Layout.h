@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <com/sun/star/awt/XDevice.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
 #include <com/sun/star/text/XText.hpp>
@@ -66,6 +67,14 @@ struct PageLayout {
     int viewPage = 0;  // XPageCursor's number, which counts the blank pages
 };
 
+// Which of its page style's headers and footers a page shows: the first page's on the first
+// page of a run of the style, else the left pages' on a page with an even number.
+struct PageFace {
+    std::u16string style;
+    bool first = false;
+    bool right = true;
+};
+
 // What was measured about one range; what another Layout of the same document is given so it
 // need not measure again.
 struct MeasuredRange {
@@ -95,6 +104,15 @@ class Layout {
     // The page style in force on a page.
     PageFormat FormatOfPage(int page);
 
+    // Text the pages repeat (a header's or footer's): measured where the office shows it first,
+    // its places then hold on every page that shows it. Without this, such text has no place.
+    void MarkRepeated(const css::uno::Reference<css::text::XTextRange>& range);
+    // Where the layout put a drawing, as the place of a range covering it: its box, on the page
+    // that holds its top. A drawing without a box has no place.
+    MeasuredRange MeasureDrawing(const css::uno::Reference<css::beans::XPropertySet>& drawing);
+    // The faces of the pages, 1 to PageCount() (not known for pages learnt from a snapshot).
+    const std::vector<PageFace>& Faces();
+
     // Hand-over between two Layouts of one document: the pages and what one measured, for the
     // other to answer from (see DocumentSnapshot.h). MeasureAll measures a range's start, end
     // and text top, and its extent when asked; a range without layout comes back with laidOut
@@ -113,6 +131,7 @@ class Layout {
         css::uno::Reference<css::text::XText> owner;  // the text it lies in
         css::uno::Reference<css::text::XTextRange> startPosition;
         std::optional<bool> laidOut;
+        bool repeated = false;  // header or footer text: measured where first shown
         std::optional<PagePlace> start;
         std::optional<PagePlace> end;
         std::optional<double> textTop;
@@ -132,6 +151,8 @@ class Layout {
     PagePlace PlaceOf(const css::uno::Reference<css::text::XTextRange>& position,
                       const css::uno::Reference<css::text::XText>& text);
     PagePlace End(RangeFacts& facts);
+    // Where the view cursor stands. The page is the one whose area holds the cursor: in a
+    // header or footer the office names the page of the text's first showing, wherever it is.
     PagePlace CursorPlace();
     bool Measurable(const css::uno::Reference<css::text::XText>& text);
     double LineHeight(RangeFacts& facts);
@@ -144,6 +165,7 @@ class Layout {
     css::uno::Reference<css::text::XPageCursor> pageCursor_;
     css::uno::Reference<css::awt::XDevice> device_;
     std::vector<PageLayout> pages_;
+    std::vector<PageFace> faces_;
     bool prepared_ = false;
     std::unordered_map<const void*, RangeFacts> facts_;
     // Per text (body, cell, frame, header): whether Word measures it, and its comparer.
