@@ -31,7 +31,7 @@ const ControlTemplate kControls[] = {
 
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent, const std::string& programFolder) : QDialog(parent) {
+CAboutDlg::CAboutDlg(QWidget* parent, const std::string& programFolder) : CTemplateDialog(parent) {
     setWindowTitle(QStringLiteral("About"));
     SetDialogFrame(this, 239, 65);
     const std::vector<QWidget*> controls = BuildControls(this, kControls);
@@ -51,11 +51,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, const std::string& programFolder) : QDialo
 }
 
 void CAboutDlg::showEvent(QShowEvent* event) {
-    if (!m_bInitialised) {
-        m_bInitialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
+    CTemplateDialog::showEvent(event);
     GetDlgItem(this, IDOK)->setFocus();
 }
 

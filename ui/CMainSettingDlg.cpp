@@ -34,7 +34,7 @@ const ControlText kTexts[] = {
 
 }  // namespace
 
-CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
+CMainSettingDlg::CMainSettingDlg(QWidget* parent) : CTemplateDialog(parent) {
     setWindowTitle(QStringLiteral("Setting"));
     SetDialogFrame(this, 242, 75);
     BuildControls(this, kControls);
@@ -43,14 +43,6 @@ CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
             &CMainSettingDlg::accept);
     connect(static_cast<QPushButton*>(GetDlgItem(this, IDCANCEL)), &QPushButton::clicked, this,
             &CMainSettingDlg::reject);
-}
-
-void CMainSettingDlg::showEvent(QShowEvent* event) {
-    if (!m_bInitialised) {
-        m_bInitialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
 }
 
 void CMainSettingDlg::OnInitDialog() {

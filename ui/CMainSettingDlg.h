@@ -3,13 +3,14 @@
 // selected index after OK.
 #pragma once
 
-#include <QDialog>
 #include <string>
 #include <vector>
 
+#include "ui/TemplateDialog.h"
+
 class QComboBox;
 
-class CMainSettingDlg : public QDialog {
+class CMainSettingDlg : public CTemplateDialog {
   public:
     explicit CMainSettingDlg(QWidget* parent = nullptr);
 
@@ -18,11 +19,8 @@ class CMainSettingDlg : public QDialog {
     int m_nLanguageCount = 0;
 
   protected:
-    void showEvent(QShowEvent* event) override;
+    void OnInitDialog() override;
 
   private:
-    void OnInitDialog();
-
     QComboBox* m_comboLanguage = nullptr;  // control 1017
-    bool m_bInitialised = false;
 };

@@ -69,7 +69,7 @@ const ControlText kTexts[] = {
 
 }  // namespace
 
-CSettingDialog::CSettingDialog(QWidget* parent) : QDialog(parent) {
+CSettingDialog::CSettingDialog(QWidget* parent) : CTemplateDialog(parent) {
     setWindowTitle(QStringLiteral("Setting"));
     SetDialogFrame(this, 357, 179);
     BuildControls();
@@ -132,14 +132,6 @@ void CSettingDialog::DoDataExchange(bool bSaveAndValidate) {
             box->setChecked(*field.value != 0);
         }
     }
-}
-
-void CSettingDialog::showEvent(QShowEvent* event) {
-    if (!m_bInitialised) {
-        m_bInitialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
 }
 
 void CSettingDialog::OnInitDialog() {

@@ -3,12 +3,11 @@
 // given and hands them back on OK; it knows nothing of jobs.
 #pragma once
 
-#include <QDialog>
-
 #include "convert/PdfOptions.h"
 #include "skin/ControlCommand.h"
+#include "ui/TemplateDialog.h"
 
-class CSettingDialog : public QDialog {
+class CSettingDialog : public CTemplateDialog {
   public:
     explicit CSettingDialog(QWidget* parent = nullptr);
 
@@ -20,12 +19,9 @@ class CSettingDialog : public QDialog {
     void DoDataExchange(bool bSaveAndValidate);
 
   protected:
-    void showEvent(QShowEvent* event) override;
+    void OnInitDialog() override;
     void accept() override;
 
   private:
     void BuildControls();
-    void OnInitDialog();
-
-    bool m_bInitialised = false;
 };
