@@ -37,6 +37,7 @@
 #include "ui/HelpMenu.h"
 #include "ui/JobCell.h"
 #include "ui/LanguageCommand.h"
+#include "ui/MenuTable.h"
 #include "ui/ProductInfo.h"
 #include "ui/SettingDialogRunner.h"
 #include "ui/StartupSettings.h"
@@ -400,22 +401,15 @@ void CFolvaneDlg::ShowListMenu(const QPoint& at) {
         return;
     const bool onRow = m_list->indexAt(at).isValid();
     QMenu menu(this);
-    struct Item {
-        int id;
-        const char* key;
-        bool enabledOffRow;
-    };
-    const Item items[] = {
-        {ID_MENU_ADD, "add", true},     {0, nullptr, true}, {ID_MENU_REMOVE, "remove", false},
-        {ID_MENU_CLEAR, "clear", true}, {0, nullptr, true}, {ID_MENU_OPEN, "open", false}};
-    for (const Item& item : items) {
-        if (item.key == nullptr) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* action = menu.addAction(QString::fromStdString(LangText(kMenu, item.key)));
-        action->setData(item.id);
-        action->setEnabled(onRow || item.enabledOffRow);
+    static constexpr MenuItem kItems[] = {{ID_MENU_ADD, "add"},       {kMenuSeparator, nullptr},
+                                          {ID_MENU_REMOVE, "remove"}, {ID_MENU_CLEAR, "clear"},
+                                          {kMenuSeparator, nullptr},  {ID_MENU_OPEN, "open"}};
+    AddMenuItems(menu, kMenu, kItems);
+    // Removing and opening need a row under the pointer.
+    for (QAction* action : menu.actions()) {
+        const int id = action->data().toInt();
+        if (id == ID_MENU_REMOVE || id == ID_MENU_OPEN)
+            action->setEnabled(onRow);
     }
     const QAction* chosen = menu.exec(m_list->viewport()->mapToGlobal(at));
     switch (chosen ? chosen->data().toInt() : 0) {

@@ -3,40 +3,25 @@
 #include <QAction>
 #include <QMenu>
 
-#include "lang/LanguageProvider.h"
 #include "platform/program_folder.h"
 #include "platform/shell.h"
 #include "ui/CAboutDlg.h"
+#include "ui/MenuTable.h"
 #include "ui/ProductInfo.h"
 
 namespace {
 
 constexpr char kSection[] = "Menu";
-constexpr int kSeparator = 0;
-
-struct MenuItem {
-    int id;  // kSeparator for a separator
-    const char* key;
-};
 const MenuItem kItems[] = {
-    {ID_HELP_FILE, "HelpFile"}, {kSeparator, nullptr},    {ID_HELP_SUPPORT, "Support"},
-    {kSeparator, nullptr},      {ID_HELP_ABOUT, "About"},
+    {ID_HELP_FILE, "HelpFile"}, {kMenuSeparator, nullptr}, {ID_HELP_SUPPORT, "Support"},
+    {kMenuSeparator, nullptr},  {ID_HELP_ABOUT, "About"},
 };
 
 }  // namespace
 
 std::unique_ptr<QMenu> MakeHelpMenu(QWidget* owner) {
     auto menu = std::make_unique<QMenu>(owner);
-    for (const MenuItem& item : kItems) {
-        if (item.id == kSeparator) {
-            menu->addSeparator();
-            continue;
-        }
-        // Texts as written: an "&" is no mnemonic here.
-        QString text = QString::fromStdString(LangText(kSection, item.key));
-        QAction* action = menu->addAction(text.replace(QLatin1Char('&'), QLatin1String("&&")));
-        action->setData(item.id);
-    }
+    AddMenuItems(*menu, kSection, kItems);
     return menu;
 }
 
