@@ -5,7 +5,6 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,43 +16,21 @@
 #include "contracts/Installation.h"
 #include "convert/WordAutomation.h"
 #include "lang/LanguageProvider.h"
+#include "tests/support/fake_conversion_legs.h"
 #include "tests/support/fake_word.h"
 #include "tests/support/scoped_environment.h"
 
 namespace dispid = tessaline::contracts::dispid;
 
+using testing_support::FakeHandOff;
+using testing_support::FakePdfBuilder;
+using testing_support::FakePrinter;
 using testing_support::FakeWord;
 using testing_support::WordObject;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class FakePrinter : public IPrinterControl {
-  public:
-    std::string GetDefaultPrinter() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return current_;
-    }
-    bool SetDefaultPrinter(const std::string& name) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++setCalls_;
-        if (fail_) {
-            return false;
-        }
-        current_ = name;
-        return true;
-    }
-    void SetCurrent(std::string name) { current_ = std::move(name); }
-    void FailSwitch() { fail_ = true; }
-    int SetCalls() const { return setCalls_; }
-
-  private:
-    std::mutex mutex_;
-    std::string current_ = "Office Laser";
-    bool fail_ = false;
-    int setCalls_ = 0;
-};
 
 class FakeHarvester : public IDocumentHarvester {
   public:
@@ -73,52 +50,6 @@ class FakeHarvester : public IDocumentHarvester {
     std::function<void()> onHarvest;
     int result = 1;
     bool fail = false;
-};
-
-class FakeHandOff : public IPrintHandOff {
-  public:
-    bool WaitForPages() override {
-        ++waits;
-        if (onWait) {
-            onWait();
-        }
-        return ready;
-    }
-    std::function<void()> onWait;
-    std::string ReadHandOffPath() override { return "/hand-off/config.ini"; }
-    bool ready = true;
-    int waits = 0;
-};
-
-// The PDF thread's stand-in: "writes" the PDF and reports the scripted result.
-class FakePdfBuilder : public IPdfBuilder {
-  public:
-    void RunPdfThread(CConversionController& controller) override {
-        CWordRecord& job = *controller.m_jobs[controller.m_nCurrentJob];
-        WPARAM result = JOB_SUCCEEDED;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            built.push_back(job.m_strFilePath);
-            linkRecords.push_back(controller.m_links.size());
-            renameDuringJob.push_back(controller.m_bRenameExisting);
-            iniFiles.push_back(controller.m_strIniFile);
-            if (auto it = results.find(job.m_strFilePath); it != results.end()) {
-                result = it->second;
-            }
-        }
-        if (result == JOB_SUCCEEDED) {
-            job.m_strOutputName = fs::path(job.m_strFilePath).stem().string() + ".pdf";
-            job.m_strOutputPath = controller.m_strOutputFolder + job.m_strOutputName;
-            job.m_bDone = true;
-        }
-        controller.Host().PostMessageToUi(WM_JOB_FINISHED, result, 0);
-    }
-    std::mutex mutex_;
-    std::map<std::string, WPARAM> results;
-    std::vector<std::string> built;
-    std::vector<std::size_t> linkRecords;  // harvest records each job's PDF thread found
-    std::vector<INT> renameDuringJob;
-    std::vector<std::string> iniFiles;
 };
 
 // A host that hands control to the test when a job has to wait for another batch.

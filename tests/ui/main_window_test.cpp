@@ -12,7 +12,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <thread>
 
 #include "common/ini/Ini.h"
@@ -23,6 +22,7 @@
 #include "platform/paths.h"
 #include "platform/program_folder.h"
 #include "skin/BmpButton.h"
+#include "tests/support/fake_conversion_legs.h"
 #include "tests/support/fake_word.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/wait_until.h"
@@ -34,50 +34,6 @@ namespace fs = std::filesystem;
 using testing_support::AnsweredWindow;
 
 namespace {
-
-class FakePrinter : public IPrinterControl {
-  public:
-    std::string GetDefaultPrinter() override {
-        std::lock_guard<std::mutex> lock(mutex);
-        return current;
-    }
-    bool SetDefaultPrinter(const std::string& name) override {
-        std::lock_guard<std::mutex> lock(mutex);
-        current = name;
-        return true;
-    }
-    std::mutex mutex;
-    std::string current = "Office Laser";
-};
-
-class FakeHandOff : public IPrintHandOff {
-  public:
-    bool WaitForPages() override {
-        if (onWait)
-            onWait();
-        return true;
-    }
-    std::string ReadHandOffPath() override { return "/hand-off/config.ini"; }
-    std::function<void()> onWait;
-};
-
-// Makes each job's "PDF" as the PDF thread names it; a document named in `failing` fails.
-class FakePdfBuilder : public IPdfBuilder {
-  public:
-    void RunPdfThread(CConversionController& controller) override {
-        CWordRecord& job = *controller.m_jobs[controller.m_nCurrentJob];
-        WPARAM result = JOB_SUCCEEDED;
-        if (job.m_strFileName == failing) {
-            controller.ReportJobFailure("The PDF file could not be saved");
-            result = JOB_FAILED;
-        } else {
-            job.m_strOutputName = fs::path(job.m_strFilePath).stem().string() + ".pdf";
-            job.m_strOutputPath = controller.m_strOutputFolder + job.m_strOutputName;
-        }
-        controller.Host().PostMessageToUi(WM_JOB_FINISHED, result, 0);
-    }
-    std::string failing;
-};
 
 void Press(QWidget* widget, Qt::Key key, const QString& text = {}) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
@@ -127,9 +83,9 @@ class MainWindow : public ::testing::Test {
     testing_support::ScopedPlatform platform_;
     testing_support::ScopedEnvVar locale_{"LC_ALL", std::nullopt};
     std::shared_ptr<testing_support::FakeWord> word_;
-    FakePrinter printer_;
-    FakeHandOff handOff_;
-    FakePdfBuilder pdf_;
+    testing_support::FakePrinter printer_;
+    testing_support::FakeHandOff handOff_;
+    testing_support::FakePdfBuilder pdf_;
     ConversionLegs legs_;
     std::unique_ptr<AnsweredWindow> window_;
 };
@@ -218,9 +174,10 @@ TEST_F(MainWindow, AddingRefusesOtherFilesAndDuplicatesAndRowsGoByRemoveDeleteAn
 
 TEST_F(MainWindow, ABatchShowsItsRowsEndAsLinksOrFailuresAndGivesTheButtonsBack) {
     AnsweredWindow& window = Open();
-    window.chosen = {Document("first.docx"), Document("second.docx"), Document("third.docx")};
+    const std::string second = Document("second.docx");
+    window.chosen = {Document("first.docx"), second, Document("third.docx")};
     window.OnAdd();
-    pdf_.failing = "second.docx";
+    pdf_.Fail(second, "The PDF file could not be saved");
     bool disabledWhilePrinting = false;
     handOff_.onWait = [&] {
         disabledWhilePrinting = !GetDlgItem(&window, IDC_CONVERT)->isEnabled() &&
