@@ -259,7 +259,24 @@ void PointAt(IDispatch* window, IDispatch* range, CHyperlinkRecord& record) {
     record.hasBookmarkTarget = 1;
 }
 
-// Points a link into the document at the bookmark its SubAddress names, when there is one.
+// Reads a link's place or target; false when what it measures or leads to has no place in the
+// layout (hidden text, a bookmark in a header), which leaves that link or target out.
+template <typename Read>
+bool ReadWherePlaced(Read read) {
+    try {
+        read();
+        return true;
+    } catch (const _com_error& error) {
+        if (error.Error() != kCommandFailed) {
+            throw;
+        }
+        return false;
+    }
+}
+
+// Points a link into the document at the bookmark its SubAddress names, when there is one
+// and the layout places it: a link to a bookmark in a header leads nowhere, as a link to a
+// missing bookmark does, instead of failing the document.
 void FindBookmarkTarget(IDispatch* document, IDispatch* window, const std::string& name,
                         CHyperlinkRecord& record) {
     ComPtr<IDispatch> bookmarks = GetObject(document, dispid::kDocumentBookmarks);
@@ -270,7 +287,9 @@ void FindBookmarkTarget(IDispatch* document, IDispatch* window, const std::strin
             continue;
         }
         ComPtr<IDispatch> range = GetObject(bookmark.Get(), dispid::kBookmarkRange);
-        PointAt(window, range.Get(), record);
+        if (!ReadWherePlaced([&] { PointAt(window, range.Get(), record); })) {
+            record.hasBookmarkTarget = 0;
+        }
         return;
     }
 }
@@ -398,21 +417,6 @@ struct LinksBeyondHyperlinks {
         return !dialog.m_bExitRequested;
     }
 };
-
-// Reads one of the links beyond the hyperlinks; false when what it measures or leads to has no
-// place in the layout (hidden text, a bookmark in a header), which leaves that link out.
-template <typename Read>
-bool ReadWherePlaced(Read read) {
-    try {
-        read();
-        return true;
-    } catch (const _com_error& error) {
-        if (error.Error() != kCommandFailed) {
-            throw;
-        }
-        return false;
-    }
-}
 
 // A note's number: on the note's first line, from the left margin to where the note's text
 // begins, at most as high as the line of the note's mark in the text.

@@ -441,13 +441,19 @@ hyperlink: web page with an anchor
   subaddress: Results
 hyperlink: nowhere
   subaddress: Nowhere
+hyperlink: to the header
+  subaddress: InTheHeader
 bookmark: Result
 bookmark: Results
   page: 4
   at: 72 500.5
+bookmark: InTheHeader
+  place: none
 )"),
               1);
-    ASSERT_EQ(Links().size(), 4u);
+    // A bookmark the layout cannot place leads nowhere, as a missing one does; the document
+    // still converts.
+    ASSERT_EQ(Links().size(), 5u);
     EXPECT_EQ(Links()[0].hasBookmarkTarget, 1);
     EXPECT_EQ(Links()[0].destPage, 4);
     EXPECT_EQ(Links()[0].destY, 500.5f);

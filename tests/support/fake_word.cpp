@@ -46,6 +46,7 @@ struct Place {
     LONG pixelWidth = 0;
     LONG pixelHeight = 0;
     bool getPointFails = false;
+    bool unplaced = false;  // the layout has no place for it: selecting and asking fail
 };
 
 struct FieldItem {
@@ -239,7 +240,8 @@ DocumentModel ParseDocument(const std::string& content, const std::string& fileP
                     throw std::runtime_error("\"list\" outside a paragraph");
                 }
                 doc.paragraphs.back().listString = value;
-            } else if (key == "page" || key == "at" || key == "pixels" || key == "getpoint") {
+            } else if (key == "page" || key == "at" || key == "pixels" || key == "getpoint" ||
+                       key == "place") {
                 if (place == nullptr) {
                     throw std::runtime_error("\"" + key + "\" before any item");
                 }
@@ -253,6 +255,11 @@ DocumentModel ParseDocument(const std::string& content, const std::string& fileP
                     std::vector<LONG> size = Numbers<LONG>(value, 2);
                     place->pixelWidth = size[0];
                     place->pixelHeight = size[1];
+                } else if (key == "place") {
+                    if (value != "none") {
+                        throw std::runtime_error("place takes \"none\"");
+                    }
+                    place->unplaced = true;
                 } else if (value == "fail") {
                     place->getPointFails = true;
                 } else {
@@ -815,12 +822,18 @@ class RangeObject : public FakeObject {
                 break;
             case dispid::kRangeSelect: {
                 call.Method(0, 0);
+                if (data_.place.unplaced) {
+                    WordError(FakeWord::kCommandFailed, "The range is not laid out.");
+                }
                 std::lock_guard lock(Document().mutex);
                 Document().selected = data_.place;
                 break;
             }
             case dispid::kRangeInformation:  // Information(item)
                 call.Property(1, 1);
+                if (data_.place.unplaced) {
+                    WordError(FakeWord::kCommandFailed, "The range is not laid out.");
+                }
                 Answer(call, call.IntArg(0), data_.place, Doc().pages);
                 break;
             case dispid::kRangePageSetup:

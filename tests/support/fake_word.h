@@ -39,6 +39,8 @@
 //                              (Selection.Information(5) and (6)); default 0 0
 //     pixels: W H              its on-screen width and height from Window.GetPoint; default 0 0
 //     getpoint: fail           Window.GetPoint fails for it with kCommandFailed
+//     place: none              the layout has no place for it (a bookmark in a header): its
+//                              range's Select and Information fail with kCommandFailed
 //     text: TEXT               the range's text (bookmarks)
 //     list: NUMBER             a paragraph's number as shown (ListFormat.ListString)
 //
