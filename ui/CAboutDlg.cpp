@@ -5,7 +5,6 @@
 
 #include "lang/LanguageProvider.h"
 #include "platform/user32.h"
-#include "skin/BitmapEx.h"
 #include "skin/ControlCommand.h"
 #include "ui/DialogTemplate.h"
 #include "ui/LinkButton.h"
@@ -17,9 +16,6 @@ constexpr int IDC_STATIC = -1;
 constexpr int IDC_WEBSITE_LINK = 1051;
 
 constexpr char kSection[] = "AboutDlg";
-
-// The icon is the skin's, shown as the title bar shows it: key colour transparent.
-constexpr char kProgramIcon[] = "skins/Default/ProgramIcon.bmp";
 
 enum { kIconControl, kProductLineControl };
 const ControlTemplate kControls[] = {
@@ -37,10 +33,10 @@ CAboutDlg::CAboutDlg(QWidget* parent, const std::string& programFolder) : CTempl
     const std::vector<QWidget*> controls = BuildControls(this, kControls);
 
     auto* icon = static_cast<QLabel*>(controls[kIconControl]);
-    const CBitmapEx picture = LoadPicture(programFolder + kProgramIcon);
-    if (!picture.IsNull()) {
-        icon->setPixmap(QPixmap::fromImage(KeyColorToTransparent(picture.Image())));
-        icon->resize(picture.Width(), picture.Height());
+    const QPixmap picture = ProgramIcon(programFolder);
+    if (!picture.isNull()) {
+        icon->setPixmap(picture);
+        icon->resize(picture.size());
     }
     SetControlText(controls[kProductLineControl],
                    QStringLiteral("%1, Version %2").arg(kProductName, ProductVersion()));

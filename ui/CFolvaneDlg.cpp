@@ -106,10 +106,6 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::path(path), error);
 }
 
-QIcon KeyedIcon(const std::string& path) {
-    return QIcon(QPixmap::fromImage(KeyColorToTransparent(QImage(QString::fromStdString(path)))));
-}
-
 }  // namespace
 
 CFolvaneDlg::CFolvaneDlg(const ConversionLegs* legs, QWidget* parent)
@@ -204,7 +200,7 @@ void CFolvaneDlg::OnInitDialog() {
     SelectLanguage(m_strLanguage.c_str());
 
     const std::string programFolder = GetProgramFolder();
-    m_hIcon = KeyedIcon(programFolder + "skins/Default/ProgramIcon.bmp");
+    m_hIcon = QIcon(ProgramIcon(programFolder));
     setWindowIcon(m_hIcon);
 
     const std::string skinFolder = programFolder + "skins/Default/";

@@ -1,5 +1,9 @@
 #include "ui/ProductInfo.h"
 
+#include <QPixmap>
+
+#include "skin/BitmapEx.h"
+
 const char* ProductVersion() {
     return TESSALINE_VERSION;
 }
@@ -14,4 +18,10 @@ const char* SupportPageUrl() {
 
 const char* MakerUrl() {
     return TESSALINE_MAKER_URL;
+}
+
+QPixmap ProgramIcon(const std::string& programFolder) {
+    const CBitmapEx picture = LoadPicture(programFolder + "skins/Default/ProgramIcon.bmp");
+    return picture.IsNull() ? QPixmap()
+                            : QPixmap::fromImage(KeyColorToTransparent(picture.Image()));
 }

@@ -1,6 +1,10 @@
 // The product's name, version and web addresses, as the build sets them.
 #pragma once
 
+#include <string>
+
+class QPixmap;
+
 inline constexpr char kProductName[] = "Tessaline";
 
 // The program's version, "2.2.1.0".
@@ -9,3 +13,7 @@ const char* ProductVersion();
 const char* ProductPageUrl();
 const char* SupportPageUrl();
 const char* MakerUrl();
+
+// The program's icon from the default skin in programFolder (ending in "/"), its key colour
+// transparent as in the title bar; null when the skin has none.
+QPixmap ProgramIcon(const std::string& programFolder);
