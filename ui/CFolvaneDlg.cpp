@@ -101,11 +101,6 @@ struct ColumnTemplate {
 const ColumnTemplate kColumns[] = {
     {"CHECK", 60}, {"FN", 190}, {"SIZE", 110}, {"SP", 80}, {"Status", 190}};
 
-bool Exists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::path(path), error);
-}
-
 }  // namespace
 
 CFolvaneDlg::CFolvaneDlg(const ConversionLegs* legs, QWidget* parent)
@@ -365,13 +360,13 @@ void CFolvaneDlg::OnRemove() {
     std::sort(rows.begin(), rows.end());
     auto& jobs = m_controller->m_jobs;
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        if (*row < 0 || static_cast<std::size_t>(*row) >= jobs.size())
-            continue;
-        m_list->OnClearHitRects(1);
-        jobs.erase(jobs.begin() + *row);
+        if (*row >= 0 && static_cast<std::size_t>(*row) < jobs.size())
+            jobs.erase(jobs.begin() + *row);
     }
-    if (!rows.empty())
+    if (!rows.empty()) {
+        m_list->OnClearHitRects(1);
         RefreshList();
+    }
 }
 
 void CFolvaneDlg::ClearJobs() {
@@ -427,10 +422,10 @@ void CFolvaneDlg::ShowListMenu(const QPoint& at) {
 }
 
 void CFolvaneDlg::MakeOutputFolder() {
-    if (m_strDestinationDir.empty() || Exists(m_strDestinationDir))
+    if (m_strDestinationDir.empty())
         return;
-    // With its parents: a fresh account may have no documents folder yet. A failure is left
-    // for Convert to report.
+    // With its parents: a fresh account may have no documents folder yet. A folder that is
+    // there is left as it is; a failure is left for Convert to report.
     std::error_code ignored;
     std::filesystem::create_directories(m_strDestinationDir, ignored);
 }
@@ -531,6 +526,14 @@ void CFolvaneDlg::RunOnUi(std::function<void()> f) {
     }
 }
 
+void CFolvaneDlg::RunOnUiAndWait(const std::function<void()>& f) {
+    if (OnUiThread()) {
+        f();
+    } else {
+        QMetaObject::invokeMethod(this, f, Qt::BlockingQueuedConnection);
+    }
+}
+
 int CFolvaneDlg::RunMessageBox(const std::string& text, const std::string& caption, UINT type) {
     QMessageBox box(this);
     box.setWindowTitle(QString::fromStdString(caption));
@@ -561,11 +564,8 @@ int CFolvaneDlg::RunMessageBox(const std::string& text, const std::string& capti
 }
 
 int CFolvaneDlg::ShowMessageBox(const std::string& text, const std::string& caption, UINT type) {
-    if (OnUiThread())
-        return RunMessageBox(text, caption, type);
     int answer = IDOK;
-    QMetaObject::invokeMethod(
-        this, [&] { answer = RunMessageBox(text, caption, type); }, Qt::BlockingQueuedConnection);
+    RunOnUiAndWait([&] { answer = RunMessageBox(text, caption, type); });
     return answer;
 }
 
@@ -626,19 +626,14 @@ void CFolvaneDlg::SetTitle(const std::string& title) {
 }
 
 void CFolvaneDlg::UpdateData(bool saveAndValidate) {
-    auto exchange = [this, saveAndValidate] {
+    RunOnUiAndWait([this, saveAndValidate] {
         if (saveAndValidate) {
             m_strDestinationDir = m_output->text().toStdString();
         } else {
             const QSignalBlocker quiet(m_output);
             m_output->setText(QString::fromStdString(m_strDestinationDir));
         }
-    };
-    if (OnUiThread()) {
-        exchange();
-    } else {
-        QMetaObject::invokeMethod(this, exchange, Qt::BlockingQueuedConnection);
-    }
+    });
 }
 
 std::string CFolvaneDlg::DestinationDir() const {
@@ -676,10 +671,8 @@ bool CFolvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
         return true;  // neither closes the window nor presses a button
     }
-    if (key == Qt::Key_Delete && !m_controller->m_bRunning) {
+    if (key == Qt::Key_Delete)
         OnRemove();
-        RefreshList();
-    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -133,6 +133,8 @@ class CFolvaneDlg : public QDialog,
     bool OnUiThread() const { return std::this_thread::get_id() == m_uiThread; }
     // Runs f on the UI thread: at once there, queued from another thread.
     void RunOnUi(std::function<void()> f);
+    // Runs f on the UI thread and returns when it is done.
+    void RunOnUiAndWait(const std::function<void()>& f);
     template <typename T>
     T* Control(int nId) {
         return static_cast<T*>(GetDlgItem(this, nId));
