@@ -33,14 +33,7 @@ std::string Paragraphs(int count, const std::string& label) {
 // Right and left pages have headers with links of their own: the blank page counts in choosing
 // which a page shows.
 std::string Source() {
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
- xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- xmlns:xlink="http://www.w3.org/1999/xlink"
- office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.text">
- <office:styles>
+    return std::string(kFlatOdtOpening) + R"( <office:styles>
   <style:style style:name="Body" style:family="paragraph">
    <style:paragraph-properties fo:margin-bottom="0.2cm"/>
    <style:text-properties fo:font-size="11pt" style:font-name="Liberation Serif"/></style:style>

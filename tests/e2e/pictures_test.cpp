@@ -68,15 +68,7 @@ std::string Frame(const std::string& name, const std::string& data, double width
 // A camera's photo shown at several sizes (all above 300 pixels per inch), a smaller photo shown
 // at 135 pixels per inch, and a drawing-like picture, over two pages.
 std::string Source(const std::string& camera, const std::string& small, const std::string& png) {
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
- xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
- xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
- xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.text">
- <office:automatic-styles>
+    return std::string(kFlatOdtOpening) + R"( <office:automatic-styles>
   <style:style style:name="NewPage" style:family="paragraph">
    <style:paragraph-properties fo:break-before="page"/></style:style>
  </office:automatic-styles>

@@ -19,6 +19,20 @@ std::filesystem::path ReferencePdf(const std::string& name, std::string* error);
 inline constexpr char kReferencePdfFilter[] =
     R"(pdf:writer_pdf_Export:{"ExportBookmarks":{"type":"boolean","value":"true"}})";
 
+// The opening of a flat ODF text document a test writes for LibreOffice to convert: the XML
+// declaration and the document element with the namespaces the tests use. The document's
+// styles and body follow it.
+inline constexpr char kFlatOdtOpening[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+ xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+ xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+ xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
+ xmlns:xlink="http://www.w3.org/1999/xlink"
+ office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.text">
+)";
+
 // LibreOffice's own conversion (soffice --convert-to, in one run with a private profile) of
 // every document with the filter ("pdf:...", "docx:MS Word 2007 XML", "doc:MS Word 97") into
 // outFolder, each named after the document with the filter's extension. False with the reason

@@ -120,16 +120,8 @@ std::string LinkedPictures(int port) {
                R"(<draw:image xlink:href=")" +
                base + name + R"(" xlink:type="simple" xlink:show="embed"/></draw:frame>)";
     };
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
- xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
- xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
- xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- xmlns:xlink="http://www.w3.org/1999/xlink" office:version="1.3"
- office:mimetype="application/vnd.oasis.opendocument.text">
- <office:automatic-styles><style:page-layout style:name="Page"><style:page-layout-properties
+    return std::string(kFlatOdtOpening) +
+           R"( <office:automatic-styles><style:page-layout style:name="Page"><style:page-layout-properties
   fo:page-width="21cm" fo:page-height="29.7cm" fo:margin="2cm"/><style:header-style/>
  </style:page-layout></office:automatic-styles>
  <office:master-styles><style:master-page style:name="Standard" style:page-layout-name="Page">
