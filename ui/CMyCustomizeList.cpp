@@ -243,14 +243,15 @@ void CMyCustomizeList::RedrawCells(int first, int last, int column, int part) {
         RedrawCellsNow({first, last, column, part});
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_redrawMutex);
-        m_pendingRedraws.push_back({first, last, column, part});
-        if (m_bDrainPosted)
-            return;
-        m_bDrainPosted = true;
-    }
-    // Only the wake-up travels through Qt's queue; the requests stay behind the mutex.
+    std::lock_guard<std::mutex> lock(m_redrawMutex);
+    m_pendingRedraws.push_back({first, last, column, part});
+    if (m_bDrainPosted)
+        return;
+    m_bDrainPosted = true;
+    // Only the wake-up travels through Qt's queue; the requests stay behind the mutex. It is
+    // posted under the mutex, which the drain takes too, so the wake-up is made before the UI
+    // thread is done with it in an order this thread's own lock shows (Qt's queue lock is
+    // invisible to race checkers).
     QMetaObject::invokeMethod(this, "DrainRedraws", Qt::QueuedConnection);
 }
 
